@@ -1,0 +1,43 @@
+// The simulated machine's state and its one lock. Every call that changes state runs inside a
+// MachineLock: the outermost holder in a process takes the machine directory's file lock,
+// reloads every store that another process may have changed, and writes the changed ones
+// back atomically when it lets go.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace sim {
+
+// A piece of machine state kept in the machine directory (registry, devices, settings...).
+struct Store {
+    std::string name;
+    std::function<void()> load;  // reload if the file changed since this process last saw it
+    std::function<void()> save;  // write back if changed, atomically
+    std::function<void()> forget; // drop what this process cached; the next load reads anew
+    std::function<void()> reset;  // make the state empty (a fresh machine); save writes it
+};
+
+// Registers a store; call from a static initialiser of the module that owns it.
+void AddStore(Store store);
+
+class MachineLock {
+  public:
+    MachineLock();
+    ~MachineLock();
+    MachineLock(const MachineLock&) = delete;
+    MachineLock& operator=(const MachineLock&) = delete;
+};
+
+// The machine directory (VTXSIM_MACHINE), or a private temporary directory for a machine whose
+// registry and settings live in memory only.
+const std::filesystem::path& MachineDir();
+bool IsPersistent();
+
+// Writes text to path through a temporary file and a rename, so no reader sees half of it.
+void WriteFileAtomically(const std::filesystem::path& path, const std::string& text);
+// A fatal fault of the machine itself (unreadable directory, corrupt state file).
+[[noreturn]] void MachineFault(const std::string& message);
+
+} // namespace sim

@@ -1,0 +1,26 @@
+#include "platform/sim/command_line.h"
+#include "platform/win32api.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+// The full command line is VTXSIM_COMMAND_LINE when set (so that a caller can give it exactly,
+// spaces and all); otherwise argv joined by single spaces.
+int main(int argc, char** argv) {
+    std::string commandLine;
+    if (const char* given = std::getenv("VTXSIM_COMMAND_LINE")) {
+        commandLine = given;
+    } else {
+        for (int i = 0; i < argc; i++) {
+            if (i > 0)
+                commandLine += ' ';
+            commandLine += argv[i];
+        }
+    }
+    std::string tail = vtxsim::CommandLineTail(commandLine);
+    std::vector<char> buffer(tail.begin(), tail.end());
+    buffer.push_back('\0');
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
+    return WinMain(instance, nullptr, buffer.data(), SW_SHOWNORMAL);
+}

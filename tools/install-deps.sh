@@ -1,0 +1,39 @@
+#!/bin/bash
+# Installs what the build needs from Debian's packages, only what is missing.
+#   install-deps.sh host    compiler, cmake, GoogleTest, Google Benchmark
+#   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine
+set -euo pipefail
+
+want=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev)
+if [[ "${1:-host}" == win32 ]]; then
+    want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
+fi
+
+missing=()
+for pkg in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+
+need_wine=no
+if [[ "${1:-host}" == win32 ]]; then
+    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need_wine=yes
+fi
+
+if [[ ${#missing[@]} -eq 0 && $need_wine == no ]]; then
+    exit 0
+fi
+if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: missing ${missing[*]} ${need_wine/yes/wine32}; run as root to install" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+if [[ $need_wine == yes ]]; then
+    dpkg --add-architecture i386
+fi
+apt-get update -qq
+if [[ ${#missing[@]} -gt 0 ]]; then
+    apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+if [[ $need_wine == yes ]]; then
+    apt-get install -y -qq wine wine32:i386 >/dev/null
+fi
