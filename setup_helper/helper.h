@@ -1,0 +1,73 @@
+// The device setup helper vtxinh01: its program-wide state and its operations, one group per
+// source file. Texts are single-byte; every buffer's size is named beside it.
+#ifndef VTX_SETUP_HELPER_HELPER_H
+#define VTX_SETUP_HELPER_HELPER_H
+
+#include "platform/win32api.h"
+
+#define HELPER_TEXT_SIZE 260      // paths, key names, values
+#define PARAMETER_STRING_SIZE 256 // the setup program's parameter string
+
+#define ACTION_INSTALL 2
+#define ACTION_REMOVE 64
+
+// Helper result codes besides 0 and the registry's own.
+#define HELPER_ERROR_NOT_FOUND 2         // ERROR_FILE_NOT_FOUND: key or value missing
+#define HELPER_ERROR_PLATFORM 120        // ERROR_CALL_NOT_IMPLEMENTED
+#define HELPER_ERROR_COPY_FAILED 266     // ERROR_CANNOT_COPY
+#define HELPER_ERROR_RENAME_NOT_SAVED 1003 // "RENAME" section not written
+#define HELPER_ERROR_SETUP_EMPTY 1008    // SetupRootPath or SetupExecFile empty
+
+// Program-wide state (helper_state.cpp), zero at load.
+extern CHAR CommandLineCopy[HELPER_TEXT_SIZE];
+extern LONG ActionCode;
+extern CHAR DeviceModel[HELPER_TEXT_SIZE];
+extern CHAR DeviceSerial[HELPER_TEXT_SIZE];
+extern CHAR ModelKeyPath[HELPER_TEXT_SIZE];
+extern LONG ErrorCode;
+extern LONG DialogCode;
+extern LONG AbortFlag;
+extern CHAR SetupRoot[HELPER_TEXT_SIZE];
+extern CHAR SetupProgramPath[HELPER_TEXT_SIZE];
+extern CHAR SetupParameterString[PARAMETER_STRING_SIZE];
+
+// Start-up and action dispatch (startup.cpp).
+LRESULT CALLBACK HelperWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void ParseCommandLine(LPCSTR text);
+void BuildModelKeyPath(LPSTR out, LPCSTR model);
+// The model after its leading run of characters of "Draftaire "; NULL when nothing remains.
+LPCSTR ModelRemainderOf(LPCSTR model);
+BOOL IsSupportedPlatform(void);
+void InstallDevice(void);
+
+// Model settings reader (model_settings.cpp). data and the buffers hold HELPER_TEXT_SIZE bytes.
+DWORD ReadModelValue(LPCSTR keyPath, LPCSTR valueName, LPDWORD type, LPSTR data);
+DWORD ReadSetupRootPath(LPSTR destination, LPSTR root);
+DWORD ReadSetupExecFile(LPSTR destination, LPSTR buffer);
+DWORD AppendSetupParameters(LPSTR destination);
+DWORD AppendPortName(LPSTR destination);
+
+// Setup command line (setup_command.cpp). Destinations are SetupParameterString-sized.
+void BuildSetupCommand(void);
+DWORD BuildParameterString(LPSTR destination);
+void AppendBusType(LPSTR destination);
+void AppendModel(LPSTR destination, LPCSTR text);
+void AppendSerial(LPSTR destination, LPCSTR text);
+void AppendDialog(LPSTR destination, LONG number);
+void AppendError(LPSTR destination, LONG number);
+void AppendAbort(LPSTR destination, LONG number);
+DWORD StoreCmdLine(LPCSTR remainder);
+
+// Setup launch (setup_launch.cpp).
+void LaunchSetup(void);
+
+// Monitor registration and printer scan (monitor_registration.cpp).
+DWORD ScanPrinterPorts(void);
+void RegisterDeviceMonitor(void);
+void UnregisterDeviceMonitor(void);
+
+// Helper copy and deferred rename (helper_copy.cpp).
+DWORD CopyHelperForRestart(void);
+DWORD AppendRenameEntry(LPCSTR key, LPCSTR value);
+
+#endif // VTX_SETUP_HELPER_HELPER_H

@@ -1,0 +1,33 @@
+// Device removal: the registry key path walker, key removal by mode and the removal sequence.
+#ifndef VTX_SETUP_HELPER_REMOVAL_H
+#define VTX_SETUP_HELPER_REMOVAL_H
+
+#include "setup_helper/helper.h"
+
+#define PARENT_KEY_STACK_SIZE 20
+
+// Key path walker (key_path_walker.cpp): one stack of parent handles per program.
+typedef struct _PARENT_KEY_STACK {
+    HKEY entries[PARENT_KEY_STACK_SIZE];
+    LONG count;
+} PARENT_KEY_STACK;
+extern PARENT_KEY_STACK ParentKeyStack;
+
+void PushParentKey(HKEY key);
+HKEY PopParentKey(void);
+// lastComponent, when given, holds HELPER_TEXT_SIZE bytes.
+LONG OpenKeyPath(LPCSTR path, HKEY* currentKey, LPSTR lastComponent);
+LONG CloseKeyPath(HKEY* currentKey);
+
+// Key removal (key_removal.cpp).
+#define REMOVE_NAMED_SUBKEY 1
+#define REMOVE_MATCHING_INSTANCE 2
+#define REMOVE_CLASS_INSTANCE 4
+extern CHAR InfFileName[HELPER_TEXT_SIZE];
+LONG RemoveRegistryKey(LPCSTR path, LPCSTR name, LONG mode);
+
+// Removal sequence (removal_sequence.cpp).
+void RemoveDevice(void);
+DWORD QueueDeleteAtRestart(LPCSTR path);
+
+#endif // VTX_SETUP_HELPER_REMOVAL_H
