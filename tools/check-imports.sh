@@ -1,0 +1,143 @@
+#!/bin/bash
+# Checks that PE images load on Windows 98: PE32 i386, subsystem and OS version 4.0, no TLS
+# directory, no C runtime, and only the imports that the allow-list names for each image.
+#
+#   check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] IMAGE...
+#
+# --allow    the allow-list; default: shared/win98-imports.txt beside the repository
+# --objdump  default: i686-w64-mingw32-objdump
+# --exports  comma-separated names the image must export, and nothing else
+#
+# The allow-list holds "[image.name]" headers followed by "DLL Function" lines; '#' comments.
+# DLL names compare without regard to case, function names exactly.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+allow="$repo/../shared/win98-imports.txt"
+objdump=i686-w64-mingw32-objdump
+exports=""
+images=()
+
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+    --allow) allow=$2; shift 2 ;;
+    --objdump) objdump=$2; shift 2 ;;
+    --exports) exports=$2; shift 2 ;;
+    -*) echo "check-imports: unknown option $1" >&2; exit 2 ;;
+    *) images+=("$1"); shift ;;
+    esac
+done
+
+if [[ ${#images[@]} -eq 0 ]]; then
+    echo "usage: check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] IMAGE..." >&2
+    exit 2
+fi
+if [[ ! -r $allow ]]; then
+    echo "check-imports: cannot read the allow-list $allow" >&2
+    exit 2
+fi
+
+# "dll function" lines (dll in lower case) that the allow-list names for one image.
+allowed_for() {
+    local image_name=${1,,}
+    awk -v want="$image_name" '
+        { sub(/#.*/, ""); gsub(/\r/, "") }
+        /^[ \t]*\[.*\][ \t]*$/ {
+            name = $0; gsub(/^[ \t]*\[|\][ \t]*$/, "", name)
+            section = tolower(name); next
+        }
+        NF == 0 { next }
+        section == want && NF == 2 { print tolower($1), $2 }
+        section == want && NF != 2 { printf "bad allow-list line %d: %s\n", NR, $0 > "/dev/stderr"; exit 1 }
+    ' "$allow"
+}
+
+# "dll function" lines (dll in lower case) that an image imports; ordinal imports as "#<n>".
+imports_of() {
+    awk '
+        /^[ \t]*DLL Name:/ { dll = tolower($3); next }
+        dll != "" && /^[ \t]*vma:/ { next }
+        dll != "" && /^[ \t]*[0-9a-fA-F]+[ \t]+[0-9]+/ {
+            if (NF >= 3 && $3 != "<none>") print dll, $3
+            else print dll, "#" $2
+            next
+        }
+        dll != "" && NF == 0 { dll = "" }
+    ' <<<"$1"
+}
+
+field() {
+    awk -v key="$1" '$1 == key { print $2; exit }' <<<"$2"
+}
+
+check_image() {
+    local image=$1 dump failures=0
+    local name
+    name=$(basename "$image")
+    fail() {
+        echo "check-imports: $name: $*" >&2
+        failures=$((failures + 1))
+    }
+
+    if ! dump=$("$objdump" -p "$image" 2>&1); then
+        echo "check-imports: $name: $objdump cannot read it: $dump" >&2
+        return 1
+    fi
+
+    grep -q 'file format pei-i386' <<<"$dump" || fail "not an i386 PE image"
+    [[ $(field Magic "$dump") == 010b ]] || fail "not PE32 (Magic $(field Magic "$dump"))"
+
+    local key value
+    for key in MajorOSystemVersion MinorOSystemVersion MajorSubsystemVersion MinorSubsystemVersion; do
+        value=$(field "$key" "$dump")
+        case $key in
+        Major*) [[ $value == 4 ]] || fail "$key is $value, Windows 98 needs 4" ;;
+        Minor*) [[ $value == 0 ]] || fail "$key is $value, Windows 98 needs 0" ;;
+        esac
+    done
+    if [[ ${name,,} == *.exe ]] && ! grep -q '^Subsystem.*(Windows GUI)' <<<"$dump"; then
+        fail "not a GUI-subsystem program"
+    fi
+
+    local tls
+    tls=$(awk '$1 == "Entry" && $2 == "9" { print $3, $4 }' <<<"$dump")
+    [[ $tls == "00000000 00000000" ]] || fail "has a TLS directory ($tls)"
+
+    local imports allowed line
+    imports=$(imports_of "$dump")
+    allowed=$(allowed_for "$name") || return 1
+    if [[ -z $allowed ]]; then
+        fail "the allow-list has no section [$name]"
+    fi
+    while read -r line; do
+        [[ -n $line ]] || continue
+        case ${line%% *} in
+        msvcr*.dll | ucrtbase*.dll | api-ms-win-crt-*)
+            fail "imports the C runtime: $line"
+            continue
+            ;;
+        esac
+        grep -qxF "$line" <<<"$allowed" || fail "import not allowed on Windows 98: $line"
+    done <<<"$imports"
+
+    if [[ -n $exports ]]; then
+        local have want
+        have=$(awk '/^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
+                    on && NF == 0 { on = 0 }
+                    on { print $NF }' <<<"$dump" | sort)
+        want=$(tr ',' '\n' <<<"$exports" | sort)
+        [[ $have == "$want" ]] || fail "exports [$(echo $have)], expected [$(echo $want)]"
+    fi
+
+    if [[ $failures -eq 0 ]]; then
+        echo "check-imports: $name: PE32 i386, version 4.0, no TLS, $(grep -c . <<<"$imports") imports allowed"
+        return 0
+    fi
+    return 1
+}
+
+status=0
+for image in "${images[@]}"; do
+    check_image "$image" || status=1
+done
+exit $status
