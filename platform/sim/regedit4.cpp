@@ -1,0 +1,373 @@
+#include "platform/sim/regedit4.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+
+namespace sim {
+
+namespace {
+
+constexpr std::string_view kHeader = "REGEDIT4";
+constexpr size_t kHexLineWidth = 76; // wrap long hex data as regedit does
+
+class ParseError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the text line by line; lines may end in CR LF.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    bool Next(std::string_view* line) {
+        if (pos_ >= text_.size())
+            return false;
+        size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos)
+            end = text_.size();
+        *line = text_.substr(pos_, end - pos_);
+        if (!line->empty() && line->back() == '\r')
+            line->remove_suffix(1);
+        pos_ = end + 1;
+        ++number_;
+        return true;
+    }
+    unsigned Number() const { return number_; }
+
+  private:
+    std::string_view text_;
+    size_t pos_ = 0;
+    unsigned number_ = 0;
+};
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Parses 1 to 8 hex digits.
+std::optional<DWORD> ParseHexNumber(std::string_view text) {
+    if (text.empty() || text.size() > 8)
+        return std::nullopt;
+    DWORD value = 0;
+    for (char c : text) {
+        int digit = HexDigit(c);
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + static_cast<DWORD>(digit);
+    }
+    return value;
+}
+
+// Reads a quoted string at the start of text (which begins with '"'); the escapes are \\ and
+// \". Returns the unescaped string and leaves text after the closing quote.
+std::string ReadQuoted(std::string_view* text) {
+    std::string out;
+    size_t i = 1;
+    while (i < text->size()) {
+        char c = (*text)[i];
+        if (c == '"') {
+            text->remove_prefix(i + 1);
+            return out;
+        }
+        if (c == '\\') {
+            if (i + 1 >= text->size())
+                break;
+            char next = (*text)[i + 1];
+            if (next != '\\' && next != '"')
+                throw ParseError(std::string("unknown escape \\") + next + " in a quoted string");
+            out += next;
+            i += 2;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    throw ParseError("missing closing quote");
+}
+
+// Comma-separated hex bytes; a trailing backslash continues the data on the next line.
+std::vector<BYTE> ReadHexBytes(std::string_view data, LineReader& lines) {
+    std::vector<BYTE> bytes;
+    std::string_view part = Trim(data);
+    while (true) {
+        bool more = !part.empty() && part.back() == '\\';
+        if (more)
+            part = Trim(part.substr(0, part.size() - 1));
+        size_t start = 0;
+        while (start < part.size()) {
+            size_t comma = part.find(',', start);
+            std::string_view item = Trim(part.substr(start, comma - start));
+            bool last = comma == std::string_view::npos;
+            if (item.empty()) {
+                if (last) // a trailing comma before a continuation
+                    break;
+                throw ParseError("empty byte in hex data");
+            }
+            std::optional<DWORD> byte = item.size() <= 2 ? ParseHexNumber(item) : std::nullopt;
+            if (!byte)
+                throw ParseError("bad byte \"" + std::string(item) + "\" in hex data");
+            bytes.push_back(static_cast<BYTE>(*byte));
+            if (last)
+                break;
+            start = comma + 1;
+        }
+        if (!more)
+            return bytes;
+        std::string_view next;
+        if (!lines.Next(&next))
+            throw ParseError("hex data continues past the end of the file");
+        part = Trim(next);
+    }
+}
+
+struct ValueData {
+    bool remove = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+};
+
+std::string_view WithoutComment(std::string_view text) {
+    text = Trim(text);
+    if (!text.empty() && text.front() == ';')
+        return {};
+    return text;
+}
+
+ValueData ReadValueData(std::string_view data, LineReader& lines) {
+    ValueData value;
+    if (data == "-") {
+        value.remove = true;
+        return value;
+    }
+    if (!data.empty() && data.front() == '"') {
+        std::string text = ReadQuoted(&data);
+        if (!WithoutComment(data).empty())
+            throw ParseError("unexpected text after a quoted string");
+        value.type = REG_SZ;
+        value.bytes.assign(text.begin(), text.end());
+        value.bytes.push_back(0);
+        return value;
+    }
+    if (data.starts_with("dword:")) {
+        std::optional<DWORD> number = ParseHexNumber(Trim(data.substr(6)));
+        if (!number)
+            throw ParseError("bad dword \"" + std::string(data.substr(6)) + "\"");
+        value.type = REG_DWORD;
+        for (int shift = 0; shift < 32; shift += 8)
+            value.bytes.push_back(static_cast<BYTE>(*number >> shift));
+        return value;
+    }
+    if (data.starts_with("hex:")) {
+        value.type = REG_BINARY;
+        value.bytes = ReadHexBytes(data.substr(4), lines);
+        return value;
+    }
+    if (data.starts_with("hex(")) {
+        size_t close = data.find("):");
+        std::optional<DWORD> type = close == std::string_view::npos
+                                        ? std::nullopt
+                                        : ParseHexNumber(data.substr(4, close - 4));
+        if (!type)
+            throw ParseError("bad value type in \"" + std::string(data) + "\"");
+        value.type = *type;
+        value.bytes = ReadHexBytes(data.substr(close + 2), lines);
+        return value;
+    }
+    throw ParseError("unknown value data \"" + std::string(data) + "\"");
+}
+
+class Applier {
+  public:
+    Applier(RegTree& tree, std::string_view text) : tree_(tree), lines_(text) {}
+
+    void Run() {
+        std::string_view line;
+        if (!NextContentLine(&line) || Trim(line) != kHeader)
+            throw ParseError("the file does not start with \"REGEDIT4\"");
+        while (NextContentLine(&line)) {
+            if (line.front() == '[')
+                Section(line);
+            else
+                Value(line);
+        }
+    }
+    unsigned LineNumber() const { return lines_.Number(); }
+
+  private:
+    // The next line that is neither blank nor a comment, trimmed.
+    bool NextContentLine(std::string_view* line) {
+        while (lines_.Next(line)) {
+            std::string_view trimmed = Trim(*line);
+            if (lines_.Number() == 1 && trimmed.starts_with("\xEF\xBB\xBF"))
+                trimmed.remove_prefix(3);
+            if (!trimmed.empty() && trimmed.front() != ';') {
+                *line = trimmed;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Section(std::string_view line) {
+        size_t close = line.rfind(']');
+        if (close == std::string_view::npos || close == 1)
+            throw ParseError("a key line must be \"[key]\"");
+        if (!WithoutComment(line.substr(close + 1)).empty())
+            throw ParseError("unexpected text after \"]\"");
+        std::string_view name = line.substr(1, close - 1);
+        bool remove = name.front() == '-';
+        if (remove)
+            name.remove_prefix(1);
+        std::optional<RegPath> path = ParseKeyPath(name);
+        if (!path)
+            throw ParseError("bad key \"" + std::string(name) +
+                             "\" (roots: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)");
+        current_ = nullptr;
+        if (remove) {
+            if (path->components.empty())
+                throw ParseError("a root key cannot be deleted");
+            DeleteKey(tree_, *path);
+            return;
+        }
+        current_ = &CreateKey(tree_, *path);
+    }
+
+    void Value(std::string_view line) {
+        std::string name;
+        std::string_view rest = line;
+        if (rest.front() == '@') {
+            rest.remove_prefix(1);
+        } else if (rest.front() == '"') {
+            name = ReadQuoted(&rest);
+            if (name.find_first_of("\r\n") != std::string::npos)
+                throw ParseError("line break in a value name");
+        } else {
+            throw ParseError("expected \"[key]\", \"name\"=data or @=data");
+        }
+        rest = Trim(rest);
+        if (rest.empty() || rest.front() != '=')
+            throw ParseError("missing \"=\" after the value name");
+        if (current_ == nullptr)
+            throw ParseError("value outside a key section");
+        ValueData data = ReadValueData(Trim(rest.substr(1)), lines_);
+        if (data.remove)
+            current_->DeleteValue(name);
+        else
+            current_->SetValue(name, data.type, std::move(data.bytes));
+    }
+
+    RegTree& tree_;
+    LineReader lines_;
+    RegKey* current_ = nullptr;
+};
+
+std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// A REG_SZ is written as text only when reading the text back gives the same bytes.
+bool WritableAsText(const RegValue& value) {
+    if (value.type != REG_SZ || value.data.empty() || value.data.back() != 0)
+        return false;
+    for (size_t i = 0; i + 1 < value.data.size(); ++i) {
+        BYTE c = value.data[i];
+        if (c == 0 || c == '\r' || c == '\n')
+            return false;
+    }
+    return true;
+}
+
+std::string HexData(std::string prefix, const std::vector<BYTE>& bytes) {
+    std::string out = std::move(prefix);
+    size_t lineStart = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", bytes[i]);
+        out += byte;
+        if (i + 1 == bytes.size())
+            break;
+        out += ',';
+        if (out.size() - lineStart >= kHexLineWidth) {
+            out += "\\\n";
+            lineStart = out.size();
+            out += "  ";
+        }
+    }
+    return out;
+}
+
+std::string ValueLine(const RegValue& value) {
+    std::string line = value.name.empty() ? "@=" : Quoted(value.name) + "=";
+    if (WritableAsText(value))
+        return line + Quoted(std::string_view(reinterpret_cast<const char*>(value.data.data()),
+                                              value.data.size() - 1));
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        DWORD number = 0;
+        for (int i = 3; i >= 0; --i)
+            number = number << 8 | value.data[static_cast<size_t>(i)];
+        char text[16];
+        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(number));
+        return line + text;
+    }
+    if (value.type == REG_BINARY)
+        return HexData(line + "hex:", value.data);
+    char prefix[20];
+    std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+    return HexData(line + prefix, value.data);
+}
+
+void WriteKey(std::string& out, const RegKey& key, const std::string& path, bool isRoot) {
+    // An empty root needs no section; every other key gets one so that empty keys survive.
+    if (!isRoot || !key.values.empty()) {
+        out += "[" + path + "]\n";
+        for (const RegValue& value : key.values)
+            out += ValueLine(value) + "\n";
+        out += "\n";
+    }
+    for (const RegKey& subkey : key.subkeys)
+        WriteKey(out, subkey, path + "\\" + subkey.name, false);
+}
+
+} // namespace
+
+void ApplyRegedit4(RegTree& tree, std::string_view text, const std::string& source) {
+    Applier applier(tree, text);
+    try {
+        applier.Run();
+    } catch (const ParseError& error) {
+        throw std::runtime_error(source + ":" + std::to_string(std::max(applier.LineNumber(), 1u)) +
+                                 ": " + error.what());
+    }
+}
+
+std::string FormatRegedit4(const RegTree& tree) {
+    std::string out = std::string(kHeader) + "\n\n";
+    WriteKey(out, tree.localMachine, std::string(RootName(RegRoot::LocalMachine)), true);
+    WriteKey(out, tree.currentUser, std::string(RootName(RegRoot::CurrentUser)), true);
+    return out;
+}
+
+} // namespace sim

@@ -1,0 +1,350 @@
+// ADVAPI32's registry functions as Windows 98 behaves.
+//
+// Notes on the 9x behaviour reproduced here:
+// - an HKEY is process-local and names its key by path, so it stays valid when another process
+//   rewrites registry.reg; once its key is deleted, every use fails with ERROR_KEY_DELETED;
+// - the predefined roots can be "closed" (nothing happens); other handles not open give
+//   ERROR_INVALID_HANDLE, and so do the predefined roots this machine does not keep
+//   (HKEY_CLASSES_ROOT, HKEY_USERS, ...), where 9x itself may answer ERROR_BADKEY;
+// - an unset default value is missing (2), as for any other value;
+// - classes and write times are not kept: class buffers get "", times are zero.
+#include "platform/sim/faults.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/registry_store.h"
+#include "platform/sim/test/registry_ctl.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace {
+
+using sim::RegKey;
+using sim::RegPath;
+using sim::RegRoot;
+using sim::RegValue;
+
+constexpr uintptr_t kFirstHandle = 0x1000;
+constexpr uintptr_t kHandleStep = 4;
+
+struct HandleTable {
+    std::map<uintptr_t, RegPath> keys;
+    uintptr_t next = kFirstHandle; // never reused, so a stale handle stays invalid
+};
+
+HandleTable& Handles() {
+    static HandleTable* table = new HandleTable; // used until exit
+    return *table;
+}
+
+uintptr_t HandleValue(HKEY key) {
+    return reinterpret_cast<uintptr_t>(key);
+}
+
+bool IsPredefinedRoot(HKEY key) {
+    uintptr_t value = HandleValue(key);
+    return value >= HandleValue(HKEY_CLASSES_ROOT) &&
+           value <= HandleValue(HKEY_CLASSES_ROOT) + 6; // up to HKEY_DYN_DATA
+}
+
+HKEY NewHandle(const RegPath& path) {
+    HandleTable& table = Handles();
+    uintptr_t value = table.next;
+    table.next += kHandleStep;
+    table.keys.emplace(value, path);
+    return reinterpret_cast<HKEY>(value);
+}
+
+// The path a handle names, or nullopt with *error set.
+std::optional<RegPath> PathOf(HKEY key, LONG* error) {
+    if (key == HKEY_LOCAL_MACHINE)
+        return RegPath{RegRoot::LocalMachine, {}};
+    if (key == HKEY_CURRENT_USER)
+        return RegPath{RegRoot::CurrentUser, {}};
+    auto it = Handles().keys.find(HandleValue(key));
+    if (it == Handles().keys.end()) {
+        *error = ERROR_INVALID_HANDLE;
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+// The key a handle names, or nullptr with *error set.
+RegKey* KeyOf(HKEY key, LONG* error) {
+    std::optional<RegPath> path = PathOf(key, error);
+    if (!path)
+        return nullptr;
+    RegKey* found = sim::FindKey(sim::MachineRegistry(), *path);
+    if (found == nullptr)
+        *error = ERROR_KEY_DELETED;
+    return found;
+}
+
+// The path of subkey below the handle's key, or nullopt with *error set.
+std::optional<RegPath> SubkeyPath(HKEY key, LPCSTR subkey, LONG* error) {
+    if (KeyOf(key, error) == nullptr)
+        return std::nullopt;
+    std::optional<RegPath> path = PathOf(key, error);
+    std::optional<std::vector<std::string>> parts =
+        sim::SplitSubkey(subkey == nullptr ? "" : subkey);
+    if (!parts) {
+        *error = ERROR_BAD_PATHNAME;
+        return std::nullopt;
+    }
+    path->components.insert(path->components.end(), parts->begin(), parts->end());
+    return path;
+}
+
+std::string_view ValueName(LPCSTR name) {
+    return name == nullptr ? "" : name;
+}
+
+// Runs body inside the machine lock unless a failure is injected for function.
+template <class Body> LONG RegistryCall(std::string_view function, Body body) {
+    if (DWORD injected = sim::InjectedFailure(function))
+        return static_cast<LONG>(injected);
+    sim::MachineLock lock;
+    return body();
+}
+
+// Copies a name with its terminator into a buffer of *chars characters; 234 when it does not
+// fit (buffer and count left untouched), else *chars = the length without the terminator.
+LONG CopyName(const std::string& name, LPSTR buffer, LPDWORD chars) {
+    if (name.size() + 1 > *chars)
+        return ERROR_MORE_DATA;
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    *chars = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+void EmptyClass(LPSTR classBuffer, LPDWORD classChars) {
+    if (classBuffer != nullptr && classChars != nullptr && *classChars > 0)
+        classBuffer[0] = '\0';
+    if (classChars != nullptr)
+        *classChars = 0;
+}
+
+void ZeroTime(PFILETIME time) {
+    if (time != nullptr)
+        *time = FILETIME{};
+}
+
+void SetIfGiven(LPDWORD out, size_t value) {
+    if (out != nullptr)
+        *out = static_cast<DWORD>(value);
+}
+
+} // namespace
+
+extern "C" {
+
+LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) {
+    return RegistryCall("RegOpenKeyExA", [&]() -> LONG {
+        if (phkResult == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        std::optional<RegPath> path = SubkeyPath(hKey, lpSubKey, &error);
+        if (!path)
+            return error;
+        if (sim::FindKey(sim::MachineRegistry(), *path) == nullptr)
+            return ERROR_FILE_NOT_FOUND;
+        *phkResult = NewHandle(*path);
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    return RegistryCall("RegCreateKeyA", [&]() -> LONG {
+        if (phkResult == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        std::optional<RegPath> path = SubkeyPath(hKey, lpSubKey, &error);
+        if (!path)
+            return error;
+        bool created = false;
+        sim::CreateKey(sim::MachineRegistry(), *path, &created);
+        if (created)
+            sim::MachineRegistryChanged();
+        *phkResult = NewHandle(*path);
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                             LPBYTE lpData, LPDWORD lpcbData) {
+    return RegistryCall("RegQueryValueExA", [&]() -> LONG {
+        if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        RegKey* key = KeyOf(hKey, &error);
+        if (key == nullptr)
+            return error;
+        const RegValue* value = key->FindValue(ValueName(lpValueName));
+        if (value == nullptr)
+            return ERROR_FILE_NOT_FOUND;
+        if (lpType != nullptr)
+            *lpType = value->type;
+        if (lpData != nullptr && *lpcbData < value->data.size()) {
+            *lpcbData = static_cast<DWORD>(value->data.size());
+            return ERROR_MORE_DATA;
+        }
+        if (lpData != nullptr)
+            std::copy(value->data.begin(), value->data.end(), lpData);
+        SetIfGiven(lpcbData, value->data.size());
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                           DWORD cbData) {
+    return RegistryCall("RegSetValueExA", [&]() -> LONG {
+        std::string_view name = ValueName(lpValueName);
+        // A name with a line break could not be written to registry.reg.
+        if ((lpData == nullptr && cbData > 0) || name.find_first_of("\r\n") != name.npos)
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        RegKey* key = KeyOf(hKey, &error);
+        if (key == nullptr)
+            return error;
+        std::vector<BYTE> data(lpData, lpData + cbData);
+        key->SetValue(name, dwType, std::move(data));
+        sim::MachineRegistryChanged();
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                          LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                          PFILETIME lpftLastWriteTime) {
+    return RegistryCall("RegEnumKeyExA", [&]() -> LONG {
+        if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr)
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        RegKey* key = KeyOf(hKey, &error);
+        if (key == nullptr)
+            return error;
+        if (dwIndex >= key->subkeys.size())
+            return ERROR_NO_MORE_ITEMS;
+        const RegKey& subkey = *std::next(key->subkeys.begin(), dwIndex);
+        error = CopyName(subkey.name, lpName, lpcchName);
+        if (error != ERROR_SUCCESS)
+            return error;
+        EmptyClass(lpClass, lpcchClass);
+        ZeroTime(lpftLastWriteTime);
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                          LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    return RegistryCall("RegEnumValueA", [&]() -> LONG {
+        if (lpValueName == nullptr || lpcchValueName == nullptr || lpReserved != nullptr ||
+            (lpData != nullptr && lpcbData == nullptr))
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        RegKey* key = KeyOf(hKey, &error);
+        if (key == nullptr)
+            return error;
+        if (dwIndex >= key->values.size())
+            return ERROR_NO_MORE_ITEMS;
+        const RegValue& value = key->values[dwIndex];
+        if (value.name.size() + 1 > *lpcchValueName)
+            return ERROR_MORE_DATA;
+        if (lpData != nullptr && *lpcbData < value.data.size()) {
+            *lpcbData = static_cast<DWORD>(value.data.size());
+            return ERROR_MORE_DATA;
+        }
+        CopyName(value.name, lpValueName, lpcchValueName);
+        if (lpType != nullptr)
+            *lpType = value.type;
+        if (lpData != nullptr)
+            std::copy(value.data.begin(), value.data.end(), lpData);
+        SetIfGiven(lpcbData, value.data.size());
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                             LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                             LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                             LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                             PFILETIME lpftLastWriteTime) {
+    return RegistryCall("RegQueryInfoKeyA", [&]() -> LONG {
+        if (lpReserved != nullptr)
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        RegKey* key = KeyOf(hKey, &error);
+        if (key == nullptr)
+            return error;
+        size_t maxSubkey = 0;
+        for (const RegKey& subkey : key->subkeys)
+            maxSubkey = std::max(maxSubkey, subkey.name.size());
+        size_t maxName = 0;
+        size_t maxData = 0;
+        for (const RegValue& value : key->values) {
+            maxName = std::max(maxName, value.name.size());
+            maxData = std::max(maxData, value.data.size());
+        }
+        EmptyClass(lpClass, lpcchClass);
+        SetIfGiven(lpcSubKeys, key->subkeys.size());
+        SetIfGiven(lpcbMaxSubKeyLen, maxSubkey);
+        SetIfGiven(lpcbMaxClassLen, 0);
+        SetIfGiven(lpcValues, key->values.size());
+        SetIfGiven(lpcbMaxValueNameLen, maxName);
+        SetIfGiven(lpcbMaxValueLen, maxData);
+        SetIfGiven(lpcbSecurityDescriptor, 0); // 9x keeps no security
+        ZeroTime(lpftLastWriteTime);
+        return ERROR_SUCCESS;
+    });
+}
+
+// Windows 98 deletes the whole subtree; NT refuses a key that has subkeys.
+LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+    return RegistryCall("RegDeleteKeyA", [&]() -> LONG {
+        if (lpSubKey == nullptr)
+            return ERROR_INVALID_PARAMETER;
+        LONG error = ERROR_SUCCESS;
+        std::optional<RegPath> path = SubkeyPath(hKey, lpSubKey, &error);
+        if (!path)
+            return error;
+        if (path->components.empty())
+            return ERROR_ACCESS_DENIED; // a root cannot be deleted
+        if (!sim::DeleteKey(sim::MachineRegistry(), *path))
+            return ERROR_FILE_NOT_FOUND;
+        sim::MachineRegistryChanged();
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+    return RegistryCall("RegDeleteValueA", [&]() -> LONG {
+        LONG error = ERROR_SUCCESS;
+        RegKey* key = KeyOf(hKey, &error);
+        if (key == nullptr)
+            return error;
+        if (!key->DeleteValue(ValueName(lpValueName)))
+            return ERROR_FILE_NOT_FOUND;
+        sim::MachineRegistryChanged();
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG WINAPI RegCloseKey(HKEY hKey) {
+    return RegistryCall("RegCloseKey", [&]() -> LONG {
+        if (IsPredefinedRoot(hKey))
+            return ERROR_SUCCESS;
+        // A handle whose key was deleted still closes.
+        return Handles().keys.erase(HandleValue(hKey)) == 1 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    });
+}
+
+} // extern "C"
+
+namespace vtxsim {
+
+unsigned OpenKeyHandleCount() {
+    sim::MachineLock lock;
+    return static_cast<unsigned>(Handles().keys.size());
+}
+
+} // namespace vtxsim

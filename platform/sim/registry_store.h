@@ -1,0 +1,81 @@
+// The simulated registry's key tree and the store that keeps it in the machine directory as
+// "registry.reg" (REGEDIT4 text). Everything here runs inside a sim::MachineLock.
+#pragma once
+
+#include "platform/win32api.h"
+
+#include <list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct RegValue {
+    std::string name; // "" is the key's default value
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data; // exactly the bytes the caller gave
+};
+
+struct RegKey {
+    std::string name; // case as first created
+    // Creation order, which RegEnumKeyExA reports; a list keeps references stable on insert.
+    std::list<RegKey> subkeys;
+    std::vector<RegValue> values; // creation order
+
+    RegKey* FindSubkey(std::string_view subkey);
+    const RegKey* FindSubkey(std::string_view subkey) const;
+    // The existing subkey of that name, or a new one; *created tells which.
+    RegKey& CreateSubkey(std::string_view subkey, bool* created = nullptr);
+    // Removes the subkey and everything below it; false when there is none.
+    bool DeleteSubkey(std::string_view subkey);
+
+    RegValue* FindValue(std::string_view value);
+    const RegValue* FindValue(std::string_view value) const;
+    void SetValue(std::string_view value, DWORD type, std::vector<BYTE> data);
+    bool DeleteValue(std::string_view value);
+};
+
+enum class RegRoot { LocalMachine, CurrentUser };
+
+struct RegTree {
+    RegKey localMachine{"HKEY_LOCAL_MACHINE", {}, {}};
+    RegKey currentUser{"HKEY_CURRENT_USER", {}, {}};
+
+    RegKey& Root(RegRoot root);
+    const RegKey& Root(RegRoot root) const;
+};
+
+// A key named by its root and its components below it.
+struct RegPath {
+    RegRoot root = RegRoot::LocalMachine;
+    std::vector<std::string> components;
+};
+
+// Registry names compare without regard to case (ASCII letters, as the 9x registry folds them).
+bool RegNamesEqual(std::string_view a, std::string_view b);
+
+// "HKEY_LOCAL_MACHINE" / "HKEY_CURRENT_USER", or the short forms "HKLM" / "HKCU".
+std::optional<RegRoot> RootFromName(std::string_view name);
+std::string_view RootName(RegRoot root);
+
+// Splits "a\b\c" into its components. NULL-like "" gives none; a trailing backslash is
+// ignored; a leading backslash, an empty inner component or a line break fails (nullopt).
+std::optional<std::vector<std::string>> SplitSubkey(std::string_view subkey);
+// "HKEY_LOCAL_MACHINE\a\b" (root first); nullopt when the root or a component is bad.
+std::optional<RegPath> ParseKeyPath(std::string_view text);
+std::string FormatKeyPath(const RegPath& path);
+
+RegKey* FindKey(RegTree& tree, const RegPath& path);
+// Creates every missing level; *created is true when any level was new.
+RegKey& CreateKey(RegTree& tree, const RegPath& path, bool* created = nullptr);
+// Deletes the key at path with its subtree; false when it does not exist. Roots stay.
+bool DeleteKey(RegTree& tree, const RegPath& path);
+
+// The machine's registry as loaded by the current MachineLock.
+RegTree& MachineRegistry();
+// Marks the machine registry as changed: it is written back when the lock is let go.
+void MachineRegistryChanged();
+
+} // namespace sim

@@ -1,0 +1,48 @@
+// Test-only: set up and inspect the simulated registry. Key paths start with the root:
+// "HKEY_LOCAL_MACHINE\Software\..." or "HKEY_CURRENT_USER\..." (HKLM and HKCU also accepted).
+// A path with an unknown root throws std::invalid_argument.
+#pragma once
+
+#include "platform/win32api.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vtxsim {
+
+// Merges a REGEDIT4 file into the machine's registry. A malformed file throws
+// std::runtime_error("<file>:<line>: <what>") and leaves the registry unchanged.
+void ImportReg(const std::filesystem::path& path);
+// The same for REGEDIT4 text; errors name the source "<text>".
+void ImportRegText(const std::string& text);
+// The whole registry as REGEDIT4 text (keys and values in creation order).
+std::string ExportRegistry();
+
+bool KeyExists(const std::string& keyPath);
+std::vector<std::string> SubkeyNames(const std::string& keyPath); // empty when no key
+std::vector<std::string> ValueNames(const std::string& keyPath);  // "" is the default value
+
+// The value's bytes up to the first zero, whatever its type.
+std::optional<std::string> StringValue(const std::string& keyPath, const std::string& name);
+// A value of exactly 4 bytes, whatever its type.
+std::optional<DWORD> DwordValue(const std::string& keyPath, const std::string& name);
+struct RegistryValue {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    bool operator==(const RegistryValue&) const = default;
+};
+std::optional<RegistryValue> RawValue(const std::string& keyPath, const std::string& name);
+
+// These create the key with every missing level. A string is stored with its terminator.
+void SetStringValue(const std::string& keyPath, const std::string& name, const std::string& value);
+void SetDwordValue(const std::string& keyPath, const std::string& name, DWORD value);
+void SetRawValue(const std::string& keyPath, const std::string& name, const RegistryValue& value);
+// Deletes the key and its subtree; false when it does not exist.
+bool DeleteRegistryKey(const std::string& keyPath);
+
+// Registry handles open in this process, predefined roots not counted: a leak detector.
+unsigned OpenKeyHandleCount();
+
+} // namespace vtxsim
