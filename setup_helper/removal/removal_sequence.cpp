@@ -1,12 +1,184 @@
-// Removal sequence: the registry keys and files of one device, then what its type shared.
+// Removal sequence: deletes the registry keys of one removed device and, when it was the last of
+// its type, model and driver set, the keys, services, class keys, INF file and driver files they
+// shared. Files in use (the helper itself, the VMM32 library) are queued for deletion at restart.
+//
+// NOTES
+// - Whether a device was the last of its kind comes only from the subkey counts that key removal
+//   returns: first for the device type, then for the model below "StaticDeviceConfig".
+// - A key path or file path that does not fit its buffer is refused, never cut: a cut serial
+//   number, model or file name could name another device's key or file. A refused key step
+//   counts as a missing key, a refused file is left alone.
+// - "InfPath" comes from the registry; only a bare file name is deleted below the INF directory.
 #include "platform/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/removal/removal.h"
 
-void RemoveDevice(void) {}
+#define INTERFACE_CLASS_GUID "{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}"
+#define SERVICES_PATH "System\\CurrentControlSet\\Services\\"
+#define DRIVERS_DIRECTORY "C:\\Windows\\System32\\DRIVERS\\"
+#define SYSTEM_DIRECTORY "C:\\Windows\\System\\"
+#define VMM32_DIRECTORY "C:\\Windows\\System\\VMM32\\"
+#define INF_DIRECTORY "C:\\Windows\\Inf\\Other\\"
+#define RENAME_VALUE_LIMIT 255 // "NUL=" + path + terminator within the 260-byte entry
 
-DWORD QueueDeleteAtRestart(LPCSTR path)
-{
-    (void)path;
-    return ERROR_SUCCESS;
+// out = first + second + third + fourth (absent pieces left out); FALSE, with out empty, when
+// the whole does not fit HELPER_TEXT_SIZE bytes.
+static BOOL JoinText(LPSTR out, LPCSTR first, LPCSTR second, LPCSTR third, LPCSTR fourth) {
+    out[0] = '\0';
+    if ((first == NULL || TextAppend(out, HELPER_TEXT_SIZE, first)) &&
+        (second == NULL || TextAppend(out, HELPER_TEXT_SIZE, second)) &&
+        (third == NULL || TextAppend(out, HELPER_TEXT_SIZE, third)) &&
+        (fourth == NULL || TextAppend(out, HELPER_TEXT_SIZE, fourth)))
+        return TRUE;
+    out[0] = '\0';
+    return FALSE;
+}
+
+// A value read whole and terminated within its buffer; anything else counts as empty.
+static DWORD ReadDeviceValue(LPCSTR keyPath, LPCSTR valueName, LPSTR data) {
+    DWORD type = 0;
+    DWORD result = ReadModelValue(keyPath, valueName, &type, data);
+    if (result != ERROR_SUCCESS || TextLengthBounded(data, HELPER_TEXT_SIZE) >= HELPER_TEXT_SIZE)
+        data[0] = '\0';
+    return result;
+}
+
+// A name that the INF directory can hold without reaching elsewhere: no separator, drive or "..".
+static BOOL IsBareFileName(LPCSTR name) {
+    return name[0] != '\0' && TextFindChar(name, '\\') == NULL && TextFindChar(name, '/') == NULL &&
+           TextFindChar(name, ':') == NULL && TextFind(name, "..") == NULL;
+}
+
+// The driver set's files are "vtx" + a component code + "01" + an extension.
+static BOOL BuildDriverFilePath(LPSTR out, LPCSTR directory, LPCSTR code, LPCSTR extension) {
+    return JoinText(out, directory, "vtx", code, NULL) && TextAppend(out, HELPER_TEXT_SIZE, "01") &&
+           TextAppend(out, HELPER_TEXT_SIZE, extension);
+}
+
+static void ClearReadOnly(LPCSTR path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+}
+
+static void DeleteDriverFile(LPCSTR directory, LPCSTR code, LPCSTR extension) {
+    CHAR path[HELPER_TEXT_SIZE];
+    if (!BuildDriverFilePath(path, directory, code, extension))
+        return;
+    ClearReadOnly(path);
+    DeleteFileA(path);
+}
+
+static void QueueDriverFile(LPCSTR directory, LPCSTR code, LPCSTR extension) {
+    CHAR path[HELPER_TEXT_SIZE];
+    if (!BuildDriverFilePath(path, directory, code, extension))
+        return;
+    ClearReadOnly(path);
+    QueueDeleteAtRestart(path);
+}
+
+// RemoveRegistryKey on the path built from up to three pieces; -1, as for a missing path, when
+// the path does not fit.
+static LONG RemoveKeyBelow(LPCSTR first, LPCSTR second, LPCSTR third, LPCSTR name, LONG mode) {
+    CHAR path[HELPER_TEXT_SIZE];
+    if (!JoinText(path, first, second, third, NULL))
+        return -1;
+    return RemoveRegistryKey(path, name, mode);
+}
+
+static BOOL IsKeyPresent(LPCSTR path) {
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return FALSE;
+    RegCloseKey(key);
+    return TRUE;
+}
+
+// Step 10: the INF file, the model key and the device's key below the model.
+static void RemoveModelEntries(void) {
+    CHAR path[HELPER_TEXT_SIZE];
+    LPCSTR remainder = ModelRemainderOf(DeviceModel);
+
+    if (IsBareFileName(InfFileName) && JoinText(path, INF_DIRECTORY, InfFileName, NULL, NULL))
+        DeleteFileA(path);
+    // Without a model remainder the keys would be the ones a level higher: left alone.
+    if (remainder == NULL || remainder[0] == '\0')
+        return;
+    RemoveKeyBelow("Software\\Kelvara\\VTXIO\\", NULL, NULL, remainder, REMOVE_NAMED_SUBKEY);
+    RemoveKeyBelow("Software\\Kelvara\\VTX\\", remainder, "\\", DeviceSerial, REMOVE_NAMED_SUBKEY);
+}
+
+void RemoveDevice(void) {
+    CHAR productId[HELPER_TEXT_SIZE];
+    CHAR typeName[HELPER_TEXT_SIZE];
+    CHAR driverValue[HELPER_TEXT_SIZE];
+    CHAR path[HELPER_TEXT_SIZE];
+    LPCSTR instanceName;
+    BOOL typeNameBuilt;
+    LONG typeCount;
+    LONG modelCount;
+
+    if (ReadDeviceValue(ModelKeyPath, "ProductID", productId) != ERROR_SUCCESS)
+        return;
+    if (DeviceSerial[0] == '\0')
+        return;
+    InfFileName[0] = '\0';
+    driverValue[0] = '\0';
+    typeNameBuilt = JoinText(typeName, "VID_0D7A&PID_", productId, NULL, NULL);
+
+    // The driver value names the class instance; it is read before its key goes.
+    if (typeNameBuilt && JoinText(path, "Enum\\USB\\", typeName, "\\", DeviceSerial))
+        ReadDeviceValue(path, "driver", driverValue);
+
+    typeCount = -1;
+    if (typeNameBuilt)
+        typeCount =
+            RemoveKeyBelow("Enum\\USB\\", typeName, NULL, DeviceSerial, REMOVE_NAMED_SUBKEY);
+    if (typeCount == -1)
+        typeCount = 0;
+
+    if (typeNameBuilt)
+        RemoveRegistryKey(
+            "System\\CurrentControlSet\\Control\\DeviceClasses\\" INTERFACE_CLASS_GUID, typeName,
+            REMOVE_MATCHING_INSTANCE);
+
+    instanceName = driverValue + TextSpan(driverValue, "USB Draftaire\\");
+    if (instanceName[0] != '\0')
+        RemoveRegistryKey(SERVICES_PATH "Class\\USB Draftaire\\", instanceName,
+                          REMOVE_CLASS_INSTANCE);
+
+    if (typeCount != 0)
+        return; // other devices of this type still use what is shared
+
+    modelCount = RemoveRegistryKey(SERVICES_PATH "Vtxiod01\\Parameters\\StaticDeviceConfig\\",
+                                   DeviceModel, REMOVE_NAMED_SUBKEY);
+    if (InfFileName[0] != '\0')
+        RemoveModelEntries();
+    if (modelCount != 0)
+        return; // another model is still configured, or its configuration cannot be seen
+
+    RemoveRegistryKey(SERVICES_PATH "Class\\", INTERFACE_CLASS_GUID, REMOVE_NAMED_SUBKEY);
+    RemoveRegistryKey(SERVICES_PATH, "Vtxiod01", REMOVE_NAMED_SUBKEY);
+    if (InfFileName[0] == '\0')
+        return;
+    RemoveRegistryKey("Software\\Kelvara\\", "VTXIO", REMOVE_NAMED_SUBKEY);
+
+    DeleteDriverFile(DRIVERS_DIRECTORY, "ubd", ".sys");
+    DeleteDriverFile(DRIVERS_DIRECTORY, "iod", ".sys");
+    DeleteDriverFile(SYSTEM_DIRECTORY, "cls", ".dll");
+    DeleteDriverFile(SYSTEM_DIRECTORY, "pmo", ".dll");
+    // The helper is running from its file: it can only go at the next restart.
+    QueueDriverFile(SYSTEM_DIRECTORY, "inh", ".exe");
+
+    // The VxD of the I/O driver still registered means the VMM32 library is still needed.
+    if (IsKeyPresent(SERVICES_PATH "VxD\\Vtxiod01"))
+        return;
+    QueueDriverFile(VMM32_DIRECTORY, "vxu", ".dll");
+}
+
+DWORD QueueDeleteAtRestart(LPCSTR path) {
+    if (path == NULL || path[0] == '\0' ||
+        TextLengthBounded(path, RENAME_VALUE_LIMIT + 1) > RENAME_VALUE_LIMIT)
+        return HELPER_ERROR_RENAME_NOT_SAVED;
+    return AppendRenameEntry("NUL", path);
 }
