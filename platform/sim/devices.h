@@ -1,0 +1,57 @@
+// Device interfaces and the simulated USB printers behind them, as the setupapi module and the
+// test controls see them.
+//
+// Interfaces are kept in the registry as Windows keeps them: below
+// HKLM\System\CurrentControlSet\Control\DeviceClasses\{class} one key per interface, named from
+// its symbolic link ("##?#USB#VID_0D7A&PID_0042#AB12#{class}") and holding "DeviceInstance".
+// Deleting that key makes the interface disappear. The printers' own state (attached, status
+// byte, data received, queued replies, stall, control table, exclusive-open lock) lies in files
+// under <machine>/devices/<instance>/ so that every process of the machine sees it.
+#pragma once
+
+#include "platform/win32api.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+// {5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}: the interface class of the maker's printer driver.
+extern const GUID kPrinterInterfaceClass;
+
+// "{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}" (lower case, with braces).
+std::string GuidText(const GUID& guid);
+std::optional<GUID> ParseGuid(std::string_view text);
+bool SameGuid(const GUID& a, const GUID& b);
+
+// "System\CurrentControlSet\Control\DeviceClasses\{class}" (below HKEY_LOCAL_MACHINE).
+std::string InterfaceClassKeyPath(const GUID& interfaceClass);
+// "##?#USB#VID_0D7A&PID_0042#AB12#{class}" for the instance "USB\VID_0D7A&PID_0042\AB12".
+std::string InterfaceKeyName(std::string_view deviceInstance, const GUID& interfaceClass);
+// Below an interface key: the key where the driver keeps its values and the monitor its
+// PortName. NT keeps the reference string's key "#" with "Device Parameters" in it; the
+// simulated machine does the same.
+extern const char* const kInterfaceParametersSubkey;
+
+struct InterfaceRecord {
+    GUID interfaceClass;
+    std::string keyPath;        // the interface key, below HKEY_LOCAL_MACHINE
+    std::string deviceInstance; // "USB\VID_0D7A&PID_0042\AB12"
+    std::string devicePath;     // "\\?\usb#vid_0d7a&pid_0042#ab12#{class}"
+};
+
+// Every registered interface of the class (every class when interfaceClass is NULL), in the
+// registry's key order. A key without a "DeviceInstance" value is no interface. Reads the
+// registry through the public Reg* functions; call with a MachineLock held.
+std::vector<InterfaceRecord> ListInterfaces(const GUID* interfaceClass);
+// The device path of an interface key name: "##?#" becomes "\\?\", all in lower case.
+std::string DevicePathFromKeyName(std::string_view keyName);
+
+// --- Simulated USB printers (usb_printer.cpp) ---
+
+// Whether the device instance is a simulated printer that is plugged in now.
+bool DeviceAttached(std::string_view deviceInstance);
+
+} // namespace sim

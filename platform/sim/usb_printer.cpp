@@ -1,0 +1,469 @@
+// The simulated USB printers of the maker's driver: device state in the machine directory,
+// the exclusive device handle behind "\\?\usb#..." paths, and the test controls.
+//
+// Each printer is a directory <machine>/devices/<instance>/ holding small files, so that every
+// process of the machine sees the same printer:
+//   instance    the device instance as given ("USB\VID_0D7A&PID_0042\AB12")
+//   generation  counts the times the printer was plugged in
+//   attached    present while plugged in; holds the generation it was plugged in as
+//   status      the port status byte, decimal
+//   received    everything written to the printer
+//   replies     bytes waiting for the next reads
+//   stall       present while stalled: how many more bytes the printer accepts
+//   controls    the test's answers to device controls: "<code> <error> <hex bytes>" per line
+//   calls       every device control received: "<code> <hex input>" per line
+//   lock-<generation>  held with flock(LOCK_EX) by the one open handle of the printer as
+//               plugged in that time; the kernel lets go of it when the holding process dies
+#include "platform/sim/devices.h"
+#include "platform/sim/handles.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/test/device_ctl.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace sim {
+namespace {
+
+constexpr DWORD kErrorNoAccess = 998; // a bad user buffer, as the kernel's probe reports it
+
+fs::path DevicesDir() {
+    return MachineDir() / "devices";
+}
+
+// Instances are matched without regard to case: the directory name is the instance in upper
+// case, "\" turned into "#", and any byte a file name cannot safely hold as %XX.
+std::string DirNameFor(std::string_view instance) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string name;
+    for (char raw : instance) {
+        auto c = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(raw)));
+        if (c == '\\') {
+            name += '#';
+        } else if (std::isalnum(c) || c == '_' || c == '&' || c == '-' || c == '.') {
+            name += static_cast<char>(c);
+        } else {
+            name += '%';
+            name += hex[c >> 4];
+            name += hex[c & 15];
+        }
+    }
+    return name;
+}
+
+fs::path DeviceDir(std::string_view instance) {
+    return DevicesDir() / DirNameFor(instance);
+}
+
+std::optional<std::string> ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadOr(const fs::path& path, const std::string& fallback) {
+    return ReadWhole(path).value_or(fallback);
+}
+
+std::uint64_t ReadNumber(const fs::path& path, std::uint64_t fallback) {
+    std::optional<std::string> text = ReadWhole(path);
+    if (!text || text->empty())
+        return fallback;
+    try {
+        return std::stoull(*text);
+    } catch (const std::exception&) {
+        MachineFault("corrupt device state file " + path.string());
+    }
+}
+
+void AppendTo(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out)
+        MachineFault("cannot append to " + path.string());
+}
+
+void RemoveFile(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+std::string HexOf(const std::string& bytes) {
+    static const char* const hex = "0123456789abcdef";
+    if (bytes.empty())
+        return "-";
+    std::string text;
+    for (unsigned char c : bytes) {
+        text += hex[c >> 4];
+        text += hex[c & 15];
+    }
+    return text;
+}
+
+std::string BytesOfHex(const std::string& text) {
+    std::string bytes;
+    if (text == "-")
+        return bytes;
+    for (size_t i = 0; i + 1 < text.size(); i += 2)
+        bytes += static_cast<char>(std::stoul(text.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+struct ControlReply {
+    DWORD error = 0;
+    std::string bytes;
+};
+
+std::optional<ControlReply> FindControlReply(const fs::path& dir, DWORD code) {
+    std::istringstream lines(ReadOr(dir / "controls", ""));
+    std::optional<ControlReply> found;
+    DWORD lineCode = 0;
+    DWORD error = 0;
+    std::string hex;
+    while (lines >> lineCode >> error >> hex) {
+        if (lineCode == code)
+            found = ControlReply{error, BytesOfHex(hex)}; // the last answer set wins
+    }
+    return found;
+}
+
+bool IsAttachedAs(const fs::path& dir, const std::string& generation) {
+    std::optional<std::string> attached = ReadWhole(dir / "attached");
+    return attached && *attached == generation;
+}
+
+// The device behind one successful CreateFileA of a printer's path.
+class PrinterHandle : public KernelObject {
+  public:
+    PrinterHandle(fs::path dir, std::string generation, DWORD access, int lockFd)
+        : dir_(std::move(dir)), generation_(std::move(generation)), access_(access),
+          lockFd_(lockFd) {}
+    ~PrinterHandle() override { Release(); }
+    PrinterHandle(const PrinterHandle&) = delete;
+    PrinterHandle& operator=(const PrinterHandle&) = delete;
+
+    DWORD Read(void* buffer, DWORD count, DWORD* done) override {
+        *done = 0;
+        MachineLock lock;
+        if ((access_ & GENERIC_READ) == 0)
+            return ERROR_ACCESS_DENIED;
+        if (!IsAttachedAs(dir_, generation_))
+            return ERROR_DEVICE_NOT_CONNECTED;
+        if (count == 0)
+            return 0;
+        if (buffer == nullptr)
+            return kErrorNoAccess;
+        std::string queued = ReadOr(dir_ / "replies", "");
+        size_t taken = std::min<size_t>(count, queued.size());
+        std::copy_n(queued.data(), taken, static_cast<char*>(buffer));
+        if (taken > 0)
+            WriteFileAtomically(dir_ / "replies", queued.substr(taken));
+        *done = static_cast<DWORD>(taken);
+        return 0;
+    }
+
+    DWORD Write(const void* buffer, DWORD count, DWORD* done) override {
+        *done = 0;
+        MachineLock lock;
+        if ((access_ & GENERIC_WRITE) == 0)
+            return ERROR_ACCESS_DENIED;
+        if (!IsAttachedAs(dir_, generation_))
+            return ERROR_DEVICE_NOT_CONNECTED;
+        if (count == 0)
+            return 0;
+        if (buffer == nullptr)
+            return kErrorNoAccess;
+        DWORD accepted = count;
+        fs::path stall = dir_ / "stall";
+        if (fs::exists(stall)) {
+            std::uint64_t remaining = ReadNumber(stall, 0);
+            accepted = static_cast<DWORD>(std::min<std::uint64_t>(count, remaining));
+            if (accepted == 0)
+                return vtxsim::kStallError;
+            WriteFileAtomically(stall, std::to_string(remaining - accepted));
+        }
+        AppendTo(dir_ / "received", std::string(static_cast<const char*>(buffer), accepted));
+        *done = accepted;
+        return 0;
+    }
+
+    DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                    DWORD* returned) override {
+        *returned = 0;
+        MachineLock lock;
+        if (!IsAttachedAs(dir_, generation_))
+            return ERROR_DEVICE_NOT_CONNECTED;
+        std::string input;
+        if (in != nullptr)
+            input.assign(static_cast<const char*>(in), inSize);
+        AppendTo(dir_ / "calls", std::to_string(code) + " " + HexOf(input) + "\n");
+        if (std::optional<ControlReply> reply = FindControlReply(dir_, code))
+            return Answer(*reply, out, outSize, returned);
+        if (code == vtxsim::kStatusControl) {
+            std::string status(
+                1, static_cast<char>(ReadNumber(dir_ / "status", vtxsim::kDefaultStatus)));
+            return Answer(ControlReply{0, status}, out, outSize, returned);
+        }
+        return ERROR_INVALID_FUNCTION; // the driver knows no such request
+    }
+
+    void Close() override { Release(); }
+
+  private:
+    static DWORD Answer(const ControlReply& reply, void* out, DWORD outSize, DWORD* returned) {
+        if (reply.error != 0)
+            return reply.error;
+        if (reply.bytes.empty())
+            return 0;
+        if (out == nullptr || outSize < reply.bytes.size())
+            return ERROR_INSUFFICIENT_BUFFER;
+        std::copy(reply.bytes.begin(), reply.bytes.end(), static_cast<char*>(out));
+        *returned = static_cast<DWORD>(reply.bytes.size());
+        return 0;
+    }
+
+    void Release() {
+        if (lockFd_ >= 0)
+            close(lockFd_); // lets go of the exclusive lock
+        lockFd_ = -1;
+    }
+
+    fs::path dir_;
+    std::string generation_;
+    DWORD access_;
+    int lockFd_;
+};
+
+// "\\?\usb#vid_0d7a&pid_0042#ab12#{class}" -> "usb\vid_0d7a&pid_0042\ab12", or nothing when
+// the path does not name a printer interface.
+std::optional<std::string> InstanceFromPath(const std::string& path) {
+    if (path.size() < 4 || path.compare(0, 4, "\\\\?\\") != 0)
+        return std::nullopt;
+    std::string rest = path.substr(4);
+    size_t hash = rest.rfind('#');
+    if (hash == std::string::npos || hash == 0)
+        return std::nullopt;
+    std::optional<GUID> guid = ParseGuid(rest.substr(hash + 1));
+    if (!guid || !SameGuid(*guid, kPrinterInterfaceClass))
+        return std::nullopt;
+    std::string instance = rest.substr(0, hash);
+    std::replace(instance.begin(), instance.end(), '#', '\\');
+    return instance;
+}
+
+fs::path LockFile(const fs::path& dir, const std::string& generation) {
+    return dir / ("lock-" + generation);
+}
+
+// Takes the exclusive lock of a device; -1 with *error set when it cannot.
+int TakeDeviceLock(const fs::path& lockFile, DWORD* error) {
+    int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = ERROR_GEN_FAILURE;
+        return -1;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        *error = errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ERROR_GEN_FAILURE;
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool LockHeld(const fs::path& lockFile) {
+    int fd = open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd); // also lets go of the lock taken for the test
+    return held;
+}
+
+// Whether any handle holds the printer open, as plugged in now or earlier.
+bool AnyLockHeld(const fs::path& dir) {
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
+        if (entry.path().filename().string().starts_with("lock-") && LockHeld(entry.path()))
+            return true;
+    }
+    return false;
+}
+
+const bool registered = [] {
+    AddStore(Store{"devices", nullptr, nullptr, nullptr, [] {
+                       std::error_code ignored;
+                       fs::remove_all(DevicesDir(), ignored);
+                   }});
+    return true;
+}();
+
+// --- Naming a printer in the test controls ---
+
+std::string LastComponent(std::string_view instance) {
+    size_t slash = instance.rfind('\\');
+    return std::string(slash == std::string_view::npos ? instance : instance.substr(slash + 1));
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+std::optional<std::string> InstanceOfSerial(const std::string& serial) {
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(DevicesDir(), ec)) {
+        std::optional<std::string> instance = ReadWhole(entry.path() / "instance");
+        if (instance && SameText(LastComponent(*instance), serial))
+            return instance;
+    }
+    for (const InterfaceRecord& record : ListInterfaces(nullptr)) {
+        if (SameText(LastComponent(record.deviceInstance), serial))
+            return record.deviceInstance;
+    }
+    return std::nullopt;
+}
+
+// The device instance named by a serial number or an instance; throws when there is none.
+std::string ResolveInstance(const std::string& serialOrInstance) {
+    if (serialOrInstance.find('\\') != std::string::npos)
+        return serialOrInstance;
+    if (std::optional<std::string> instance = InstanceOfSerial(serialOrInstance))
+        return *instance;
+    throw std::invalid_argument("no simulated printer with serial number " + serialOrInstance);
+}
+
+// The printer's directory, made (with the printer unplugged) when it has none yet.
+fs::path EnsureDevice(const std::string& instance) {
+    fs::path dir = DeviceDir(instance);
+    if (!fs::exists(dir / "instance")) {
+        fs::create_directories(dir);
+        WriteFileAtomically(dir / "instance", instance);
+    }
+    return dir;
+}
+
+fs::path DeviceOf(const std::string& serialOrInstance) {
+    return EnsureDevice(ResolveInstance(serialOrInstance));
+}
+
+} // namespace
+
+bool DeviceAttached(std::string_view deviceInstance) {
+    MachineLock lock;
+    return fs::exists(DeviceDir(deviceInstance) / "attached");
+}
+
+std::shared_ptr<KernelObject> OpenDevicePath(const std::string& path, DWORD access, DWORD,
+                                             DWORD* error) {
+    // The printer is exclusive whatever share mode is asked for: its driver admits one client.
+    MachineLock lock;
+    std::optional<std::string> instance = InstanceFromPath(path);
+    if (!instance) {
+        *error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    fs::path dir = DeviceDir(*instance);
+    std::optional<std::string> generation = ReadWhole(dir / "attached");
+    if (!generation) {
+        *error = ERROR_FILE_NOT_FOUND; // unplugged or unknown
+        return nullptr;
+    }
+    int fd = TakeDeviceLock(LockFile(dir, *generation), error);
+    if (fd < 0)
+        return nullptr;
+    return std::make_shared<PrinterHandle>(dir, *generation, access, fd);
+}
+
+} // namespace sim
+
+namespace vtxsim {
+
+void AttachPrinter(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    if (fs::exists(dir / "attached"))
+        return;
+    std::string generation = std::to_string(sim::ReadNumber(dir / "generation", 0) + 1);
+    sim::WriteFileAtomically(dir / "generation", generation);
+    sim::WriteFileAtomically(dir / "attached", generation);
+}
+
+void DetachPrinter(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    // A handle still open on the pulled printer keeps its generation's lock; the printer plugged
+    // in again is a new device object with a lock of its own, as on Windows.
+    sim::RemoveFile(dir / "attached");
+}
+
+bool IsPrinterAttached(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    return fs::exists(sim::DeviceOf(serialOrInstance) / "attached");
+}
+
+void SetStatusByte(const std::string& serialOrInstance, std::uint8_t status) {
+    sim::MachineLock lock;
+    sim::WriteFileAtomically(sim::DeviceOf(serialOrInstance) / "status", std::to_string(status));
+}
+
+void QueueReply(const std::string& serialOrInstance, const std::string& bytes) {
+    sim::MachineLock lock;
+    sim::AppendTo(sim::DeviceOf(serialOrInstance) / "replies", bytes);
+}
+
+std::string ReceivedData(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    return sim::ReadOr(sim::DeviceOf(serialOrInstance) / "received", "");
+}
+
+void SetStall(const std::string& serialOrInstance, std::uint64_t remaining) {
+    sim::MachineLock lock;
+    sim::WriteFileAtomically(sim::DeviceOf(serialOrInstance) / "stall", std::to_string(remaining));
+}
+
+void ClearStall(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    sim::RemoveFile(sim::DeviceOf(serialOrInstance) / "stall");
+}
+
+void SetControlReply(const std::string& serialOrInstance, DWORD code, const std::string& bytes,
+                     DWORD error) {
+    sim::MachineLock lock;
+    sim::AppendTo(sim::DeviceOf(serialOrInstance) / "controls", std::to_string(code) + " " +
+                                                                    std::to_string(error) + " " +
+                                                                    sim::HexOf(bytes) + "\n");
+}
+
+std::vector<ControlCall> ReceivedControls(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    std::istringstream lines(sim::ReadOr(sim::DeviceOf(serialOrInstance) / "calls", ""));
+    std::vector<ControlCall> calls;
+    DWORD code = 0;
+    std::string hex;
+    while (lines >> code >> hex)
+        calls.push_back(ControlCall{code, sim::BytesOfHex(hex)});
+    return calls;
+}
+
+bool IsDeviceOpen(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    return sim::AnyLockHeld(sim::DeviceOf(serialOrInstance));
+}
+
+} // namespace vtxsim
