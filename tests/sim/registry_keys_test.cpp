@@ -1,0 +1,172 @@
+// Registry keys: names, creation, deletion and handles, as Windows 98 keeps them.
+#include "platform/sim/test/fault_ctl.h"
+#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/test/registry_ctl.h"
+#include "platform/win32api.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+HKEY const kMarkerKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x5a5a5a50));
+
+class RegistryKeys : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        vtxsim::ResetMachine();
+        vtxsim::ClearFailures();
+        handlesBefore_ = vtxsim::OpenKeyHandleCount();
+    }
+    void TearDown() override { EXPECT_EQ(vtxsim::OpenKeyHandleCount(), handlesBefore_); }
+
+    static void SetString(HKEY key, const char* name, const char* text) {
+        ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                 static_cast<DWORD>(std::strlen(text) + 1)),
+                  ERROR_SUCCESS);
+    }
+
+  private:
+    unsigned handlesBefore_ = 0;
+};
+
+TEST_F(RegistryKeys, NamesMatchWithoutRegardToCaseAndKeepTheCaseOfTheirCreation) {
+    HKEY model = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Kelvara\\VTXIO", &model), 0);
+    HKEY again = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\kelvara\\vtxio\\Model", &again), 0);
+    EXPECT_EQ(vtxsim::SubkeyNames("HKLM\\Software"), std::vector<std::string>{"Kelvara"});
+    EXPECT_EQ(vtxsim::SubkeyNames("HKLM\\software\\KELVARA\\vtxio"),
+              std::vector<std::string>{"Model"});
+
+    SetString(model, "SetupRootPath", "C:\\first");
+    SetString(model, "SETUPROOTPATH", "C:\\second");
+    EXPECT_EQ(vtxsim::ValueNames("HKLM\\Software\\Kelvara\\VTXIO"),
+              std::vector<std::string>{"SetupRootPath"});
+
+    HKEY opened = kMarkerKey;
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\KELVARA\\Vtxio", 0, KEY_ALL_ACCESS, &opened),
+        0);
+    char data[32] = {};
+    DWORD size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(opened, "setuprootpath", nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(data), &size),
+              0);
+    EXPECT_STREQ(data, "C:\\second");
+
+    char name[16];
+    DWORD chars = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(opened, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_STREQ(name, "Model");
+    EXPECT_EQ(chars, 5u);
+
+    EXPECT_EQ(RegCloseKey(opened), 0);
+    EXPECT_EQ(RegCloseKey(again), 0);
+    EXPECT_EQ(RegCloseKey(model), 0);
+}
+
+TEST_F(RegistryKeys, DeletingAKeyDeletesItsWholeSubtree) {
+    vtxsim::ImportRegText("REGEDIT4\n\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\A\\B\\C]\n\"v\"=\"1\"\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\A\\B\\D]\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\A\\E]\n\"w\"=dword:00000002\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\Other]\n");
+    HKEY deep = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\A\\B\\C", 0, KEY_ALL_ACCESS, &deep), 0);
+
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "software\\a"), ERROR_SUCCESS);
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\A"));
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\A\\B\\C"));
+    EXPECT_EQ(vtxsim::SubkeyNames("HKLM\\Software"), std::vector<std::string>{"Other"});
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\A"), ERROR_FILE_NOT_FOUND);
+
+    // A handle to a deleted key fails every use but still closes.
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(deep, "v", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+    const BYTE one[] = {1};
+    EXPECT_EQ(RegSetValueExA(deep, "v", 0, REG_BINARY, one, 1), ERROR_KEY_DELETED);
+    HKEY sub = kMarkerKey;
+    EXPECT_EQ(RegCreateKeyA(deep, "Sub", &sub), ERROR_KEY_DELETED);
+    EXPECT_EQ(sub, kMarkerKey);
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\A"));
+    EXPECT_EQ(RegCloseKey(deep), ERROR_SUCCESS);
+
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(vtxsim::KeyExists("HKLM\\Software\\Other"));
+}
+
+TEST_F(RegistryKeys, CreateMakesEveryMissingLevelAndOpenFindsOnlyWhatExists) {
+    HKEY missing = kMarkerKey;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\New", 0, KEY_ALL_ACCESS, &missing),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(missing, kMarkerKey);
+
+    HKEY leaf = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\New\\Two\\Three\\", &leaf), 0);
+    EXPECT_TRUE(vtxsim::KeyExists("HKEY_LOCAL_MACHINE\\Software\\New\\Two\\Three"));
+    EXPECT_FALSE(vtxsim::KeyExists("HKEY_CURRENT_USER\\Software\\New"));
+
+    HKEY bad = kMarkerKey;
+    EXPECT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\\\Twice", &bad), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\Software", 0, KEY_ALL_ACCESS, &bad),
+              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(bad, kMarkerKey);
+    EXPECT_EQ(vtxsim::SubkeyNames("HKLM\\Software"), std::vector<std::string>{"New"});
+    EXPECT_EQ(RegCloseKey(leaf), 0);
+}
+
+TEST_F(RegistryKeys, AnEmptyOrNullSubkeyGivesANewHandleToTheSameKey) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Same", &key), 0);
+    HKEY viaNull = nullptr;
+    HKEY viaEmpty = nullptr;
+    HKEY viaCreate = nullptr;
+    unsigned before = vtxsim::OpenKeyHandleCount();
+    ASSERT_EQ(RegOpenKeyExA(key, nullptr, 0, KEY_ALL_ACCESS, &viaNull), 0);
+    ASSERT_EQ(RegOpenKeyExA(key, "", 0, KEY_ALL_ACCESS, &viaEmpty), 0);
+    ASSERT_EQ(RegCreateKeyA(key, nullptr, &viaCreate), 0);
+    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), before + 3);
+    EXPECT_NE(viaNull, key);
+    EXPECT_NE(viaNull, viaEmpty);
+
+    SetString(viaCreate, "Shared", "yes");
+    EXPECT_EQ(vtxsim::StringValue("HKCU\\Software\\Same", "Shared"), "yes");
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(viaEmpty, "Shared", nullptr, nullptr, nullptr, &size), 0);
+    EXPECT_EQ(size, 4u);
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Same"));
+
+    for (HKEY h : {viaNull, viaEmpty, viaCreate, key})
+        EXPECT_EQ(RegCloseKey(h), 0);
+}
+
+TEST_F(RegistryKeys, RootsCloseFreelyAndBadHandlesGiveInvalidHandle) {
+    EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    // The roots still work after being "closed".
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software", &key), ERROR_SUCCESS);
+
+    unsigned open = vtxsim::OpenKeyHandleCount();
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), open - 1);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
+
+    DWORD size = 0;
+    HKEY result = kMarkerKey;
+    EXPECT_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(nullptr, "Software", 0, KEY_ALL_ACCESS, &result), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, "x", &result), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_USERS, nullptr, 0, KEY_ALL_ACCESS, &result), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(result, kMarkerKey);
+    EXPECT_EQ(RegDeleteKeyA(key, "x"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegDeleteValueA(key, "x"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software", nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), open - 1);
+}
+
+} // namespace

@@ -1,0 +1,259 @@
+// The registry kept in the machine directory as "registry.reg": shared between processes,
+// written atomically, and the REGEDIT4 loader that also imports fixtures.
+#include "platform/sim/test/fault_ctl.h"
+#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/test/registry_ctl.h"
+#include "platform/win32api.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kFixture = fs::path(VTX_FIXTURES_DIR) / "every_value_kind.reg";
+const std::string kEveryKind = "HKLM\\Software\\Kelvara\\VTXIO\\Every Kind";
+
+class RegistryPersistence : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "vtxsim-registry-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        vtxsim::UseMachine(dir_);
+        vtxsim::ResetMachine();
+        vtxsim::ClearFailures();
+    }
+    void TearDown() override {
+        vtxsim::UseMachine({});
+        fs::remove_all(dir_);
+    }
+
+    static void WriteText(const fs::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static ino_t Inode(const fs::path& path) {
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+    }
+
+    fs::path dir_;
+};
+
+// Runs body in a child process on the same machine directory; returns its exit status.
+template <class Body> int InChild(const fs::path& dir, Body body) {
+    pid_t child = fork();
+    if (child == 0) {
+        vtxsim::UseMachine(dir);
+        _exit(body());
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST_F(RegistryPersistence, TwoProcessesSeeEachOthersChanges) {
+    HKEY shared = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Shared", &shared), 0);
+    const BYTE parentData[] = "from parent";
+    ASSERT_EQ(RegSetValueExA(shared, "Parent", 0, REG_SZ, parentData, sizeof parentData), 0);
+    vtxsim::SetStringValue("HKLM\\Software\\Shared\\Doomed", "x", "y");
+    HKEY doomed = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(shared, "doomed", 0, KEY_ALL_ACCESS, &doomed), 0);
+
+    int status = InChild(dir_, [] {
+        if (vtxsim::StringValue("HKLM\\Software\\Shared", "Parent") != "from parent")
+            return 1;
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\SHARED", 0, KEY_ALL_ACCESS, &key) != 0)
+            return 2;
+        const BYTE childData[] = "from child";
+        if (RegSetValueExA(key, "Child", 0, REG_SZ, childData, sizeof childData) != 0)
+            return 3;
+        if (RegDeleteKeyA(key, "Doomed") != 0 || RegCloseKey(key) != 0)
+            return 4;
+        return 0;
+    });
+    ASSERT_EQ(status, 0);
+
+    // The parent's handles name their keys by path, so they survive the reload.
+    char data[32] = {};
+    DWORD size = sizeof data;
+    EXPECT_EQ(
+        RegQueryValueExA(shared, "Child", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+        ERROR_SUCCESS);
+    EXPECT_STREQ(data, "from child");
+    size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(doomed, "x", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(doomed), 0);
+    EXPECT_EQ(RegCloseKey(shared), 0);
+    for (const auto& entry : fs::directory_iterator(dir_))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+TEST_F(RegistryPersistence, TheFileIsRewrittenOnlyWhenTheRegistryChanges) {
+    vtxsim::SetDwordValue("HKLM\\Software\\Once", "Count", 1);
+    fs::path file = dir_ / "registry.reg";
+    ino_t written = Inode(file);
+    ASSERT_NE(written, 0u);
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Once", 0, KEY_READ, &key), 0);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "Count", nullptr, nullptr, nullptr, &size), 0);
+    EXPECT_EQ(RegDeleteValueA(key, "Missing"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Inode(file), written); // atomic replacement would give a new inode
+
+    const BYTE two[] = {2, 0, 0, 0};
+    EXPECT_EQ(RegSetValueExA(key, "Count", 0, REG_DWORD, two, 4), 0);
+    EXPECT_NE(Inode(file), written);
+    EXPECT_EQ(RegCloseKey(key), 0);
+}
+
+TEST_F(RegistryPersistence, AKilledWriterLeavesAWholeRegistry) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        vtxsim::UseMachine(dir_);
+        HKEY key = nullptr;
+        RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Busy", &key);
+        std::string filler(4000, 'x');
+        for (DWORD i = 0;; ++i) {
+            RegSetValueExA(key, ("Value" + std::to_string(i % 50)).c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(filler.c_str()),
+                           static_cast<DWORD>(filler.size() + 1));
+            if (i == 20)
+                (void)!write(ready[1], "r", 1);
+        }
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+
+    // A half-written registry.reg would stop this process with a machine fault.
+    std::vector<std::string> names = vtxsim::ValueNames("HKLM\\Software\\Busy");
+    EXPECT_GE(names.size(), 20u);
+    EXPECT_EQ(vtxsim::StringValue("HKLM\\Software\\Busy", "Value0"), std::string(4000, 'x'));
+}
+
+TEST_F(RegistryPersistence, EveryValueKindSurvivesImportExportAndReimport) {
+    vtxsim::ImportReg(kFixture);
+    using Raw = vtxsim::RegistryValue;
+    auto bytes = [](std::string_view text) { return std::vector<BYTE>(text.begin(), text.end()); };
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, ""), (Raw{REG_SZ, bytes({"the default value\0", 18})}));
+    EXPECT_EQ(vtxsim::StringValue(kEveryKind, "Text"), "C:\\Program Files\\Kelvara");
+    EXPECT_EQ(vtxsim::StringValue(kEveryKind, "Quoted"), "say \"hi\"");
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "Empty"), (Raw{REG_SZ, {0}}));
+    EXPECT_EQ(vtxsim::DwordValue(kEveryKind, "Number"), 0xbeefu);
+    EXPECT_EQ(vtxsim::DwordValue(kEveryKind, "Small"), 7u);
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "Bytes"), (Raw{REG_BINARY, {0, 1, 0x7f, 0x80, 0xff}}));
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "NoBytes"), (Raw{REG_BINARY, {}}));
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "Expand"),
+              (Raw{REG_EXPAND_SZ, bytes({"%windir%\0", 9})}));
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "Multi"), (Raw{REG_MULTI_SZ, bytes({"a\0bc\0\0", 6})}));
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "None"), (Raw{REG_NONE, {1, 2}}));
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "Unterminated"), (Raw{REG_SZ, bytes("abc")}));
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "InnerZero"), (Raw{REG_SZ, bytes({"a\0b\0", 4})}));
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "ShortDword"), (Raw{REG_DWORD, {1, 2}}));
+    std::optional<Raw> longValue = vtxsim::RawValue(kEveryKind, "Long");
+    ASSERT_TRUE(longValue);
+    EXPECT_EQ(longValue->data.size(), 50u);
+    EXPECT_EQ(longValue->data.back(), 0x31);
+    EXPECT_EQ(vtxsim::RawValue(kEveryKind, "Gone"), std::nullopt);
+    EXPECT_TRUE(vtxsim::KeyExists(kEveryKind + "\\Empty Key"));
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\Removed"));
+    EXPECT_EQ(vtxsim::StringValue("HKCU\\Software\\Kelvara", "User"), "per user");
+
+    // A value with a line break in its text must not break the file.
+    vtxsim::SetStringValue(kEveryKind, "Lines", "one\r\ntwo");
+
+    const std::string exported = vtxsim::ExportRegistry();
+    std::vector<std::string> names = vtxsim::ValueNames(kEveryKind);
+    std::vector<std::optional<Raw>> values;
+    for (const std::string& name : names)
+        values.push_back(vtxsim::RawValue(kEveryKind, name));
+
+    // Through the machine file: a fresh process view reads registry.reg back.
+    vtxsim::UseMachine({});
+    EXPECT_FALSE(vtxsim::KeyExists(kEveryKind));
+    vtxsim::UseMachine(dir_);
+    EXPECT_EQ(vtxsim::ExportRegistry(), exported);
+
+    // Through the text: re-importing the export into an empty machine gives the same bytes.
+    vtxsim::ResetMachine();
+    vtxsim::ImportRegText(exported);
+    EXPECT_EQ(vtxsim::ExportRegistry(), exported);
+    EXPECT_EQ(vtxsim::ValueNames(kEveryKind), names);
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(vtxsim::RawValue(kEveryKind, names[i]), values[i]) << names[i];
+}
+
+TEST_F(RegistryPersistence, AMalformedFixtureNamesFileAndLineAndChangesNothing) {
+    vtxsim::SetStringValue("HKLM\\Software\\Before", "Kept", "yes");
+    const std::string before = vtxsim::ExportRegistry();
+    const std::string good = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Half]\n\"a\"=\"1\"\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"[HKEY_LOCAL_MACHINE\\Software\\X]\n", ":1:"},
+        {good + "\"b\"=dword:xyz\n", ":5:"},
+        {good + "\"b\"=\"unterminated\n", ":5:"},
+        {good + "\"b\"=\"bad \\q escape\"\n", ":5:"},
+        {good + "\"b\"=hex:01,02,\\\n  03,zz\n", ":6:"},
+        {good + "\"b\"=hex:01,\\\n", ":5:"},
+        {good + "\n[HKEY_CLASSES_ROOT\\x]\n", ":6:"},
+        {good + "[HKEY_LOCAL_MACHINE\\Software\\Half\n", ":5:"},
+        {good + "[-HKEY_LOCAL_MACHINE\\Software\\Half]\n\"c\"=\"2\"\n", ":6:"},
+        {good + "\"b\"=text\n", ":5:"},
+        {good + "b=\"text\"\n", ":5:"},
+    };
+    int index = 0;
+    for (const auto& [text, line] : cases) {
+        fs::path file = dir_ / ("bad" + std::to_string(index++) + ".reg");
+        WriteText(file, text);
+        try {
+            vtxsim::ImportReg(file);
+            ADD_FAILURE() << "accepted:\n" << text;
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find(file.string() + line), std::string::npos)
+                << error.what();
+        }
+        EXPECT_EQ(vtxsim::ExportRegistry(), before) << text;
+    }
+    EXPECT_THROW(vtxsim::ImportReg(dir_ / "missing.reg"), std::runtime_error);
+}
+
+TEST_F(RegistryPersistence, ACorruptMachineRegistryIsAFaultNamingFileAndLine) {
+    WriteText(dir_ / "registry.reg",
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n\"v\"=dword:nothex\n");
+    fs::path dir = dir_;
+    EXPECT_EXIT(
+        {
+            vtxsim::UseMachine({});
+            vtxsim::UseMachine(dir);
+        },
+        ::testing::ExitedWithCode(3), "registry\\.reg:4:");
+}
+
+TEST(RegistryInMemory, AMachineWithoutDirectoryWritesNoRegistryFile) {
+    vtxsim::UseMachine({});
+    vtxsim::ResetMachine();
+    vtxsim::SetStringValue("HKLM\\Software\\Memory", "Only", "here");
+    EXPECT_EQ(vtxsim::StringValue("HKLM\\Software\\Memory", "Only"), "here");
+    EXPECT_FALSE(fs::exists(vtxsim::MachineDirectory() / "registry.reg"));
+}
+
+} // namespace
