@@ -1,0 +1,75 @@
+// Monitor registration: the spooler's monitor instance named by the device's serial number, and
+// the scan that tells whether a printer already uses a port of this device.
+#include "platform/bounded_text.h"
+#include "platform/win32api.h"
+#include "setup_helper/helper.h"
+#include "setup_helper/removal/removal.h"
+
+#define PRINTERS_KEY_PATH "System\\CurrentControlSet\\Control\\Print\\Printers\\"
+
+static CHAR MonitorEnvironment[] = "Windows 4.0";
+static CHAR MonitorLibrary[] = "vtxpmo01.dll";
+
+// The printer's "Port" value as text; a value stored without its terminator is terminated here
+// and one that leaves no room for it does not count.
+static BOOL ReadPrinterPort(HKEY printers, LPCSTR printerName, LPSTR port) {
+    HKEY printer;
+    DWORD size = HELPER_TEXT_SIZE;
+    BOOL read = FALSE;
+    if (RegOpenKeyExA(printers, printerName, 0, KEY_ALL_ACCESS, &printer) != ERROR_SUCCESS)
+        return FALSE;
+    if (RegQueryValueExA(printer, "Port", NULL, NULL, (LPBYTE)port, &size) == ERROR_SUCCESS &&
+        (size < HELPER_TEXT_SIZE || port[HELPER_TEXT_SIZE - 1] == '\0')) {
+        if (size < HELPER_TEXT_SIZE)
+            port[size] = '\0';
+        read = TRUE;
+    }
+    RegCloseKey(printer);
+    return read;
+}
+
+// 1 when no printer's "Port" contains the serial number, 0 as soon as one does. The test is a
+// substring test: a port name holds the serial as its last part.
+DWORD ScanPrinterPorts(void) {
+    CHAR printerName[HELPER_TEXT_SIZE];
+    CHAR port[HELPER_TEXT_SIZE];
+    HKEY printers = HKEY_LOCAL_MACHINE;
+    DWORD result = 1;
+    DWORD index;
+
+    LONG rc = OpenKeyPath(PRINTERS_KEY_PATH, &printers, NULL);
+    if (rc != ERROR_SUCCESS || printers == HKEY_LOCAL_MACHINE)
+        return 1;
+    for (index = 0; result != 0; index++) {
+        DWORD nameSize = sizeof(printerName);
+        rc = RegEnumKeyExA(printers, index, printerName, &nameSize, NULL, NULL, NULL, NULL);
+        // A name too long for the buffer only means that this printer does not match; any
+        // other failure would repeat for every index, so it ends the scan like the last one.
+        if (rc == ERROR_MORE_DATA)
+            continue;
+        if (rc != ERROR_SUCCESS)
+            break;
+        if (ReadPrinterPort(printers, printerName, port) && TextFind(port, DeviceSerial) != NULL)
+            result = 0;
+    }
+    CloseKeyPath(&printers);
+    return result;
+}
+
+void RegisterDeviceMonitor(void) {
+    MONITOR_INFO_2A monitor;
+    monitor.pName = DeviceSerial;
+    monitor.pEnvironment = MonitorEnvironment;
+    monitor.pDLLName = MonitorLibrary;
+    if (AddMonitorA(NULL, 2, (LPBYTE)&monitor))
+        return;
+    // A failure that carries no code is still a failure for the setup program.
+    DWORD code = GetLastError();
+    DialogCode = 2;
+    ErrorCode = code != ERROR_SUCCESS ? (LONG)code : ERROR_GEN_FAILURE;
+    AbortFlag = 1;
+}
+
+void UnregisterDeviceMonitor(void) {
+    DeleteMonitorA(NULL, MonitorEnvironment, DeviceSerial);
+}
