@@ -1,0 +1,205 @@
+// WINSPOOL's monitor registration as the Windows 98 spooler does it, and the spooler's printers.
+//
+// A monitor instance is the key "System\CurrentControlSet\Control\Print\Monitors\<name>" with
+// its "Driver" value; a printer is the key "...\Print\Printers\<name>" with its "Port" value.
+// The check for an existing instance and its creation are one transaction of the machine.
+#include "platform/sim/faults.h"
+#include "platform/sim/files.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/test/spooler_ctl.h"
+
+#include <string>
+#include <string_view>
+
+namespace vtxsim {
+
+const char* const kMonitorsKeyPath = "System\\CurrentControlSet\\Control\\Print\\Monitors";
+const char* const kPrintersKeyPath = "System\\CurrentControlSet\\Control\\Print\\Printers";
+
+} // namespace vtxsim
+
+namespace {
+
+constexpr std::string_view kEnvironment = "Windows 4.0";
+constexpr std::string_view kSystemDirectory = "C:\\Windows\\System\\";
+
+// An open key, closed when it goes.
+class Key {
+  public:
+    Key() = default;
+    ~Key() {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY* Out() { return &key_; }
+    HKEY Get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsEmpty(LPCSTR text) {
+    return text == nullptr || text[0] == '\0';
+}
+
+// Only the local spooler exists on this machine.
+DWORD CheckServer(LPCSTR server) {
+    return IsEmpty(server) ? 0 : ERROR_INVALID_NAME;
+}
+
+// NULL means the caller's own environment, which is the one this spooler serves.
+DWORD CheckEnvironment(LPCSTR environment) {
+    if (environment == nullptr || EqualIgnoringCase(environment, kEnvironment))
+        return 0;
+    return ERROR_INVALID_ENVIRONMENT;
+}
+
+// An instance name is one registry key name.
+DWORD CheckMonitorName(LPCSTR name) {
+    if (IsEmpty(name))
+        return ERROR_INVALID_PARAMETER;
+    if (std::string_view(name).find('\\') != std::string_view::npos)
+        return ERROR_INVALID_PARAMETER;
+    return 0;
+}
+
+std::string MonitorKeyPath(std::string_view name) {
+    std::string path = vtxsim::kMonitorsKeyPath;
+    path += '\\';
+    path += name;
+    return path;
+}
+
+DWORD RegisterMonitor(const MONITOR_INFO_2A& info) {
+    if (DWORD error = CheckMonitorName(info.pName))
+        return error;
+    if (DWORD error = CheckEnvironment(info.pEnvironment))
+        return error;
+    if (IsEmpty(info.pDLLName))
+        return ERROR_INVALID_PARAMETER;
+    sim::MachineLock lock;
+    std::string systemFile = std::string(kSystemDirectory) + info.pDLLName;
+    if (!sim::WindowsFileExists(systemFile))
+        return ERROR_MOD_NOT_FOUND;
+    std::string keyPath = MonitorKeyPath(info.pName);
+    Key existing;
+    LONG opened =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, existing.Out());
+    if (opened == ERROR_SUCCESS)
+        return ERROR_PRINT_MONITOR_ALREADY_INSTALLED;
+    if (opened != ERROR_FILE_NOT_FOUND)
+        return static_cast<DWORD>(opened);
+    Key created;
+    if (LONG error = RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), created.Out()))
+        return static_cast<DWORD>(error);
+    std::string_view dll = info.pDLLName;
+    LONG set = RegSetValueExA(created.Get(), "Driver", 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(dll.data()),
+                              static_cast<DWORD>(dll.size() + 1));
+    if (set != ERROR_SUCCESS) {
+        // Leave no instance without its driver behind.
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str());
+        return static_cast<DWORD>(set);
+    }
+    return 0;
+}
+
+DWORD UnregisterMonitor(LPCSTR name) {
+    if (DWORD error = CheckMonitorName(name))
+        return error;
+    sim::MachineLock lock;
+    LONG error = RegDeleteKeyA(HKEY_LOCAL_MACHINE, MonitorKeyPath(name).c_str());
+    if (error == ERROR_FILE_NOT_FOUND)
+        return ERROR_UNKNOWN_PRINT_MONITOR;
+    return static_cast<DWORD>(error);
+}
+
+BOOL Finish(DWORD error) {
+    if (error == 0)
+        return TRUE; // success leaves the last error alone
+    SetLastError(error);
+    return FALSE;
+}
+
+std::string Hklm(std::string_view path) {
+    return "HKEY_LOCAL_MACHINE\\" + std::string(path);
+}
+
+std::string PrinterKeyPath(const std::string& name) {
+    return Hklm(vtxsim::kPrintersKeyPath) + "\\" + name;
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
+    if (DWORD injected = sim::InjectedFailure("AddMonitorA"))
+        return Finish(injected);
+    if (DWORD error = CheckServer(pName))
+        return Finish(error);
+    if (Level != 2)
+        return Finish(ERROR_INVALID_LEVEL);
+    if (pMonitors == nullptr)
+        return Finish(ERROR_INVALID_PARAMETER);
+    return Finish(RegisterMonitor(*reinterpret_cast<const MONITOR_INFO_2A*>(pMonitors)));
+}
+
+BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) {
+    if (DWORD injected = sim::InjectedFailure("DeleteMonitorA"))
+        return Finish(injected);
+    if (DWORD error = CheckServer(pName))
+        return Finish(error);
+    if (DWORD error = CheckEnvironment(pEnvironment))
+        return Finish(error);
+    return Finish(UnregisterMonitor(pMonitorName));
+}
+
+} // extern "C"
+
+namespace vtxsim {
+
+bool AddPrinter(const std::string& name, const std::string& port) {
+    if (name.empty() || name.find('\\') != std::string::npos)
+        return false;
+    SetStringValue(PrinterKeyPath(name), "Port", port);
+    return true;
+}
+
+bool DeletePrinter(const std::string& name) {
+    if (name.empty() || name.find('\\') != std::string::npos)
+        return false;
+    return DeleteRegistryKey(PrinterKeyPath(name));
+}
+
+std::vector<std::string> PrinterNames() {
+    return SubkeyNames(Hklm(kPrintersKeyPath));
+}
+
+std::string PrinterPort(const std::string& name) {
+    return StringValue(PrinterKeyPath(name), "Port").value_or("");
+}
+
+std::vector<std::string> MonitorNames() {
+    return SubkeyNames(Hklm(kMonitorsKeyPath));
+}
+
+std::string MonitorDriver(const std::string& name) {
+    return StringValue(Hklm(MonitorKeyPath(name)), "Driver").value_or("");
+}
+
+} // namespace vtxsim
