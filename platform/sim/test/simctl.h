@@ -10,3 +10,4 @@
 #include "platform/sim/test/spooler_ctl.h"
 #include "platform/sim/test/window_ctl.h"
 #include "platform/sim/test/restart_ctl.h"
+#include "platform/sim/test/process_ctl.h"
