@@ -1,0 +1,31 @@
+// The machine's drives: "X:\..." lives in <machine>/drive_x/. Names are matched without
+// regard to case and keep the case they were created with. Call inside a sim::MachineLock.
+#pragma once
+
+#include "platform/win32api.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace sim {
+
+// The Windows directory, where a profile file given by bare name lives.
+inline constexpr std::string_view WindowsDirectory = "C:\\WINDOWS";
+
+// The host path of a Windows path: components matched without regard to case where they
+// exist, the rest as given; "." and ".." resolved, '\' and '/' both separators, a path
+// without a drive on C:. Empty with *error (3 a directory on the way is missing, 123 a bad
+// name, 206 too long) when it cannot be mapped; *error is 0 otherwise.
+std::filesystem::path HostPathFor(std::string_view windowsPath, DWORD* error);
+// True for an existing file or directory.
+bool WindowsFileExists(std::string_view windowsPath);
+// True when the host file lacks the write permission that stands for FILE_ATTRIBUTE_READONLY.
+bool IsReadOnly(const std::filesystem::path& host);
+
+// 0, or ERROR_SHARING_VIOLATION when a file open in this process does not allow an open
+// with access (GENERIC_READ/GENERIC_WRITE) and share mode.
+DWORD CheckSharing(const std::filesystem::path& host, DWORD access, DWORD share);
+// 0, or ERROR_SHARING_VIOLATION when the file is open at all (it cannot be deleted or replaced).
+DWORD CheckNotOpen(const std::filesystem::path& host);
+
+} // namespace sim

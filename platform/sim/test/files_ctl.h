@@ -1,0 +1,26 @@
+// Test-only access to the simulated machine's drives. Paths are Windows paths ("C:\...");
+// a path that cannot be mapped throws std::invalid_argument.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vtxsim {
+
+// Where the file lives on the host (it need not exist).
+std::filesystem::path HostPath(const std::string& windowsPath);
+// Writes the file, creating its directories; an existing file is replaced even if read-only.
+void PutFile(const std::string& windowsPath, std::string_view contents);
+std::optional<std::string> GetFileContents(const std::string& windowsPath);
+// True for an existing file or directory.
+bool FileExists(const std::string& windowsPath);
+void SetReadOnly(const std::string& windowsPath, bool readOnly);
+// Creates the directory and its parents.
+void MakeDirectory(const std::string& windowsPath);
+// Every file and directory on every drive, as Windows paths with their stored case, sorted.
+std::vector<std::string> FileTree();
+
+} // namespace vtxsim
