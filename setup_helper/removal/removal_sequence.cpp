@@ -19,7 +19,6 @@
 #define SYSTEM_DIRECTORY "C:\\Windows\\System\\"
 #define VMM32_DIRECTORY "C:\\Windows\\System\\VMM32\\"
 #define INF_DIRECTORY "C:\\Windows\\Inf\\Other\\"
-#define RENAME_VALUE_LIMIT 255 // "NUL=" + path + terminator within the 260-byte entry
 
 // out = first + second + third + fourth (absent pieces left out); FALSE, with out empty, when
 // the whole does not fit HELPER_TEXT_SIZE bytes.
@@ -34,11 +33,17 @@ static BOOL JoinText(LPSTR out, LPCSTR first, LPCSTR second, LPCSTR third, LPCST
     return FALSE;
 }
 
-// A value read whole and terminated within its buffer; anything else counts as empty.
+// A value read whole and terminated within its buffer; anything else counts as empty. An empty
+// key path would read the root's own values.
 static DWORD ReadDeviceValue(LPCSTR keyPath, LPCSTR valueName, LPSTR data) {
     DWORD type = 0;
-    DWORD result = ReadModelValue(keyPath, valueName, &type, data);
-    if (result != ERROR_SUCCESS || TextLengthBounded(data, HELPER_TEXT_SIZE) >= HELPER_TEXT_SIZE)
+    DWORD result = ERROR_FILE_NOT_FOUND;
+    data[0] = '\0';
+    if (keyPath[0] != '\0')
+        result = ReadModelValue(keyPath, valueName, &type, data);
+    if (result == ERROR_SUCCESS && TextLengthBounded(data, HELPER_TEXT_SIZE) >= HELPER_TEXT_SIZE)
+        result = ERROR_MORE_DATA;
+    if (result != ERROR_SUCCESS)
         data[0] = '\0';
     return result;
 }
@@ -176,9 +181,9 @@ void RemoveDevice(void) {
     QueueDriverFile(VMM32_DIRECTORY, "vxu", ".dll");
 }
 
+// An entry that does not fit is refused by the section update, never cut.
 DWORD QueueDeleteAtRestart(LPCSTR path) {
-    if (path == NULL || path[0] == '\0' ||
-        TextLengthBounded(path, RENAME_VALUE_LIMIT + 1) > RENAME_VALUE_LIMIT)
+    if (path == NULL || path[0] == '\0')
         return HELPER_ERROR_RENAME_NOT_SAVED;
     return AppendRenameEntry("NUL", path);
 }
