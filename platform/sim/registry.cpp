@@ -7,6 +7,7 @@
 //   ERROR_INVALID_HANDLE, and so do the predefined roots this machine does not keep
 //   (HKEY_CLASSES_ROOT, HKEY_USERS, ...), where 9x itself may answer ERROR_BADKEY;
 // - an unset default value is missing (2), as for any other value;
+// - access masks are not checked (9x keeps no key security);
 // - classes and write times are not kept: class buffers get "", times are zero.
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"

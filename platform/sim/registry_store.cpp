@@ -239,6 +239,8 @@ std::optional<FileSignature> SignatureOf(const std::filesystem::path& file) {
         MachineFault("cannot read the machine registry " + file.string() + ": " +
                      std::strerror(errno));
     }
+    if (!S_ISREG(info.st_mode))
+        MachineFault("the machine registry " + file.string() + " is not a file");
     return FileSignature{info.st_dev, info.st_ino, info.st_size, Nanoseconds(info.st_mtim),
                          Nanoseconds(info.st_ctim)};
 }
