@@ -24,6 +24,7 @@ class KeyPathWalker : public ::testing::Test {
                               "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services]\n"
                               "\"Mark\"=\"services\"\n\n");
         lastComponent.fill('#');
+        handlesBefore = vtxsim::OpenKeyHandleCount();
     }
     void TearDown() override { vtxsim::ClearFailures(); }
 
@@ -37,8 +38,11 @@ class KeyPathWalker : public ::testing::Test {
         return data.data();
     }
     std::string LastComponent() const { return lastComponent.data(); }
+    // Handles are counted per process: a test sees only its own.
+    unsigned OpenHandles() const { return vtxsim::OpenKeyHandleCount() - handlesBefore; }
 
     std::array<char, HELPER_TEXT_SIZE> lastComponent{};
+    unsigned handlesBefore = 0;
 };
 
 TEST_F(KeyPathWalker, FullWalkKeepsEachParentAndClosingUnwindsDeepestFirst) {
@@ -52,14 +56,14 @@ TEST_F(KeyPathWalker, FullWalkKeepsEachParentAndClosingUnwindsDeepestFirst) {
     EXPECT_NE(ParentKeyStack.entries[2], ParentKeyStack.entries[1]);
     EXPECT_EQ(MarkOf(current), "services");
     EXPECT_EQ(LastComponent(), "Services");
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 3u);
+    EXPECT_EQ(OpenHandles(), 3u);
 
     unsigned closesBefore = vtxsim::CallCount("RegCloseKey");
     EXPECT_EQ(CloseKeyPath(&current), ERROR_SUCCESS);
     EXPECT_EQ(vtxsim::CallCount("RegCloseKey") - closesBefore, 4u);
     EXPECT_EQ(ParentKeyStack.count, 0);
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 
     // Four components: five closes, the root last.
     ASSERT_EQ(OpenKeyPath("System\\CurrentControlSet\\Services\\Class", &current, nullptr), 0);
@@ -68,7 +72,7 @@ TEST_F(KeyPathWalker, FullWalkKeepsEachParentAndClosingUnwindsDeepestFirst) {
     EXPECT_EQ(CloseKeyPath(&current), ERROR_SUCCESS);
     EXPECT_EQ(vtxsim::CallCount("RegCloseKey") - closesBefore, 5u);
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 }
 
 TEST_F(KeyPathWalker, RedundantBackslashesNameTheSameKey) {
@@ -83,7 +87,7 @@ TEST_F(KeyPathWalker, RedundantBackslashesNameTheSameKey) {
         EXPECT_EQ(MarkOf(current), "services");
         EXPECT_EQ(LastComponent(), "Services");
         EXPECT_EQ(CloseKeyPath(&current), ERROR_SUCCESS);
-        EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+        EXPECT_EQ(OpenHandles(), 0u);
     }
 }
 
@@ -98,7 +102,7 @@ TEST_F(KeyPathWalker, BrokenWalkClosesWhatItOpenedAndLeavesTheRoot) {
     EXPECT_EQ(ParentKeyStack.count, 0);
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(LastComponent(), "CurrentControlSet");
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 
     // First component missing: only the root is closed, nothing pushed, the name is emptied.
     lastComponent.fill('#');
@@ -126,7 +130,7 @@ TEST_F(KeyPathWalker, ComponentThatFailsToOpenForAnyReasonEndsTheWalkAsIfMissing
     EXPECT_EQ(ParentKeyStack.count, 0);
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(LastComponent(), "System");
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 }
 
 TEST_F(KeyPathWalker, FailedCloseStopsTheUnwindingAndTheNextUnwindingFinishesIt) {
@@ -144,7 +148,7 @@ TEST_F(KeyPathWalker, FailedCloseStopsTheUnwindingAndTheNextUnwindingFinishesIt)
     EXPECT_EQ(ParentKeyStack.count, 0);
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(RegCloseKey(services), ERROR_SUCCESS);
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 
     // A failed close while a broken walk unwinds is its result; the caller closes the rest.
     current = HKEY_LOCAL_MACHINE;
@@ -154,7 +158,7 @@ TEST_F(KeyPathWalker, FailedCloseStopsTheUnwindingAndTheNextUnwindingFinishesIt)
     EXPECT_EQ(CloseKeyPath(&current), ERROR_SUCCESS);
     EXPECT_EQ(ParentKeyStack.count, 0);
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 }
 
 TEST_F(KeyPathWalker, StackHoldsTwentyAndPopsTheRootWhenEmpty) {
@@ -184,7 +188,7 @@ TEST_F(KeyPathWalker, PathDeeperThanTheStackIsRefusedWithoutLeaks) {
     EXPECT_EQ(OpenKeyPath(deeper.c_str(), &current, lastComponent.data()), ERROR_SUCCESS);
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(ParentKeyStack.count, 0);
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 }
 
 TEST_F(KeyPathWalker, PathOverTwoHundredFiftyNineCharactersIsRefusedNotCut) {
@@ -206,7 +210,7 @@ TEST_F(KeyPathWalker, PathOverTwoHundredFiftyNineCharactersIsRefusedNotCut) {
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(ParentKeyStack.count, 0);
     EXPECT_EQ(LastComponent(), "");
-    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+    EXPECT_EQ(OpenHandles(), 0u);
 }
 
 } // namespace

@@ -32,11 +32,13 @@ class KeyRemoval : public ::testing::Test {
         DeviceSerial[4] = '\0';
         // A neighbour of every key below, to show that nothing climbs higher than the path.
         vtxsim::SetStringValue("HKLM\\Enum\\USB\\Root", "Keep", "1");
+        handlesBefore = vtxsim::OpenKeyHandleCount();
     }
     void TearDown() override {
         vtxsim::ClearFailures();
         EXPECT_EQ(ParentKeyStack.count, 0);
-        EXPECT_EQ(vtxsim::OpenKeyHandleCount(), expectedOpenHandles);
+        // Handles are counted per process: a test sees only its own.
+        EXPECT_EQ(vtxsim::OpenKeyHandleCount() - handlesBefore, expectedOpenHandles);
     }
     static void TextCopyMarker(char* buffer) {
         std::string("marker").copy(buffer, 6);
@@ -46,6 +48,7 @@ class KeyRemoval : public ::testing::Test {
         vtxsim::SetStringValue(std::string(kTypeKey) + "\\" + serial, "driver",
                                "USB Draftaire\\0000");
     }
+    unsigned handlesBefore = 0;
     unsigned expectedOpenHandles = 0;
     static void AddInterface(const std::string& name, const std::string& instance) {
         vtxsim::SetStringValue(std::string(kClassesKey) + "\\" + name, "DeviceInstance", instance);
