@@ -1,0 +1,417 @@
+// KERNEL32 profile files: "[section]" headers and "key=value" lines with CRLF, read and
+// written whole on every call, inside one machine transaction.
+#include "platform/sim/faults.h"
+#include "platform/sim/files.h"
+#include "platform/sim/kernel_text.h"
+#include "platform/sim/machine.h"
+#include "platform/win32api.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Windows 9x hands out at most this many characters of a profile file at once.
+constexpr DWORD ProfileBufferLimit = 32767;
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+struct Entry {
+    std::string_view key;
+    std::optional<std::string_view> value; // none for a line without '='
+};
+
+// Blank lines and ';' comments are no entries.
+std::optional<Entry> EntryOf(std::string_view line) {
+    line = Trim(line);
+    if (line.empty() || line.front() == ';')
+        return std::nullopt;
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return Entry{line, std::nullopt};
+    return Entry{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+}
+
+struct Section {
+    std::string header; // the "[name]" line as it stands
+    std::string name;
+    std::vector<std::string> lines;
+};
+
+struct Profile {
+    std::vector<std::string> preamble; // lines before the first section
+    std::vector<Section> sections;
+
+    Section* Find(std::string_view name) {
+        name = Trim(name);
+        for (Section& section : sections) {
+            if (EqualNoCase(section.name, name))
+                return &section;
+        }
+        return nullptr;
+    }
+};
+
+std::optional<std::string> SectionNameOf(std::string_view line) {
+    line = Trim(line);
+    if (line.empty() || line.front() != '[')
+        return std::nullopt;
+    line.remove_prefix(1);
+    size_t close = line.find(']');
+    return std::string(Trim(line.substr(0, close)));
+}
+
+Profile Parse(const std::string& text) {
+    Profile profile;
+    std::vector<std::string>* lines = &profile.preamble;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (std::optional<std::string> name = SectionNameOf(line)) {
+            profile.sections.push_back({line, *name, {}});
+            lines = &profile.sections.back().lines;
+        } else {
+            lines->push_back(std::move(line));
+        }
+    }
+    return profile;
+}
+
+std::string Format(const Profile& profile) {
+    std::string text;
+    auto add = [&text](const std::string& line) { text += line + "\r\n"; };
+    std::for_each(profile.preamble.begin(), profile.preamble.end(), add);
+    for (const Section& section : profile.sections) {
+        add(section.header);
+        std::for_each(section.lines.begin(), section.lines.end(), add);
+    }
+    return text;
+}
+
+// A bare file name means the Windows directory.
+std::string ProfilePath(const char* fileName) {
+    std::string_view name(fileName);
+    if (name.find_first_of("\\/:") == std::string_view::npos)
+        return std::string(WindowsDirectory) + "\\" + std::string(name);
+    return std::string(name);
+}
+
+struct ProfileFile {
+    fs::path host;
+    DWORD error = 0; // the path cannot be used
+    bool exists = false;
+    Profile profile;
+};
+
+ProfileFile Open(const char* fileName) {
+    ProfileFile file;
+    if (fileName == nullptr || *fileName == '\0') {
+        file.error = ERROR_INVALID_PARAMETER;
+        return file;
+    }
+    file.host = HostPathFor(ProfilePath(fileName), &file.error);
+    if (file.error != 0)
+        return file;
+    std::error_code ec;
+    if (fs::is_directory(file.host, ec)) {
+        file.error = ERROR_ACCESS_DENIED;
+        return file;
+    }
+    std::ifstream in(file.host, std::ios::binary);
+    if (!in)
+        return file;
+    std::ostringstream text;
+    text << in.rdbuf();
+    file.exists = true;
+    file.profile = Parse(text.str());
+    return file;
+}
+
+// Replaces the file through a temporary file, so that a reader never sees half of it.
+DWORD Save(const ProfileFile& file) {
+    if (file.exists && IsReadOnly(file.host))
+        return ERROR_ACCESS_DENIED;
+    if (DWORD error = CheckNotOpen(file.host))
+        return error;
+    fs::path temp = file.host;
+    temp += ".tmp." + std::to_string(getpid());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        std::string text = Format(file.profile);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return ERROR_WRITE_FAULT;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, file.host, ec);
+    return ec ? ERROR_ACCESS_DENIED : 0;
+}
+
+// Line breaks inside a name or value would make new lines of the file, and a line that
+// starts with '[' would make a new section: such texts are refused.
+bool HasLineBreak(const char* text) {
+    return text != nullptr && std::string_view(text).find_first_of("\r\n") != std::string::npos;
+}
+
+bool UnsafeLine(const char* text) {
+    return HasLineBreak(text) || (text != nullptr && Trim(text).starts_with('['));
+}
+
+// Copies a zero-separated list ending in a second zero into buffer. A list that does not fit
+// is cut and ended with two zeros: size - 2 is returned, as Windows 9x does.
+DWORD FillList(const std::string& list, char* buffer, DWORD size) {
+    size = std::min(size, ProfileBufferLimit);
+    if (size == 0)
+        return 0;
+    if (size == 1) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    if (list.size() + 1 <= size) {
+        list.copy(buffer, list.size());
+        buffer[list.size()] = '\0';
+        if (list.empty())
+            buffer[1] = '\0';
+        return static_cast<DWORD>(list.size());
+    }
+    list.copy(buffer, size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
+}
+
+DWORD FillText(std::string_view text, char* buffer, DWORD size) {
+    if (size == 0)
+        return 0;
+    size_t count = std::min<size_t>(text.size(), size - 1);
+    text.copy(buffer, count);
+    buffer[count] = '\0';
+    return static_cast<DWORD>(count);
+}
+
+std::string EntryText(const Entry& entry) {
+    std::string text(entry.key);
+    if (entry.value)
+        text += "=" + std::string(*entry.value);
+    return text;
+}
+
+// The index of the first line of section whose key is key.
+std::optional<size_t> FindKey(const Section& section, std::string_view key) {
+    key = Trim(key);
+    for (size_t i = 0; i < section.lines.size(); i++) {
+        std::optional<Entry> entry = EntryOf(section.lines[i]);
+        if (entry && EqualNoCase(entry->key, key))
+            return i;
+    }
+    return std::nullopt;
+}
+
+// Where a new line of section goes: after its last non-blank line, before the blank lines
+// that separate it from the next section.
+size_t EndOfEntries(const Section& section) {
+    size_t end = section.lines.size();
+    while (end > 0 && Trim(section.lines[end - 1]).empty())
+        end--;
+    return end;
+}
+
+Section& FindOrAddSection(Profile& profile, const char* name) {
+    if (Section* section = profile.Find(name))
+        return *section;
+    std::string trimmed(Trim(name));
+    profile.sections.push_back({"[" + trimmed + "]", trimmed, {}});
+    return profile.sections.back();
+}
+
+bool RemoveSection(Profile& profile, const char* name) {
+    Section* section = profile.Find(name);
+    if (section == nullptr)
+        return false;
+    profile.sections.erase(profile.sections.begin() + (section - profile.sections.data()));
+    return true;
+}
+
+BOOL Finish(DWORD error) {
+    if (error == 0)
+        return TRUE;
+    SetLastError(error);
+    return FALSE;
+}
+
+// Values may be quoted; the quotes are not part of them.
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+} // namespace
+} // namespace sim
+
+extern "C" {
+
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
+                                       LPCSTR lpFileName) {
+    if (DWORD injected = sim::InjectedFailure("GetPrivateProfileSectionA")) {
+        sim::FillList("", lpReturnedString, lpReturnedString == nullptr ? 0 : nSize);
+        SetLastError(injected);
+        return 0;
+    }
+    if (lpReturnedString == nullptr || lpAppName == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    sim::MachineLock lock;
+    sim::ProfileFile file = sim::Open(lpFileName);
+    std::string list;
+    if (sim::Section* section = file.profile.Find(lpAppName)) {
+        for (const std::string& line : section->lines) {
+            if (std::optional<sim::Entry> entry = sim::EntryOf(line))
+                list += sim::EntryText(*entry) + '\0';
+        }
+    }
+    return sim::FillList(list, lpReturnedString, nSize);
+}
+
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                                      LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+    if (DWORD injected = sim::InjectedFailure("GetPrivateProfileStringA")) {
+        sim::FillText("", lpReturnedString, lpReturnedString == nullptr ? 0 : nSize);
+        SetLastError(injected);
+        return 0;
+    }
+    if (lpReturnedString == nullptr)
+        return 0;
+    sim::MachineLock lock;
+    sim::ProfileFile file = sim::Open(lpFileName);
+    if (lpAppName == nullptr) {
+        std::string names;
+        for (const sim::Section& section : file.profile.sections)
+            names += section.name + '\0';
+        return sim::FillList(names, lpReturnedString, nSize);
+    }
+    sim::Section* section = file.profile.Find(lpAppName);
+    if (lpKeyName == nullptr) {
+        std::string keys;
+        for (const std::string& line : section ? section->lines : std::vector<std::string>{}) {
+            if (std::optional<sim::Entry> entry = sim::EntryOf(line))
+                keys += std::string(entry->key) + '\0';
+        }
+        return sim::FillList(keys, lpReturnedString, nSize);
+    }
+    if (section != nullptr) {
+        if (std::optional<size_t> index = sim::FindKey(*section, lpKeyName)) {
+            sim::Entry entry = *sim::EntryOf(section->lines[*index]);
+            return sim::FillText(sim::Unquote(entry.value.value_or("")), lpReturnedString, nSize);
+        }
+    }
+    // The default loses its trailing blanks, as on Windows.
+    std::string_view fallback = lpDefault == nullptr ? "" : lpDefault;
+    while (!fallback.empty() && fallback.back() == ' ')
+        fallback.remove_suffix(1);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return sim::FillText(fallback, lpReturnedString, nSize);
+}
+
+BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
+    if (DWORD injected = sim::InjectedFailure("WritePrivateProfileSectionA"))
+        return sim::Finish(injected);
+    if (lpAppName == nullptr || sim::HasLineBreak(lpAppName))
+        return sim::Finish(ERROR_INVALID_PARAMETER);
+    std::vector<std::string> entries;
+    for (const char* entry = lpString; entry != nullptr && *entry != '\0';
+         entry += std::string_view(entry).size() + 1) {
+        if (sim::UnsafeLine(entry))
+            return sim::Finish(ERROR_INVALID_PARAMETER);
+        entries.emplace_back(entry);
+    }
+    sim::MachineLock lock;
+    sim::ProfileFile file = sim::Open(lpFileName);
+    if (file.error != 0)
+        return sim::Finish(file.error);
+    if (lpString == nullptr) {
+        if (!sim::RemoveSection(file.profile, lpAppName))
+            return TRUE;
+        return sim::Finish(sim::Save(file));
+    }
+    sim::Section& section = sim::FindOrAddSection(file.profile, lpAppName);
+    // The blank lines that end the old section stay between it and the next one.
+    section.lines.erase(section.lines.begin(),
+                        section.lines.begin() +
+                            static_cast<std::ptrdiff_t>(sim::EndOfEntries(section)));
+    section.lines.insert(section.lines.begin(), entries.begin(), entries.end());
+    return sim::Finish(sim::Save(file));
+}
+
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                       LPCSTR lpFileName) {
+    if (DWORD injected = sim::InjectedFailure("WritePrivateProfileStringA"))
+        return sim::Finish(injected);
+    if (lpAppName == nullptr) {
+        // All NULL asks to flush the cached file; nothing is cached here.
+        bool flush = lpKeyName == nullptr && lpString == nullptr;
+        return flush ? TRUE : sim::Finish(ERROR_INVALID_PARAMETER);
+    }
+    if (sim::HasLineBreak(lpAppName) || sim::UnsafeLine(lpKeyName) || sim::HasLineBreak(lpString) ||
+        (lpKeyName != nullptr && std::string_view(lpKeyName).find('=') != std::string::npos))
+        return sim::Finish(ERROR_INVALID_PARAMETER);
+    sim::MachineLock lock;
+    sim::ProfileFile file = sim::Open(lpFileName);
+    if (file.error != 0)
+        return sim::Finish(file.error);
+    if (lpKeyName == nullptr) {
+        if (!sim::RemoveSection(file.profile, lpAppName))
+            return TRUE;
+        return sim::Finish(sim::Save(file));
+    }
+    sim::Section* existing = file.profile.Find(lpAppName);
+    std::optional<size_t> index =
+        existing != nullptr ? sim::FindKey(*existing, lpKeyName) : std::nullopt;
+    if (lpString == nullptr) {
+        if (!index)
+            return TRUE;
+        existing->lines.erase(existing->lines.begin() + static_cast<std::ptrdiff_t>(*index));
+        return sim::Finish(sim::Save(file));
+    }
+    sim::Section& section = sim::FindOrAddSection(file.profile, lpAppName);
+    if (index) {
+        // The key keeps the spelling it has in the file.
+        std::string key(sim::EntryOf(section.lines[*index])->key);
+        section.lines[*index] = key + "=" + lpString;
+    } else {
+        section.lines.insert(section.lines.begin() +
+                                 static_cast<std::ptrdiff_t>(sim::EndOfEntries(section)),
+                             std::string(sim::Trim(lpKeyName)) + "=" + lpString);
+    }
+    return sim::Finish(sim::Save(file));
+}
+
+} // extern "C"
