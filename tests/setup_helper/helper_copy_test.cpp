@@ -1,0 +1,125 @@
+// Helper copy: the numbered temporary copy and the "RENAME" entry that moves it back at restart.
+#include "helper_fixture.h"
+
+#include <string>
+
+namespace {
+
+using helper_test::HelperTest;
+using helper_test::kHelperFile;
+using helper_test::kModelKey;
+using helper_test::kWininit;
+
+class HelperCopyTest : public HelperTest {
+  protected:
+    void SetUp() override {
+        HelperTest::SetUp();
+        UseDevice();
+        PutSystemFiles();
+    }
+
+    static std::string Wininit() { return vtxsim::GetFileContents(kWininit).value_or("<none>"); }
+
+    // The "RENAME" section's entries as GetPrivateProfileSectionA gives them, one a line.
+    static std::string RenameEntries() {
+        std::vector<CHAR> buffer(40000, 'M');
+        DWORD n = GetPrivateProfileSectionA("RENAME", buffer.data(), 32767, "wininit.ini");
+        std::string lines;
+        for (DWORD i = 0; i < n; i++)
+            lines += buffer[i] == '\0' ? '\n' : buffer[i];
+        return lines;
+    }
+};
+
+TEST_F(HelperCopyTest, TheTemporaryNameHasEightDigitsOfTheReducedTickCount) {
+    struct Case {
+        DWORD ticks;
+        const char* name;
+    };
+    for (Case c : {Case{1234567, "C:\\Windows\\System\\01234567.ex_"},
+                   Case{99999999, "C:\\Windows\\System\\99999999.ex_"},
+                   Case{100000000, "C:\\Windows\\System\\00000001.ex_"},
+                   Case{199999998, "C:\\Windows\\System\\99999999.ex_"},
+                   Case{0, "C:\\Windows\\System\\00000000.ex_"},
+                   Case{0xFFFFFFFF, "C:\\Windows\\System\\94967337.ex_"}}) {
+        vtxsim::ResetMachine();
+        PutSystemFiles();
+        vtxsim::SetTickCount(c.ticks);
+        EXPECT_EQ(CopyHelperForRestart(), 0u) << c.ticks;
+        EXPECT_EQ(vtxsim::GetFileContents(c.name), "helper") << c.ticks;
+        EXPECT_EQ(RenameEntries(), std::string(kHelperFile) + "=" + c.name + "\n") << c.ticks;
+    }
+}
+
+TEST_F(HelperCopyTest, EntriesAreAppendedBehindTheSectionsOwn) {
+    vtxsim::SetTickCount(1234567);
+    vtxsim::PutFile(kWininit, "[RENAME]\r\nNUL=C:\\Windows\\System\\vtxinh01.exe\r\n");
+    EXPECT_EQ(CopyHelperForRestart(), 0u);
+    vtxsim::SetTickCount(1234568);
+    EXPECT_EQ(CopyHelperForRestart(), 0u);
+    EXPECT_EQ(RenameEntries(),
+              "NUL=C:\\Windows\\System\\vtxinh01.exe\n"
+              "C:\\Windows\\System\\vtxinh01.exe=C:\\Windows\\System\\01234567.ex_\n"
+              "C:\\Windows\\System\\vtxinh01.exe=C:\\Windows\\System\\01234568.ex_\n");
+
+    // At restart the copy moves back over the file the deletion entry removed.
+    vtxsim::RestartMachine();
+    EXPECT_TRUE(vtxsim::FileExists(kHelperFile));
+}
+
+TEST_F(HelperCopyTest, AFullSectionIsNeverWrittenBackShortened) {
+    std::string section = "[RENAME]\r\n";
+    for (int i = 0; section.size() < 40000; i++)
+        section += "NUL=C:\\Windows\\System\\old" + std::to_string(i) + ".ex_\r\n";
+    vtxsim::PutFile(kWininit, section);
+    EXPECT_EQ(AppendRenameEntry("NUL", "C:\\x.dll"), 1003u);
+    EXPECT_EQ(Wininit(), section);
+
+    // The helper's copy is then made, but reported as not queued.
+    vtxsim::SetTickCount(1234567);
+    EXPECT_EQ(CopyHelperForRestart(), 1003u);
+    EXPECT_EQ(Wininit(), section);
+}
+
+TEST_F(HelperCopyTest, TheSourceIsTheExecFileOfTheModelWhenItCanBeRead) {
+    vtxsim::SetTickCount(1234567);
+    vtxsim::SetStringValue(kModelKey, "ExecFile", "vtxcls01.dll");
+    vtxsim::PutFile("C:\\Windows\\System\\vtxcls01.dll", "library");
+    EXPECT_EQ(CopyHelperForRestart(), 0u);
+    EXPECT_EQ(RenameEntries(),
+              "C:\\Windows\\System\\vtxcls01.dll=C:\\Windows\\System\\01234567.ex_\n");
+
+    // Empty: the directory itself cannot be copied; nothing is queued.
+    vtxsim::ResetMachine();
+    vtxsim::SetStringValue(kModelKey, "ExecFile", "");
+    EXPECT_EQ(CopyHelperForRestart(), 266u);
+    EXPECT_EQ(Wininit(), "<none>");
+
+    // Missing source file: 266, nothing queued.
+    vtxsim::ResetMachine();
+    EXPECT_EQ(CopyHelperForRestart(), 266u);
+    EXPECT_EQ(Wininit(), "<none>");
+}
+
+TEST_F(HelperCopyTest, AnExecFileOrEntryThatDoesNotFitIsRefusedBeforeAnythingIsCopied) {
+    vtxsim::SetTickCount(1234567);
+    // 18 + 229 = 247 characters fit the source path, but not the entry behind it (277).
+    std::string longName = std::string(225, 'f') + ".exe";
+    vtxsim::SetStringValue(kModelKey, "ExecFile", longName);
+    vtxsim::PutFile("C:\\Windows\\System\\" + longName, "long");
+    EXPECT_EQ(CopyHelperForRestart(), 266u);
+    EXPECT_FALSE(vtxsim::FileExists("C:\\Windows\\System\\01234567.ex_"));
+    EXPECT_EQ(Wininit(), "<none>");
+
+    // 18 + 250 does not fit the source path at all: not cut to another file's name.
+    vtxsim::SetStringValue(kModelKey, "ExecFile", std::string(250, 'g'));
+    EXPECT_EQ(CopyHelperForRestart(), 266u);
+    EXPECT_FALSE(vtxsim::FileExists("C:\\Windows\\System\\01234567.ex_"));
+
+    // "NUL=" and a path of 255 characters fill the entry's 259.
+    EXPECT_EQ(AppendRenameEntry("NUL", std::string(256, 'v').c_str()), 1003u);
+    EXPECT_EQ(Wininit(), "<none>");
+    EXPECT_EQ(AppendRenameEntry("NUL", std::string(255, 'v').c_str()), 0u);
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+// The install action as a whole: in this process through WinMain, and as the helper's own
+// process on a machine directory.
+#include "helper_fixture.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using helper_test::HelperTest;
+using helper_test::kCmdLineKey;
+using helper_test::kRunOnceKey;
+using helper_test::kWininit;
+
+const std::string kExpectedParameters =
+    "-s -v bustype=usb -v port=USB/Draftaire K9/AB12 -v model=Draftaire K9 -v serial=AB12 "
+    "-v dialog=0 -v error=0 -v abort=0";
+const std::string kExpectedProgram =
+    "C:\\Program Files\\Kelvara\\Setup\\vtxsetup.exe -vtregistry=K9\\AB12";
+
+class InstallTest : public HelperTest {
+  protected:
+    int RunHelper(const std::string& commandLine) {
+        std::vector<CHAR> buffer(commandLine.begin(), commandLine.end());
+        buffer.push_back('\0');
+        return WinMain(nullptr, nullptr, buffer.data(), SW_SHOWNORMAL);
+    }
+};
+
+TEST_F(InstallTest, ADeviceThatAlreadyHasAPrinterIsLeftAlone) {
+    vtxsim::InstallPrinter({});
+    ASSERT_TRUE(vtxsim::AddPrinter("Draftaire K9", "USB/Draftaire K9/AB12"));
+    vtxsim::SetTickCount(1234567);
+    std::string before = vtxsim::ExportRegistry();
+    EXPECT_EQ(RunHelper("-action=2 -model=Draftaire K9 -serial=AB12"), 0);
+    EXPECT_EQ(vtxsim::ExportRegistry(), before);
+    EXPECT_FALSE(vtxsim::FileExists(kWininit));
+    EXPECT_TRUE(vtxsim::ProcessJournal().empty());
+}
+
+TEST_F(InstallTest, MissingSetupValuesStillRegisterAndCopyButLaunchNothing) {
+    vtxsim::PrinterSpec spec;
+    spec.setupExecFile = "";
+    vtxsim::InstallPrinter(spec);
+    vtxsim::SetTickCount(1234567);
+    EXPECT_EQ(RunHelper("-action=2 -model=Draftaire K9 -serial=AB12"), 0);
+    EXPECT_EQ(ErrorCode, 1008);
+    EXPECT_EQ(vtxsim::MonitorNames(), std::vector<std::string>{"AB12"});
+    EXPECT_TRUE(vtxsim::FileExists("C:\\Windows\\System\\01234567.ex_"));
+    EXPECT_FALSE(vtxsim::KeyExists(kCmdLineKey));
+    EXPECT_FALSE(vtxsim::KeyExists(kRunOnceKey));
+}
+
+TEST_F(InstallTest, AModelWithoutRemainderReadsAndWritesNoModelKeys) {
+    vtxsim::InstallPrinter({});
+    // The same values one level too high must not be used.
+    vtxsim::SetStringValue("HKLM\\Software\\Kelvara\\VTXIO", "SetupRootPath", "D:\\Setup");
+    vtxsim::SetStringValue("HKLM\\Software\\Kelvara\\VTXIO", "SetupExecFile", "start.exe");
+    vtxsim::SetStringValue("HKLM\\Software\\Kelvara\\VTXIO", "ExecFile", "vtxcls01.dll");
+    vtxsim::SetTickCount(1234567);
+    EXPECT_EQ(RunHelper("-action=2 -model=Draftaire -serial=AB12"), 0);
+    EXPECT_EQ(ErrorCode, 2);
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX"));
+    EXPECT_FALSE(vtxsim::KeyExists(kRunOnceKey));
+    auto wininit = vtxsim::GetFileContents(kWininit);
+    ASSERT_TRUE(wininit.has_value());
+    EXPECT_NE(wininit->find("vtxinh01.exe=C:\\Windows\\System\\01234567.ex_"), std::string::npos)
+        << *wininit;
+}
+
+class InstallProcessTest : public HelperTest {
+  protected:
+    void SetUp() override {
+        machine_ = std::filesystem::temp_directory_path() /
+                   ("vtx-helper-install-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(machine_);
+        vtxsim::UseMachine(machine_);
+        HelperTest::SetUp();
+    }
+    void TearDown() override {
+        vtxsim::UseMachine({});
+        std::filesystem::remove_all(machine_);
+    }
+
+    // Runs the built helper on the machine directory with exactly this command line.
+    int RunHelperProcess(const std::string& commandLine) {
+        std::vector<std::string> variables{"VTXSIM_MACHINE=" + machine_.string(),
+                                           "VTXSIM_COMMAND_LINE=" + commandLine};
+        for (char** e = environ; *e != nullptr; e++) {
+            std::string entry = *e;
+            if (!entry.starts_with("VTXSIM_MACHINE=") && !entry.starts_with("VTXSIM_COMMAND_LINE="))
+                variables.push_back(entry);
+        }
+        std::vector<char*> envp;
+        for (auto& v : variables)
+            envp.push_back(v.data());
+        envp.push_back(nullptr);
+        std::string program = VTX_HELPER_EXE;
+        char* argv[] = {program.data(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+            return -1;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        vtxsim::UseMachine(machine_); // take up what the helper left
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::filesystem::path machine_;
+};
+
+TEST_F(InstallProcessTest, TheHelperInstallsADeviceAsItsOwnProcess) {
+    vtxsim::InstallPrinter({});
+    vtxsim::SetShellRunning(false);
+    vtxsim::SetTickCount(1234567);
+    const std::string modelKey = helper_test::kModelKey;
+    ASSERT_EQ(vtxsim::StringValue(modelKey, "PortName1"), "USB/Draftaire K9/AB12");
+
+    EXPECT_EQ(RunHelperProcess("C:\\WINDOWS\\SYSTEM\\VTXINH01.EXE -action=2 -model=Draftaire K9 "
+                               "-serial=AB12"),
+              0);
+
+    EXPECT_EQ(vtxsim::MonitorNames(), std::vector<std::string>{"AB12"});
+    EXPECT_EQ(vtxsim::MonitorDriver("AB12"), "vtxpmo01.dll");
+    EXPECT_EQ(vtxsim::StringValue(kCmdLineKey, "CmdLine"), kExpectedParameters);
+    EXPECT_EQ(vtxsim::StringValue(kRunOnceKey, "RunOnce"), kExpectedProgram);
+    EXPECT_TRUE(vtxsim::FileExists("C:\\Windows\\System\\01234567.ex_"));
+    auto wininit = vtxsim::GetFileContents(kWininit);
+    ASSERT_TRUE(wininit.has_value());
+    EXPECT_NE(wininit->find("C:\\Windows\\System\\vtxinh01.exe=C:\\Windows\\System\\01234567.ex_"),
+              std::string::npos)
+        << *wininit;
+
+    // A second attach of the same device: the monitor exists (3006), which the setup program
+    // learns, and a second copy is queued behind the first.
+    vtxsim::SetTickCount(1234999);
+    EXPECT_EQ(RunHelperProcess("vtxinh01.exe -serial=AB12 -model=Draftaire K9 -action=2"), 0);
+    auto cmdLine = vtxsim::StringValue(kCmdLineKey, "CmdLine");
+    ASSERT_TRUE(cmdLine.has_value());
+    EXPECT_TRUE(cmdLine->ends_with(" -v dialog=2 -v error=3006 -v abort=1")) << *cmdLine;
+    wininit = vtxsim::GetFileContents(kWininit);
+    ASSERT_TRUE(wininit.has_value());
+    EXPECT_LT(wininit->find("01234567.ex_"), wininit->find("01234999.ex_")) << *wininit;
+
+    // At the next start the setup program runs once.
+    auto steps = vtxsim::RestartMachine();
+    bool ranSetup = false;
+    for (const auto& step : steps)
+        ranSetup |=
+            step.kind == vtxsim::RestartStepKind::RunOnce && step.source == kExpectedProgram;
+    EXPECT_TRUE(ranSetup);
+    EXPECT_FALSE(vtxsim::StringValue(kRunOnceKey, "RunOnce").has_value());
+}
+
+} // namespace

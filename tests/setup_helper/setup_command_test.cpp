@@ -1,0 +1,135 @@
+// Setup command line: the setup program's path, the parameter string and its "CmdLine" value.
+#include "helper_fixture.h"
+
+#include <string>
+
+namespace {
+
+using helper_test::HelperTest;
+using helper_test::kCmdLineKey;
+using helper_test::kModelKey;
+
+class SetupCommandTest : public HelperTest {
+  protected:
+    void SetUp() override {
+        HelperTest::SetUp();
+        UseDevice();
+    }
+};
+
+TEST_F(SetupCommandTest, TheExampleDeviceGetsItsExactParametersAndProgramPath) {
+    WriteSetupValues();
+    vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/AB12");
+    BuildSetupCommand();
+    const std::string expected =
+        "-s -v bustype=usb -v port=USB/Draftaire K9/AB12 -v model=Draftaire "
+        "K9 -v serial=AB12 -v dialog=0 -v error=0 -v abort=0";
+    EXPECT_EQ(std::string(SetupParameterString), expected);
+    EXPECT_STREQ(SetupProgramPath, "D:\\Setup\\start.exe -vtregistry=K9\\AB12");
+    EXPECT_STREQ(SetupRoot, "D:\\Setup\\");
+    EXPECT_EQ(vtxsim::StringValue(kCmdLineKey, "CmdLine"), expected);
+    auto raw = vtxsim::RawValue(kCmdLineKey, "CmdLine");
+    ASSERT_TRUE(raw.has_value());
+    EXPECT_EQ(raw->type, (DWORD)REG_SZ);
+    EXPECT_EQ(raw->data.size(), expected.size() + 1);
+    EXPECT_EQ(ErrorCode, 0);
+    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+
+    // A second run replaces the value.
+    DialogCode = -3;
+    BuildSetupCommand();
+    EXPECT_TRUE(vtxsim::StringValue(kCmdLineKey, "CmdLine")
+                    ->ends_with(" -v dialog=-3 -v error=0 -v abort=0"));
+}
+
+TEST_F(SetupCommandTest, OptionalPiecesAreLeftOutWhenTheirValuesAreMissing) {
+    WriteSetupValues("D:\\Setup", "start.exe", std::nullopt);
+    UseDevice("Draftaire K9", "");
+    vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/AB12");
+    BuildSetupCommand();
+    EXPECT_STREQ(SetupParameterString, " -v bustype=usb -v port=USB/Draftaire K9/AB12 -v "
+                                       "model=Draftaire K9 -v dialog=0 -v error=0 -v abort=0");
+    // An empty serial names the last level of the key by the empty text.
+    EXPECT_TRUE(vtxsim::StringValue("HKLM\\Software\\Kelvara\\VTX\\K9", "CmdLine").has_value());
+}
+
+TEST_F(SetupCommandTest, NoPortNameForTheSerialIsReportedButTheParametersStillGo) {
+    WriteSetupValues();
+    vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/XY99");
+    BuildSetupCommand();
+    EXPECT_EQ(std::string(SetupParameterString),
+              "-s -v bustype=usb -v model=Draftaire K9 -v serial=AB12 -v dialog=0 -v error=1168 "
+              "-v abort=0");
+    EXPECT_EQ(ErrorCode, 1168);
+    EXPECT_TRUE(vtxsim::StringValue(kCmdLineKey, "CmdLine").has_value());
+    EXPECT_STREQ(SetupProgramPath, "D:\\Setup\\start.exe -vtregistry=K9\\AB12");
+}
+
+TEST_F(SetupCommandTest, MissingOrEmptySetupValuesWriteNoCmdLine) {
+    struct Case {
+        std::optional<std::string> root, exec;
+        LONG error;
+    };
+    for (const Case& c : {Case{std::nullopt, "start.exe", 2}, Case{"D:\\Setup", std::nullopt, 2},
+                          Case{"", "start.exe", 1008}, Case{"D:\\Setup", "", 1008}}) {
+        vtxsim::ResetMachine();
+        ErrorCode = 0;
+        WriteSetupValues(c.root, c.exec);
+        BuildSetupCommand();
+        EXPECT_EQ(ErrorCode, c.error);
+        EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX"));
+    }
+}
+
+TEST_F(SetupCommandTest, AnAbsentModelRemainderTouchesNoKeyALevelTooHigh) {
+    // Values one level up, under "VTXIO" itself, must not be taken for the model's.
+    vtxsim::SetStringValue("HKLM\\Software\\Kelvara\\VTXIO", "SetupRootPath", "D:\\Setup");
+    vtxsim::SetStringValue("HKLM\\Software\\Kelvara\\VTXIO", "SetupExecFile", "start.exe");
+    vtxsim::SetStringValue("HKLM\\Software\\Kelvara\\VTXIO", "PortName1", "USB/Draftaire/AB12");
+    UseDevice("Draftaire", "AB12");
+    EXPECT_STREQ(ModelKeyPath, "");
+    BuildSetupCommand();
+    EXPECT_EQ(ErrorCode, 2);
+    EXPECT_STREQ(SetupProgramPath, "");
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX"));
+    EXPECT_EQ(StoreCmdLine(nullptr), 2u);
+    EXPECT_EQ(StoreCmdLine(""), 2u);
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX"));
+}
+
+TEST_F(SetupCommandTest, AnOverLongParameterStringIsCutAtItsEnd) {
+    WriteSetupValues("D:\\Setup", "start.exe", std::string(230, 'p'));
+    vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/AB12");
+    BuildSetupCommand();
+    std::string full = std::string(230, 'p') + " -v bustype=usb -v port=USB/Draftaire K9/AB12";
+    EXPECT_EQ(std::string(SetupParameterString), full.substr(0, PARAMETER_STRING_SIZE - 1));
+    EXPECT_EQ(vtxsim::StringValue(kCmdLineKey, "CmdLine"),
+              full.substr(0, PARAMETER_STRING_SIZE - 1));
+}
+
+TEST_F(SetupCommandTest, AnOverLongProgramPathOrKeyIsRefusedNotCut) {
+    // Root and file fit, the " -vtregistry=" option does not: nothing is left to queue.
+    WriteSetupValues("D:\\" + std::string(200, 'r'), std::string(40, 'e') + ".exe");
+    vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/AB12");
+    BuildSetupCommand();
+    EXPECT_STREQ(SetupProgramPath, "");
+    EXPECT_TRUE(vtxsim::StringValue(kCmdLineKey, "CmdLine").has_value());
+
+    // A setup file name that does not fit beside the root: not recorded as an error, the
+    // parameters are stored, but no program path is left.
+    vtxsim::ResetMachine();
+    ErrorCode = 0;
+    WriteSetupValues("D:\\" + std::string(200, 'r'), std::string(70, 'e') + ".exe");
+    BuildSetupCommand();
+    EXPECT_EQ(ErrorCode, 1168);
+    EXPECT_STREQ(SetupProgramPath, "");
+    EXPECT_STREQ(SetupRoot, ("D:\\" + std::string(200, 'r') + "\\").c_str());
+
+    // "Software\Kelvara\VTX\<remainder>\<serial>" longer than 259 characters: no key at all.
+    vtxsim::ResetMachine();
+    UseDevice("Draftaire K9", std::string(240, 's'));
+    EXPECT_EQ(StoreCmdLine("K9"), (DWORD)ERROR_MORE_DATA);
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX"));
+}
+
+} // namespace
