@@ -34,12 +34,6 @@ TEST_F(SetupCommandTest, TheExampleDeviceGetsItsExactParametersAndProgramPath) {
     EXPECT_EQ(raw->data.size(), expected.size() + 1);
     EXPECT_EQ(ErrorCode, 0);
     EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
-
-    // A second run replaces the value.
-    DialogCode = -3;
-    BuildSetupCommand();
-    EXPECT_TRUE(vtxsim::StringValue(kCmdLineKey, "CmdLine")
-                    ->ends_with(" -v dialog=-3 -v error=0 -v abort=0"));
 }
 
 TEST_F(SetupCommandTest, OptionalPiecesAreLeftOutWhenTheirValuesAreMissing) {

@@ -12,49 +12,25 @@ using helper_test::SetText;
 
 class StartupTest : public HelperTest {};
 
-struct Parsed {
-    LONG action;
-    std::string model;
-    std::string serial;
-};
-
-Parsed Parse(const std::string& text) {
+// The three options as "<action>|<model>|<serial>".
+std::string Parse(const std::string& text) {
     helper_test::ResetHelperState();
     ParseCommandLine(text.c_str());
-    return {ActionCode, DeviceModel, DeviceSerial};
+    return std::to_string(ActionCode) + "|" + DeviceModel + "|" + DeviceSerial;
 }
 
 TEST_F(StartupTest, OptionsAreFoundInAnyOrderEachWithItsOwnValueRule) {
-    Parsed p = Parse("-action=2 -model=Draftaire K9 -serial=AB12");
-    EXPECT_EQ(p.action, 2);
-    EXPECT_EQ(p.model, "Draftaire K9");
-    EXPECT_EQ(p.serial, "AB12");
-
-    p = Parse("-serial=AB12 -model=Draftaire K9 -action=64");
-    EXPECT_EQ(p.action, 64);
-    EXPECT_EQ(p.model, "Draftaire K9");
-    EXPECT_EQ(p.serial, "AB12");
-
-    // Only one trailing space goes.
-    EXPECT_EQ(Parse("-model=Draftaire K9  -serial=AB12").model, "Draftaire K9 ");
-    // The model ends at a '-' of its own, the serial at a space.
-    EXPECT_EQ(Parse("-model=Draftaire K9-X").model, "Draftaire K9");
-    EXPECT_EQ(Parse("-serial=AB12 trailing").serial, "AB12");
-    // The action value is read like atol.
-    EXPECT_EQ(Parse("-action=abc").action, 0);
-    EXPECT_EQ(Parse("-action=64x").action, 64);
-}
-
-TEST_F(StartupTest, MissingOrMisspelledOptionsLeaveTheirStartValues) {
-    Parsed p = Parse("nothing to see");
-    EXPECT_EQ(p.action, 0);
-    EXPECT_EQ(p.model, "");
-    EXPECT_EQ(p.serial, "");
-
-    p = Parse("-Action=2 -Model=Draftaire K9 -SERIAL=AB12");
-    EXPECT_EQ(p.action, 0);
-    EXPECT_EQ(p.model, "");
-    EXPECT_EQ(p.serial, "");
+    EXPECT_EQ(Parse("-action=2 -model=Draftaire K9 -serial=AB12"), "2|Draftaire K9|AB12");
+    EXPECT_EQ(Parse("-serial=AB12 -model=Draftaire K9 -action=64"), "64|Draftaire K9|AB12");
+    // Only one trailing space goes; the model ends at a '-', the serial at a space.
+    EXPECT_EQ(Parse("-model=Draftaire K9  -serial=AB12 x"), "0|Draftaire K9 |AB12");
+    EXPECT_EQ(Parse("-model=Draftaire K9-X"), "0|Draftaire K9|");
+    // The action is read like atol.
+    EXPECT_EQ(Parse("-action=abc"), "0||");
+    EXPECT_EQ(Parse("-action=64x"), "64||");
+    // Missing or misspelled (the options are case-sensitive): start values.
+    EXPECT_EQ(Parse("nothing to see"), "0||");
+    EXPECT_EQ(Parse("-Action=2 -Model=Draftaire K9 -SERIAL=AB12"), "0||");
 }
 
 TEST_F(StartupTest, ModelRemainderIsASpanOverTheFamilyWordCharacters) {
@@ -133,6 +109,23 @@ TEST_F(StartupTest, AnEmptyOrOverLongCommandLineDoesNothing) {
     EXPECT_STREQ(CommandLineCopy, "");
     EXPECT_STREQ(DeviceSerial, "");
     EXPECT_EQ(ActionCode, 0);
+}
+
+TEST_F(StartupTest, WindowFailuresAndAFailingMessageLoopEndTheProgramWithZero) {
+    CHAR commandLine[] = "-action=64 -model=Draftaire K9 -serial=AB12";
+    vtxsim::FailCall("RegisterClassA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL), 0);
+    vtxsim::FailCall("CreateWindowExA", 1, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL), 0);
+    EXPECT_STREQ(ModelKeyPath, ""); // no WM_CREATE: no action
+    EXPECT_EQ(vtxsim::CallCount("DeleteMonitorA"), 0u);
+
+    // GetMessageA's -1 ends the loop instead of being taken for a message.
+    vtxsim::ResetWindows();
+    vtxsim::FailEveryCall("GetMessageA", ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_EQ(WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL), 0);
+    EXPECT_EQ(vtxsim::CallCount("GetMessageA"), 1u);
+    EXPECT_EQ(vtxsim::CallCount("DeleteMonitorA"), 1u);
 }
 
 TEST_F(StartupTest, OnlyWindows98AndMeAreSupported) {
