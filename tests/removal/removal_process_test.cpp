@@ -1,0 +1,120 @@
+// One attach-remove cycle with the helper run as its own process on a machine directory, as the
+// device installer starts it: the install's rename entry stands after the removal's deletion.
+#include "platform/sim/test/simctl.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kFixtures = fs::path(VTX_FIXTURES_DIR) / "removal";
+const char* const kHelperFile = "C:\\Windows\\System\\vtxinh01.exe";
+const char* const kVmm32File = "C:\\Windows\\System\\VMM32\\vtxvxu01.dll";
+
+// A machine directory of its own for the test, switched to for this process and removed after.
+class MachineDirectory {
+  public:
+    MachineDirectory()
+        : dir_(fs::temp_directory_path() / ("vtx-removal-" + std::to_string(getpid()))) {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        vtxsim::UseMachine(dir_);
+    }
+    ~MachineDirectory() {
+        vtxsim::UseMachine({});
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    MachineDirectory(const MachineDirectory&) = delete;
+    MachineDirectory& operator=(const MachineDirectory&) = delete;
+    const fs::path& Path() const { return dir_; }
+
+  private:
+    fs::path dir_;
+};
+
+std::string Quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+// Runs the built helper on the machine with the given options; its exit code, or -1.
+int RunHelper(const fs::path& machine, const std::string& options) {
+    std::string command = "VTXSIM_MACHINE=" + Quoted(machine.string()) +
+                          " VTXSIM_COMMAND_LINE=" + Quoted("vtxinh01.exe " + options) + " " +
+                          Quoted(VTX_HELPER_EXE);
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> RenameEntries() {
+    std::vector<char> buffer(65536, '\0');
+    DWORD n = GetPrivateProfileSectionA("RENAME", buffer.data(), 65535, "wininit.ini");
+    std::vector<std::string> entries;
+    for (DWORD at = 0; at < n && buffer[at] != '\0';) {
+        entries.emplace_back(buffer.data() + at);
+        at += static_cast<DWORD>(entries.back().size()) + 1;
+    }
+    return entries;
+}
+
+// What the maker's installation leaves when the printer is attached.
+void InstallDriverSet() {
+    vtxsim::ImportReg(kFixtures / "one_device.reg");
+    for (const char* path :
+         {"C:\\Windows\\System32\\DRIVERS\\vtxubd01.sys",
+          "C:\\Windows\\System32\\DRIVERS\\vtxiod01.sys", "C:\\Windows\\System\\vtxcls01.dll",
+          "C:\\Windows\\System\\vtxpmo01.dll", kHelperFile, kVmm32File,
+          "C:\\Windows\\Inf\\Other\\OEM0.INF"})
+        vtxsim::PutFile(path, std::string("contents of ") + path);
+}
+
+TEST(RemovalProcess, AttachRemoveAttachAsSeparateRunsOfTheHelper) {
+    const std::string attach = "-action=2 -model=Draftaire K9 -serial=AB12";
+    const std::string remove = "-action=64 -model=Draftaire K9 -serial=AB12";
+    const std::string firstCopy = std::string(kHelperFile) + "=C:\\Windows\\System\\01234567.ex_";
+    const std::string secondCopy = std::string(kHelperFile) + "=C:\\Windows\\System\\07654321.ex_";
+    MachineDirectory machine;
+    vtxsim::ResetMachine();
+    vtxsim::ImportReg(kFixtures / "neighbours.reg");
+    InstallDriverSet();
+    vtxsim::SetReadOnly(kHelperFile, true);
+
+    vtxsim::SetTickCount(1234567);
+    ASSERT_EQ(RunHelper(machine.Path(), attach), 0);
+    EXPECT_EQ(vtxsim::MonitorNames(), std::vector<std::string>{"AB12"});
+    EXPECT_TRUE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX\\K9\\AB12"));
+    EXPECT_EQ(RenameEntries(), std::vector<std::string>{firstCopy});
+
+    ASSERT_EQ(RunHelper(machine.Path(), remove), 0);
+    EXPECT_TRUE(vtxsim::MonitorNames().empty());
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Enum\\USB\\VID_0D7A&PID_0042"));
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\System\\CurrentControlSet\\Services\\Vtxiod01"));
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTXIO"));
+    EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX\\K9"));
+    EXPECT_FALSE(vtxsim::FileExists("C:\\Windows\\System\\vtxpmo01.dll"));
+    EXPECT_TRUE(vtxsim::FileExists(kHelperFile));
+    EXPECT_EQ(RenameEntries(),
+              (std::vector<std::string>{firstCopy, "NUL=" + std::string(kHelperFile),
+                                        "NUL=" + std::string(kVmm32File)}));
+
+    // Attached again before a restart: the new copy's move stands after the deletion.
+    InstallDriverSet();
+    vtxsim::SetTickCount(7654321);
+    ASSERT_EQ(RunHelper(machine.Path(), attach), 0);
+    EXPECT_EQ(RenameEntries(),
+              (std::vector<std::string>{firstCopy, "NUL=" + std::string(kHelperFile),
+                                        "NUL=" + std::string(kVmm32File), secondCopy}));
+    vtxsim::RestartMachine();
+    EXPECT_EQ(vtxsim::GetFileContents(kHelperFile), std::string("contents of ") + kHelperFile);
+}
+
+} // namespace
