@@ -21,17 +21,43 @@ std::string ModelRemainder(const std::string& model) {
     return start == std::string::npos ? std::string() : model.substr(start);
 }
 
+std::string ProductOf(const PrinterSpec& spec) {
+    return spec.product.empty() ? spec.model : spec.product;
+}
+
 std::string HardwareId(const PrinterSpec& spec) {
     return "USB\\VID_" + kVendorId + "&PID_" + spec.productId;
 }
 
-void WriteDeviceInstance(const PrinterSpec& spec) {
+std::string FourDigits(unsigned n) {
+    std::string text = std::to_string(n);
+    return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
+}
+
+// The class instance the spec names, else the one the device already has, else the first
+// free number: every device gets a class instance of its own, as the device installer does.
+std::string ClassInstanceFor(const PrinterSpec& spec) {
+    if (!spec.classInstance.empty())
+        return spec.classInstance;
+    std::optional<std::string> driver =
+        StringValue(kMachine + "Enum\\" + DeviceInstanceOf(spec), "driver");
+    const std::string prefix = kDriverClass + "\\";
+    if (driver && driver->starts_with(prefix) && driver->size() > prefix.size())
+        return driver->substr(prefix.size());
+    std::string classKey = kServices + "Class\\" + kDriverClass;
+    for (unsigned n = 0;; ++n) {
+        if (!KeyExists(classKey + "\\" + FourDigits(n)))
+            return FourDigits(n);
+    }
+}
+
+void WriteDeviceInstance(const PrinterSpec& spec, const std::string& classInstance) {
     std::string key = kMachine + "Enum\\" + DeviceInstanceOf(spec);
     SetStringValue(key, "DeviceDesc", spec.model);
     SetStringValue(key, "Class", kDriverClass);
     SetStringValue(key, "HardwareID", HardwareId(spec));
     SetStringValue(key, "Mfg", "Kelvara");
-    SetStringValue(key, "driver", kDriverClass + "\\" + spec.classInstance);
+    SetStringValue(key, "driver", kDriverClass + "\\" + classInstance);
 }
 
 void WriteInterface(const PrinterSpec& spec) {
@@ -41,17 +67,17 @@ void WriteInterface(const PrinterSpec& spec) {
     SetStringValue(key, "DeviceInstance", instance);
     std::string parameters = key + "\\" + sim::kInterfaceParametersSubkey;
     SetStringValue(parameters, "SerialNumber", spec.serial);
-    SetStringValue(parameters, "Product", spec.product);
+    SetStringValue(parameters, "Product", ProductOf(spec));
     if (spec.enabled)
         SetDwordValue(parameters, "Enabled", *spec.enabled);
     if (spec.writePortName)
         SetStringValue(parameters, "PortName", PortNameOf(spec));
 }
 
-void WriteDriverKeys(const PrinterSpec& spec) {
+void WriteDriverKeys(const PrinterSpec& spec, const std::string& classInstance) {
     std::string classKey = kServices + "Class\\" + kDriverClass;
     SetStringValue(classKey, "Class", kDriverClass);
-    std::string instanceKey = classKey + "\\" + spec.classInstance;
+    std::string instanceKey = classKey + "\\" + classInstance;
     SetStringValue(instanceKey, "DriverDesc", spec.model);
     SetStringValue(instanceKey, "ProviderName", "Kelvara");
     SetStringValue(instanceKey, "DevLoader", "*ntkern");
@@ -101,6 +127,21 @@ void WriteModelKey(const PrinterSpec& spec) {
 
 } // namespace
 
+PrinterSpec DraftaireK9(const std::string& serial) {
+    PrinterSpec spec;
+    spec.serial = serial;
+    return spec;
+}
+
+PrinterSpec DraftaireK7(const std::string& serial) {
+    PrinterSpec spec;
+    spec.model = "Draftaire K7";
+    spec.productId = "0041";
+    spec.serial = serial;
+    spec.infPath = "OEM1.INF";
+    return spec;
+}
+
 std::string DeviceInstanceOf(const PrinterSpec& spec) {
     return HardwareId(spec) + "\\" + spec.serial;
 }
@@ -111,7 +152,7 @@ std::string DevicePathOf(const PrinterSpec& spec) {
 }
 
 std::string PortNameOf(const PrinterSpec& spec) {
-    return "USB/" + spec.product + "/" + spec.serial;
+    return "USB/" + ProductOf(spec) + "/" + spec.serial;
 }
 
 void InstallDriverFiles(const std::string& infPath) {
@@ -133,9 +174,10 @@ void InstallDriverFiles(const std::string& infPath) {
 
 void InstallPrinter(const PrinterSpec& spec) {
     sim::MachineLock lock; // one transaction, as other processes see it
-    WriteDeviceInstance(spec);
+    std::string classInstance = ClassInstanceFor(spec);
+    WriteDeviceInstance(spec, classInstance);
     WriteInterface(spec);
-    WriteDriverKeys(spec);
+    WriteDriverKeys(spec, classInstance);
     WriteModelKey(spec);
     if (spec.driverFiles)
         InstallDriverFiles(spec.infPath);

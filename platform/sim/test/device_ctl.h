@@ -18,11 +18,12 @@ struct PrinterSpec {
     std::string model = "Draftaire K9"; // full model; the model key uses its remainder ("K9")
     std::string productId = "0042";     // USB product id: "VID_0D7A&PID_<productId>"
     std::string serial = "AB12";
-    std::string product = "Draftaire K9"; // "Product" on the interface key
-    std::optional<DWORD> enabled = 1;     // "Enabled" on the interface key; none when empty
-    bool writePortName = false;           // also "PortName" on the interface key
-    std::string classInstance = "0000";   // "USB Draftaire\<classInstance>"
-    std::string infPath = "OEM0.INF";     // "InfPath" of the class instance; none when empty
+    std::string product;              // "Product" on the interface key; empty: the model
+    std::optional<DWORD> enabled = 1; // "Enabled" on the interface key; none when empty
+    bool writePortName = false;       // also "PortName" on the interface key
+    std::string classInstance;        // "USB Draftaire\<n>"; empty: the next free n
+                                      // ("0000", "0001", ...)
+    std::string infPath = "OEM0.INF"; // "InfPath" of the class instance; none when empty
     std::string setupRootPath = "C:\\Program Files\\Kelvara\\Setup";
     std::string setupExecFile = "vtxsetup.exe";
     std::string setupParameters = "-s";
@@ -31,6 +32,18 @@ struct PrinterSpec {
     bool attached = true;                // plugged in after installation
     bool driverFiles = true;             // put the driver files and the INF file on C:
 };
+
+// The two models of the fixtures: a "Draftaire K9" (product id 0042, "OEM0.INF") and a
+// "Draftaire K7" (product id 0041, "OEM1.INF").
+PrinterSpec DraftaireK9(const std::string& serial = "AB12");
+PrinterSpec DraftaireK7(const std::string& serial = "EF56");
+
+// The machines of tests/fixtures/*.reg (registry only; add InstallDriverFiles and
+// AttachPrinter for files and plugged-in printers):
+//   one_k9_printer.reg      DraftaireK9("AB12")
+//   one_k9_printer_vxd.reg  DraftaireK9("AB12") with vxdKey
+//   two_k9_printers.reg     DraftaireK9("AB12"), then DraftaireK9("CD34")
+//   k9_and_k7_printers.reg  DraftaireK9("AB12"), then DraftaireK7("EF56")
 
 // "USB\VID_0D7A&PID_<productId>\<serial>"
 std::string DeviceInstanceOf(const PrinterSpec& spec);
