@@ -102,6 +102,8 @@ TEST_F(ModelSettingsTest, PortNameSearchReadsTheNumberedValuesInOrderUntilOneNam
     vtxsim::SetStringValue(kModelKey, "PortName2", "USB/Draftaire K9 with a longer name/AB12");
     EXPECT_EQ(PortPiece(), std::make_pair(DWORD{0}, std::string("head -v port=USB/Draftaire K9 "
                                                                 "with a longer name/AB12")));
+    vtxsim::SetStringValue(kModelKey, "PortName3", "USB/Draftaire K9/AB12");
+    EXPECT_EQ(PortPiece().second, "head -v port=USB/Draftaire K9 with a longer name/AB12");
 
     // Past "PortName9" the numbers go on without leading zeros; a value too long for the
     // buffer does not match and the search goes past it.
