@@ -61,11 +61,8 @@ void WriteDeviceInstance(const PrinterSpec& spec, const std::string& classInstan
 }
 
 void WriteInterface(const PrinterSpec& spec) {
-    std::string instance = DeviceInstanceOf(spec);
-    std::string key = kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\" +
-                      sim::InterfaceKeyName(instance, sim::kPrinterInterfaceClass);
-    SetStringValue(key, "DeviceInstance", instance);
-    std::string parameters = key + "\\" + sim::kInterfaceParametersSubkey;
+    SetStringValue(InterfaceKeyOf(spec), "DeviceInstance", DeviceInstanceOf(spec));
+    std::string parameters = InterfaceParametersKeyOf(spec);
     SetStringValue(parameters, "SerialNumber", spec.serial);
     SetStringValue(parameters, "Product", ProductOf(spec));
     if (spec.enabled)
@@ -149,6 +146,15 @@ std::string DeviceInstanceOf(const PrinterSpec& spec) {
 std::string DevicePathOf(const PrinterSpec& spec) {
     return sim::DevicePathFromKeyName(
         sim::InterfaceKeyName(DeviceInstanceOf(spec), sim::kPrinterInterfaceClass));
+}
+
+std::string InterfaceKeyOf(const PrinterSpec& spec) {
+    return kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\" +
+           sim::InterfaceKeyName(DeviceInstanceOf(spec), sim::kPrinterInterfaceClass);
+}
+
+std::string InterfaceParametersKeyOf(const PrinterSpec& spec) {
+    return InterfaceKeyOf(spec) + "\\" + sim::kInterfaceParametersSubkey;
 }
 
 std::string PortNameOf(const PrinterSpec& spec) {

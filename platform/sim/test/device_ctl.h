@@ -49,6 +49,12 @@ PrinterSpec DraftaireK7(const std::string& serial = "EF56");
 std::string DeviceInstanceOf(const PrinterSpec& spec);
 // "\\?\usb#vid_0d7a&pid_<productId>#<serial>#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}", lower case
 std::string DevicePathOf(const PrinterSpec& spec);
+// "HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\{...}\##?#USB#...#{...}":
+// the interface; deleting it makes the interface disappear.
+std::string InterfaceKeyOf(const PrinterSpec& spec);
+// The interface's own registry key below it ("#\Device Parameters"): "SerialNumber", "Product",
+// "Enabled" and the monitor's "PortName".
+std::string InterfaceParametersKeyOf(const PrinterSpec& spec);
 // "USB/<product>/<serial>"
 std::string PortNameOf(const PrinterSpec& spec);
 
