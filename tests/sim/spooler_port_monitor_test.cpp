@@ -1,0 +1,56 @@
+// The real port monitor, loaded by the monitor host as the Windows 9x spooler loads it: its
+// instance starts, lists the plugged-in printer's port and moves a document to the printer.
+#include "platform/sim/test/device_ctl.h"
+#include "platform/sim/test/fault_ctl.h"
+#include "platform/sim/test/files_ctl.h"
+#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/test/spooler_ctl.h"
+#include "platform/win32api.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+TEST(SpoolerPortMonitor, TheHostedMonitorListsThePrinterPortAndPrintsToIt) {
+    vtxsim::ResetMachine();
+    vtxsim::ClearFailures();
+    vtxsim::PrinterSpec printer = vtxsim::DraftaireK9("AB12");
+    vtxsim::InstallPrinter(printer);
+    vtxsim::PutFile("C:\\Windows\\System\\vtxpmo01.dll", "monitor");
+    std::string name = "AB12";
+    std::string environment = "Windows 4.0";
+    std::string dll = "vtxpmo01.dll";
+    MONITOR_INFO_2A info{name.data(), environment.data(), dll.data()};
+    ASSERT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) << GetLastError();
+
+    vtxsim::SetMonitorLibraryDir(VTX_MONITOR_DIR);
+    vtxsim::MonitorHost host;
+    ASSERT_TRUE(host.StartInstances()) << host.Error();
+    ASSERT_EQ(host.Instances().size(), 1u);
+    const MONITOR& table = host.Table("AB12");
+    EXPECT_EQ(table.pfnOpenPortEx, nullptr); // the 9x table has no OpenPortEx
+    EXPECT_NE(table.pfnSetPortTimeOuts, nullptr);
+
+    vtxsim::EnumPortsResult ports = host.EnumPorts(2);
+    ASSERT_TRUE(ports.ok) << ports.error;
+    EXPECT_TRUE(ports.wellFormed);
+    std::string port = vtxsim::PortNameOf(printer);
+    auto listed = std::find_if(ports.ports.begin(), ports.ports.end(),
+                               [&](const vtxsim::PortInfo& info) { return info.name == port; });
+    ASSERT_NE(listed, ports.ports.end()) << port;
+
+    HANDLE handle = host.OpenPort(port);
+    ASSERT_NE(handle, nullptr) << GetLastError();
+    ASSERT_TRUE(host.StartDocPort(handle, "Draftaire K9", 1)) << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(host.WritePort(handle, "page one", &written)) << GetLastError();
+    EXPECT_EQ(written, 8u);
+    EXPECT_TRUE(host.EndDocPort(handle));
+    EXPECT_TRUE(host.ClosePort(handle));
+    EXPECT_EQ(vtxsim::ReceivedData("AB12"), "page one");
+}
+
+} // namespace
