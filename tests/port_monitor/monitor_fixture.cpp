@@ -10,12 +10,7 @@ vtxsim::PrinterSpec Printer(const std::string& product, const std::string& seria
 }
 
 std::string InterfaceKey(const vtxsim::PrinterSpec& spec) {
-    const std::string guid = "{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
-    std::string link = "##?#";
-    for (char c : vtxsim::DeviceInstanceOf(spec))
-        link += c == '\\' ? '#' : c;
-    return "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses\\" + guid + "\\" +
-           link + "#" + guid + "\\#\\Device Parameters";
+    return vtxsim::InterfaceParametersKeyOf(spec);
 }
 
 void MonitorTest::SetUp() {
