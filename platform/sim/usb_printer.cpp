@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -118,9 +119,20 @@ std::string BytesOfHex(const std::string& text) {
     std::string bytes;
     if (text == "-")
         return bytes;
-    for (size_t i = 0; i + 1 < text.size(); i += 2)
-        bytes += static_cast<char>(std::stoul(text.substr(i, 2), nullptr, 16));
+    for (size_t i = 0; i + 1 < text.size(); i += 2) {
+        unsigned value = 0;
+        const char* first = text.data() + i;
+        if (std::from_chars(first, first + 2, value, 16).ptr != first + 2)
+            MachineFault("corrupt device state: " + text);
+        bytes += static_cast<char>(value);
+    }
     return bytes;
+}
+
+// The device API paths must not throw: a host error reads as "no such file".
+bool Exists(const fs::path& path) {
+    std::error_code ignored;
+    return fs::exists(path, ignored);
 }
 
 struct ControlReply {
@@ -189,7 +201,7 @@ class PrinterHandle : public KernelObject {
             return kErrorNoAccess;
         DWORD accepted = count;
         fs::path stall = dir_ / "stall";
-        if (fs::exists(stall)) {
+        if (Exists(stall)) {
             std::uint64_t remaining = ReadNumber(stall, 0);
             accepted = static_cast<DWORD>(std::min<std::uint64_t>(count, remaining));
             if (accepted == 0)
@@ -366,7 +378,7 @@ fs::path DeviceOf(const std::string& serialOrInstance) {
 
 bool DeviceAttached(std::string_view deviceInstance) {
     MachineLock lock;
-    return fs::exists(DeviceDir(deviceInstance) / "attached");
+    return Exists(DeviceDir(deviceInstance) / "attached");
 }
 
 std::shared_ptr<KernelObject> OpenDevicePath(const std::string& path, DWORD access, DWORD,
@@ -397,7 +409,7 @@ namespace vtxsim {
 void AttachPrinter(const std::string& serialOrInstance) {
     sim::MachineLock lock;
     fs::path dir = sim::DeviceOf(serialOrInstance);
-    if (fs::exists(dir / "attached"))
+    if (sim::Exists(dir / "attached"))
         return;
     std::string generation = std::to_string(sim::ReadNumber(dir / "generation", 0) + 1);
     sim::WriteFileAtomically(dir / "generation", generation);
@@ -414,7 +426,7 @@ void DetachPrinter(const std::string& serialOrInstance) {
 
 bool IsPrinterAttached(const std::string& serialOrInstance) {
     sim::MachineLock lock;
-    return fs::exists(sim::DeviceOf(serialOrInstance) / "attached");
+    return sim::Exists(sim::DeviceOf(serialOrInstance) / "attached");
 }
 
 void SetStatusByte(const std::string& serialOrInstance, std::uint8_t status) {
