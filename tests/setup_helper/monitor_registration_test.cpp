@@ -51,6 +51,13 @@ TEST_F(MonitorRegistrationTest, PrinterScanReadsLongNamesAndPortsOfTheFirstPrint
     vtxsim::FailCall("RegOpenKeyExA", 6, ERROR_ACCESS_DENIED); // after the walk's five opens
     EXPECT_EQ(ScanPrinterPorts(), 0u);
     EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
+
+    // An enumeration that fails for good ends the scan instead of counting through every index.
+    vtxsim::ClearFailures();
+    vtxsim::FailEveryCall("RegEnumKeyExA", ERROR_INVALID_HANDLE);
+    EXPECT_EQ(ScanPrinterPorts(), 1u);
+    EXPECT_EQ(vtxsim::CallCount("RegEnumKeyExA"), 1u);
+    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
 }
 
 TEST_F(MonitorRegistrationTest, RegistrationAddsTheInstanceNamedByTheSerial) {
