@@ -128,16 +128,5 @@ TEST_F(EnumPortsTest, AnEmptyTableNeedsNothing) {
     }
 }
 
-TEST_F(EnumPortsTest, AStaleTableIsRebuiltBeforeCounting) {
-    StartWithTwoPorts();
-    vtxsim::InstallPrinter(Printer("C", "333"));
-    vtxsim::AdvanceTickCount(kWindow + 1);
-    std::vector<BYTE> none;
-    DWORD got = 0;
-    DWORD returned = 0;
-    EXPECT_FALSE(Enum(1, none, 0, &got, &returned));
-    EXPECT_EQ(got, 3 * sizeof(PORT_INFO_1) + 8 + 9 + 10);
-}
-
 } // namespace
 } // namespace monitor_test
