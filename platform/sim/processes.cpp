@@ -8,6 +8,7 @@
 #include "platform/sim/machine.h"
 
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -116,15 +117,26 @@ vtxsim::ProcessStart ParseRecord(const std::string& line) {
     return start;
 }
 
-std::vector<std::string> JournalLines() {
-    std::vector<std::string> lines;
+std::string JournalText() {
     std::ifstream in(JournalPath(), std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty())
-            lines.push_back(line);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The complete records; a last line without its end is a start cut short by a process that
+// died while writing it, and is no record.
+std::vector<std::string> JournalLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
+        start = end + 1;
     }
     return lines;
+}
+
+std::vector<std::string> JournalLines() {
+    return JournalLines(JournalText());
 }
 
 bool IsProgramFile(std::string_view windowsPath) {
@@ -211,8 +223,16 @@ std::string ApplicationOfCommandLine(std::string_view commandLine) {
 
 DWORD RecordProcessStart(vtxsim::ProcessStart start) {
     MachineLock lock;
+    std::string text = JournalText();
+    size_t complete = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
+    if (complete < text.size()) {
+        std::error_code ec;
+        std::filesystem::resize_file(JournalPath(), complete, ec); // drop a cut-short record
+        if (ec)
+            MachineFault("cannot repair the process journal " + JournalPath().string());
+    }
     start.processId =
-        kFirstProcessId + kProcessIdStep * static_cast<DWORD>(JournalLines().size() + 1);
+        kFirstProcessId + kProcessIdStep * static_cast<DWORD>(JournalLines(text).size() + 1);
     std::ofstream out(JournalPath(), std::ios::binary | std::ios::app);
     out << FormatRecord(start) << '\n';
     out.flush();

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -148,6 +149,18 @@ TEST_F(ProcessJournalTest, TheJournalLivesInTheMachineDirectory) {
     std::vector<vtxsim::ProcessStart> journal = vtxsim::ProcessJournal();
     ASSERT_EQ(journal.size(), 1u);
     EXPECT_EQ(journal[0].commandLine, "\t-tab\\ and \"quotes\"");
+
+    // A record cut short by a process that died while writing it is no start, and the next
+    // start is not glued to it.
+    {
+        std::ofstream cut(dir / "journal", std::ios::binary | std::ios::app);
+        cut << "CreateProcessA\tD:\\set";
+    }
+    EXPECT_EQ(vtxsim::ProcessJournal().size(), 1u);
+    ASSERT_TRUE(StartProgram("D:\\setup.exe", "again", nullptr).ok);
+    journal = vtxsim::ProcessJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(journal[1].commandLine, "again");
 
     vtxsim::ResetMachine();
     EXPECT_TRUE(vtxsim::ProcessJournal().empty());
