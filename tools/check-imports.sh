@@ -2,11 +2,12 @@
 # Checks that PE images load on Windows 98: PE32 i386, subsystem and OS version 4.0, no TLS
 # directory, no C runtime, and only the imports that the allow-list names for each image.
 #
-#   check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] IMAGE...
+#   check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] [--remove-bad] IMAGE...
 #
-# --allow    the allow-list; default: shared/win98-imports.txt beside the repository
-# --objdump  default: i686-w64-mingw32-objdump
-# --exports  comma-separated names the image must export, and nothing else
+# --allow       the allow-list; default: shared/win98-imports.txt beside the repository
+# --objdump     default: i686-w64-mingw32-objdump
+# --exports     comma-separated names the image must export, and nothing else
+# --remove-bad  delete an image that fails, so that the next build links and checks it again
 #
 # The allow-list holds "[image.name]" headers followed by "DLL Function" lines; '#' comments.
 # DLL names compare without regard to case, function names exactly.
@@ -16,6 +17,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 allow="$repo/../shared/win98-imports.txt"
 objdump=i686-w64-mingw32-objdump
 exports=""
+remove_bad=no
 images=()
 
 while [[ $# -gt 0 ]]; do
@@ -23,6 +25,7 @@ while [[ $# -gt 0 ]]; do
     --allow) allow=$2; shift 2 ;;
     --objdump) objdump=$2; shift 2 ;;
     --exports) exports=$2; shift 2 ;;
+    --remove-bad) remove_bad=yes; shift ;;
     -*) echo "check-imports: unknown option $1" >&2; exit 2 ;;
     *) images+=("$1"); shift ;;
     esac
@@ -138,6 +141,12 @@ check_image() {
 
 status=0
 for image in "${images[@]}"; do
-    check_image "$image" || status=1
+    if ! check_image "$image"; then
+        status=1
+        if [[ $remove_bad == yes ]]; then
+            rm -f "$image"
+            echo "check-imports: removed $image" >&2
+        fi
+    fi
 done
 exit $status
