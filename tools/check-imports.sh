@@ -105,6 +105,10 @@ check_image() {
     local tls
     tls=$(awk '$1 == "Entry" && $2 == "9" { print $3, $4 }' <<<"$dump")
     [[ $tls == "00000000 00000000" ]] || fail "has a TLS directory ($tls)"
+    # Delay-load imports escape the import table below; Windows 98's loader has no such thing.
+    local delay
+    delay=$(awk '$1 == "Entry" && $2 == "d" { print $3, $4 }' <<<"$dump")
+    [[ $delay == "00000000 00000000" ]] || fail "has delay-load imports ($delay)"
 
     local imports allowed line
     imports=$(imports_of "$dump")
