@@ -2,11 +2,14 @@
 # Checks that PE images load on Windows 98: PE32 i386, subsystem and OS version 4.0, no TLS
 # directory, no C runtime, and only the imports that the allow-list names for each image.
 #
-#   check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] [--remove-bad] IMAGE...
+#   check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] [--map FILE] [--remove-bad]
+#                    IMAGE...
 #
 # --allow       the allow-list; default: shared/win98-imports.txt beside the repository
 # --objdump     default: i686-w64-mingw32-objdump
 # --exports     comma-separated names the image must export, and nothing else
+# --map         the linker's map of the image: no object may bring a global constructor, since
+#               without a C runtime nothing would run it
 # --remove-bad  delete an image that fails, so that the next build links and checks it again
 #
 # The allow-list holds "[image.name]" headers followed by "DLL Function" lines; '#' comments.
@@ -18,6 +21,7 @@ allow="$repo/../shared/win98-imports.txt"
 objdump=i686-w64-mingw32-objdump
 exports=""
 remove_bad=no
+map=""
 images=()
 
 while [[ $# -gt 0 ]]; do
@@ -25,6 +29,7 @@ while [[ $# -gt 0 ]]; do
     --allow) allow=$2; shift 2 ;;
     --objdump) objdump=$2; shift 2 ;;
     --exports) exports=$2; shift 2 ;;
+    --map) map=$2; shift 2 ;;
     --remove-bad) remove_bad=yes; shift ;;
     -*) echo "check-imports: unknown option $1" >&2; exit 2 ;;
     *) images+=("$1"); shift ;;
@@ -134,6 +139,22 @@ check_image() {
                     on { print $NF }' <<<"$dump" | sort)
         want=$(tr ',' '\n' <<<"$exports" | sort)
         [[ $have == "$want" ]] || fail "exports [$(echo $have)], expected [$(echo $want)]"
+    fi
+
+    if [[ -n $map ]]; then
+        if [[ ! -r $map ]]; then
+            fail "cannot read the link map $map"
+        else
+            local object
+            while read -r object; do
+                fail "global constructor, which nothing runs without a C runtime, in $object"
+            done < <(awk '
+                # A long section name puts its address, size and object on the next line.
+                pending { $0 = pending " " $0; pending = "" }
+                $1 ~ /^\.ctors(\.[0-9]+)?$/ && NF == 1 { pending = $1; next }
+                $1 ~ /^\.ctors(\.[0-9]+)?$/ && $2 ~ /^0x/ && $3 ~ /^0x/ && $3 !~ /^0x0+$/ && NF >= 4 { print $4 }
+            ' "$map")
+        fi
     fi
 
     if [[ $failures -eq 0 ]]; then

@@ -92,6 +92,22 @@ check 1 "imports the C runtime: msvcrt.dll" "$work/console/vtxinh01.exe"
 check 1 "has a TLS directory" "$work/console/vtxinh01.exe"
 check 1 "not a GUI-subsystem program" "$work/console/vtxinh01.exe"
 
+# A global constructor, which nothing would run, is named with its object.
+cat >"$work/global.cpp" <<'EOF'
+#include <windows.h>
+struct Setting { Setting() { SetLastError(5); } };
+Setting setting;
+extern "C" void Entry(void) { ExitProcess(0); }
+EOF
+i686-w64-mingw32-g++-win32 -Os -fno-exceptions -fno-rtti -c "$work/global.cpp" \
+    -o "$work/global.obj" || fail "compiling"
+i686-w64-mingw32-g++-win32 -nostdlib -mwindows -Wl,-e,_Entry "${win98_flags[@]}" \
+    -Wl,-Map,"$work/global.map" "$work/global.obj" -o "$work/versions/vtxinh01.exe" -lkernel32 ||
+    fail "linking"
+check 1 "global constructor, which nothing runs without a C runtime, in $work/global.obj" \
+    "$work/versions/vtxinh01.exe" --map "$work/global.map"
+check 1 "cannot read the link map" "$work/gui/vtxinh01.exe" --map "$work/missing.map"
+
 # Exports: exactly the names given.
 "$cc" -Os -nostdlib -shared -Wl,-e,_DllEntry@12 -Wl,--kill-at "${win98_flags[@]}" \
     "$work/dll.c" -o "$work/dll/vtxpmo01.dll" -lkernel32 || fail "building the DLL"
