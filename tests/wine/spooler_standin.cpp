@@ -6,6 +6,7 @@
 //   vtxspool device <instance id> <serial> <product>   make an enabled interface, print its path
 //   vtxspool enum                                      print every port at levels 1 and 2
 //   vtxspool print <port> <text>                       one job writing text to the port
+//   vtxspool held <port> <device path>                 start a job while another holds the device
 #include "platform/monitor9x.h"
 
 #include <stdio.h>
@@ -178,6 +179,44 @@ int PrintJob(const char* portName, const char* text) {
     return status;
 }
 
+// Another program holds the device open exclusively: the job cannot start, and the port stays
+// usable for a later try.
+int StartWhileHeld(const char* portName, const char* devicePath) {
+    MONITOR monitor;
+    if (!LoadMonitor(&monitor))
+        return 1;
+    HANDLE device =
+        CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (device == INVALID_HANDLE_VALUE)
+        return Fail("CreateFileA");
+    static char port[256];
+    static char printer[] = "Draftaire K9";
+    snprintf(port, sizeof(port), "%s", portName);
+    HANDLE handle = NULL;
+    if (!monitor.pfnOpenPort(port, &handle)) {
+        CloseHandle(device);
+        return Fail("OpenPort");
+    }
+    int status = 0;
+    SetLastError(0xdead);
+    if (monitor.pfnStartDocPort(handle, printer, 1, 1, NULL)) {
+        printf("StartDocPort=ok\n");
+        monitor.pfnEndDocPort(handle);
+        status = 1;
+    } else {
+        Fail("StartDocPort");
+    }
+    CloseHandle(device);
+    if (monitor.pfnStartDocPort(handle, printer, 2, 1, NULL)) {
+        printf("StartDocPort.again=ok\n");
+        monitor.pfnEndDocPort(handle);
+    } else {
+        status = Fail("StartDocPort.again");
+    }
+    monitor.pfnClosePort(handle);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -188,7 +227,9 @@ int main(int argc, char** argv) {
         return EnumeratePorts();
     if (argc == 4 && strcmp(argv[1], "print") == 0)
         return PrintJob(argv[2], argv[3]);
+    if (argc == 4 && strcmp(argv[1], "held") == 0)
+        return StartWhileHeld(argv[2], argv[3]);
     fprintf(stderr, "usage: vtxspool device <instance id> <serial> <product> | enum | "
-                    "print <port> <text>\n");
+                    "print <port> <text> | held <port> <device path>\n");
     return 2;
 }

@@ -31,6 +31,7 @@ readonly step_timeout=${VTX_WINE_STEP_TIMEOUT:-180}
 readonly prefix=$work/prefix
 readonly interface_class='{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}'
 failures=0
+device_path=""
 
 skip() {
     echo "SKIPPED: $*"
@@ -261,17 +262,16 @@ monitor_setup() {
     cp "$win32_dir/vtxspool.exe" "$prefix/drive_c/vtx/vtxspool.exe"
 
     spool device 'USB\VID_0D7A&PID_0042\AB12' AB12 'Draftaire K9' || fail "making the device interface"
-    local path
-    path=$(sed -n 's/^DevicePath=//p' "$work/spool.out" | tr -d '\r')
-    [[ -n $path ]] || {
+    device_path=$(sed -n 's/^DevicePath=//p' "$work/spool.out" | tr -d '\r')
+    [[ -n $device_path ]] || {
         fail "no device path"
         return 1
     }
     # Wine opens "\\?\name" through the prefix's dosdevices: a link of that name, lower case.
-    local link=${path#\\\\?\\}
+    local link=${device_path#\\\\?\\}
     link=${link,,}
     ln -sf "$target" "$prefix/dosdevices/$link"
-    note "device $path -> $target"
+    note "device $device_path -> $target"
 }
 
 # vtxspool with its report lines in spool.out.
@@ -303,6 +303,12 @@ scenario_monitor_print() {
     done
     [[ $(cat "$printer") == 'Hello, Draftaire' ]] ||
         fail "the printer received [$(head -c 100 "$printer")] instead of [Hello, Draftaire]"
+
+    # A device held open elsewhere: the job cannot start (sharing violation, 32); once it is
+    # free, the same port starts a job.
+    spool held "$port_name" "$device_path"
+    expect_line "device held elsewhere" "StartDocPort=failed error=32" "$work/spool.out"
+    expect_line "device free again" "StartDocPort.again=ok" "$work/spool.out"
 
     # The monitor names the port from Product and SerialNumber and writes the name back.
     wine_values "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses\\$interface_class" \
