@@ -1,6 +1,7 @@
 #!/bin/bash
 # Checks that PE images load on Windows 98: PE32 i386, subsystem and OS version 4.0, no TLS
-# directory, no C runtime, and only the imports that the allow-list names for each image.
+# directory, no C runtime, code that a 486 can run, and only the imports that the allow-list
+# names for each image.
 #
 #   check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] [--map FILE] [--remove-bad]
 #                    IMAGE...
@@ -131,6 +132,12 @@ check_image() {
         esac
         grep -qxF "$line" <<<"$allowed" || fail "import not allowed on Windows 98: $line"
     done <<<"$imports"
+
+    # Windows 98 needs a 486: no CMOV or FCOMI (Pentium Pro), no MMX or SSE registers.
+    local newer
+    newer=$("$objdump" -d "$image" 2>/dev/null |
+        grep -m 3 -E $'\t(cmov|fcmov|fcomi|fucomi)|%x?mm[0-9]' | tr -s ' \t' ' ')
+    [[ -z $newer ]] || fail "uses instructions a 486 does not have: ${newer//$'\n'/; }"
 
     if [[ -n $exports ]]; then
         local have want

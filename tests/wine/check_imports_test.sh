@@ -86,6 +86,20 @@ build_gui entry.c "$work/versions/vtxinh01.exe" -Wl,--major-subsystem-version,5 
     -Wl,--major-os-version,4,--minor-os-version,0 || fail "building"
 check 1 "MajorSubsystemVersion is 5, Windows 98 needs 4" "$work/versions/vtxinh01.exe"
 
+# Code for a Pentium Pro (CMOV) does not run on every Windows 98 machine.
+cat >"$work/select.c" <<'EOF'
+#include <windows.h>
+volatile unsigned a = 1, b = 2;
+__attribute__((noinline)) unsigned Larger(unsigned x, unsigned y) { return x > y ? x : y; }
+void Entry(void) { ExitProcess(Larger(a, b)); }
+EOF
+build_gui select.c "$work/versions/vtxinh01.exe" -O2 -march=pentiumpro "${win98_flags[@]}" ||
+    fail "building"
+check 1 "uses instructions a 486 does not have" "$work/versions/vtxinh01.exe"
+build_gui select.c "$work/versions/vtxinh01.exe" -O2 -march=i486 "${win98_flags[@]}" ||
+    fail "building"
+check 0 "" "$work/versions/vtxinh01.exe"
+
 # An ordinary mingw program: the C runtime, a TLS directory, the console subsystem.
 "$cc" -Os "$work/console.c" -o "$work/console/vtxinh01.exe" || fail "building the console program"
 check 1 "imports the C runtime: msvcrt.dll" "$work/console/vtxinh01.exe"
