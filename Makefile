@@ -7,7 +7,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-win32 host win32 lab test test-host test-asan test-tsan test-win32 format
+.PHONY: all deps deps-win32 host win32 lab test test-host test-asan test-tsan bench format
 
 all: lab
 
@@ -45,6 +45,12 @@ test-host: host
 # summary is the last thing printed.
 test: win32 test-asan test-tsan host
 	ctest --preset host -j $(JOBS)
+
+# Benchmarks of a release build, with the stale/fresh ratios; never part of the tests.
+bench: deps
+	cmake --preset host-release >/dev/null
+	cmake --build --preset host-release -j $(JOBS) --target enum_ports_bench
+	bench/print-ratios.sh build/host-release
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
