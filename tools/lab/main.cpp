@@ -43,6 +43,10 @@ bool Parse(int argc, char** argv, lab::Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        Usage();
+        return 0;
+    }
     lab::Options options;
     options.helperExe = VTX_HELPER_EXE;
     options.monitorDir = VTX_MONITOR_DIR;
