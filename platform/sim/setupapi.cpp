@@ -138,6 +138,30 @@ const ListedInterface* InterfaceOf(const DeviceInfoList& list, const SP_DEVICE_I
     return &list.interfaces[data->Reserved - 1];
 }
 
+// The interface a call on one listed interface names, with the list that holds it, or the
+// error the call fails with: an injected failure first, then a bad list or interface record.
+struct NamedInterface {
+    std::shared_ptr<const DeviceInfoList> list; // keeps entry alive
+    const ListedInterface* entry = nullptr;
+    DWORD error = 0;
+};
+
+NamedInterface FindInterface(std::string_view function, HDEVINFO set,
+                             const SP_DEVICE_INTERFACE_DATA* data) {
+    NamedInterface named;
+    if (DWORD injected = InjectedFailure(function)) {
+        named.error = injected;
+        return named;
+    }
+    named.list = FindList(set);
+    if (!named.list) {
+        named.error = ERROR_INVALID_HANDLE;
+        return named;
+    }
+    named.entry = InterfaceOf(*named.list, data, &named.error);
+    return named;
+}
+
 void FillDeviceInfo(const ListedInterface& entry, SP_DEVINFO_DATA* info) {
     info->ClassGuid = GUID{}; // the simulated printers' setup class has no GUID of its own
     info->DevInst = entry.devInst;
@@ -214,15 +238,11 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(
     HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
     PSP_DEVICE_INTERFACE_DETAIL_DATA_A DeviceInterfaceDetailData,
     DWORD DeviceInterfaceDetailDataSize, PDWORD RequiredSize, PSP_DEVINFO_DATA DeviceInfoData) {
-    if (DWORD injected = sim::InjectedFailure("SetupDiGetDeviceInterfaceDetailA"))
-        return sim::Finish(injected);
-    std::shared_ptr<const sim::DeviceInfoList> list = sim::FindList(DeviceInfoSet);
-    if (!list)
-        return sim::Finish(ERROR_INVALID_HANDLE);
-    DWORD error = 0;
-    const sim::ListedInterface* entry = sim::InterfaceOf(*list, DeviceInterfaceData, &error);
-    if (entry == nullptr)
-        return sim::Finish(error);
+    sim::NamedInterface named =
+        sim::FindInterface("SetupDiGetDeviceInterfaceDetailA", DeviceInfoSet, DeviceInterfaceData);
+    if (named.entry == nullptr)
+        return sim::Finish(named.error);
+    const sim::ListedInterface* entry = named.entry;
     if (DeviceInterfaceDetailData != nullptr) {
         if (DeviceInterfaceDetailData->cbSize != sim::kDetailRecordSize ||
             DeviceInterfaceDetailDataSize < sim::kDevicePathOffset + 1)
@@ -249,15 +269,11 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(
 HKEY WINAPI SetupDiOpenDeviceInterfaceRegKey(HDEVINFO DeviceInfoSet,
                                              PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData, DWORD,
                                              REGSAM samDesired) {
-    if (DWORD injected = sim::InjectedFailure("SetupDiOpenDeviceInterfaceRegKey"))
-        return sim::FailKey(injected);
-    std::shared_ptr<const sim::DeviceInfoList> list = sim::FindList(DeviceInfoSet);
-    if (!list)
-        return sim::FailKey(ERROR_INVALID_HANDLE);
-    DWORD error = 0;
-    const sim::ListedInterface* entry = sim::InterfaceOf(*list, DeviceInterfaceData, &error);
-    if (entry == nullptr)
-        return sim::FailKey(error);
+    sim::NamedInterface named =
+        sim::FindInterface("SetupDiOpenDeviceInterfaceRegKey", DeviceInfoSet, DeviceInterfaceData);
+    if (named.entry == nullptr)
+        return sim::FailKey(named.error);
+    const sim::ListedInterface* entry = named.entry;
     std::string path = entry->record.keyPath + "\\" + sim::kInterfaceParametersSubkey;
     HKEY key = nullptr;
     LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, samDesired, &key);
@@ -270,15 +286,11 @@ HKEY WINAPI SetupDiOpenDeviceInterfaceRegKey(HDEVINFO DeviceInfoSet,
 HKEY WINAPI SetupDiCreateDeviceInterfaceRegKeyA(HDEVINFO DeviceInfoSet,
                                                 PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
                                                 DWORD, REGSAM, HINF InfHandle, PCSTR) {
-    if (DWORD injected = sim::InjectedFailure("SetupDiCreateDeviceInterfaceRegKeyA"))
-        return sim::FailKey(injected);
-    std::shared_ptr<const sim::DeviceInfoList> list = sim::FindList(DeviceInfoSet);
-    if (!list)
-        return sim::FailKey(ERROR_INVALID_HANDLE);
-    DWORD error = 0;
-    const sim::ListedInterface* entry = sim::InterfaceOf(*list, DeviceInterfaceData, &error);
-    if (entry == nullptr)
-        return sim::FailKey(error);
+    sim::NamedInterface named = sim::FindInterface("SetupDiCreateDeviceInterfaceRegKeyA",
+                                                   DeviceInfoSet, DeviceInterfaceData);
+    if (named.entry == nullptr)
+        return sim::FailKey(named.error);
+    const sim::ListedInterface* entry = named.entry;
     if (InfHandle != nullptr)
         return sim::FailKey(ERROR_INVALID_PARAMETER); // the machine has no INF files to run
     sim::MachineLock lock;
