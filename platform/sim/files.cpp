@@ -320,6 +320,14 @@ Target Lookup(const char* windowsPath) {
     return target;
 }
 
+// The file or directory a call works on, which must exist: target.error is set otherwise.
+Target LookupExisting(const char* windowsPath) {
+    Target target = Lookup(windowsPath);
+    if (target.error == 0 && !target.exists)
+        target.error = ERROR_FILE_NOT_FOUND;
+    return target;
+}
+
 // An open handle's host file: created or opened as the disposition says. Returns the fd or
 // -1 with *error set; *existed tells whether the file was there before.
 int OpenHost(const Target& target, DWORD access, DWORD disposition, DWORD* error, bool* existed) {
@@ -480,11 +488,9 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     if (DWORD injected = sim::InjectedFailure("CopyFileA"))
         return sim::Fail(injected);
     sim::MachineLock lock;
-    sim::Target source = sim::Lookup(lpExistingFileName);
+    sim::Target source = sim::LookupExisting(lpExistingFileName);
     if (source.error != 0)
         return sim::Fail(source.error);
-    if (!source.exists)
-        return sim::Fail(ERROR_FILE_NOT_FOUND);
     if (source.directory)
         return sim::Fail(ERROR_ACCESS_DENIED);
     if (DWORD error = sim::CheckSharing(source.host, GENERIC_READ, FILE_SHARE_READ))
@@ -517,11 +523,9 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     if (DWORD injected = sim::InjectedFailure("DeleteFileA"))
         return sim::Fail(injected);
     sim::MachineLock lock;
-    sim::Target target = sim::Lookup(lpFileName);
+    sim::Target target = sim::LookupExisting(lpFileName);
     if (target.error != 0)
         return sim::Fail(target.error);
-    if (!target.exists)
-        return sim::Fail(ERROR_FILE_NOT_FOUND);
     if (target.directory || sim::IsReadOnly(target.host))
         return sim::Fail(ERROR_ACCESS_DENIED);
     if (DWORD error = sim::CheckNotOpen(target.host))
@@ -538,9 +542,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
         return INVALID_FILE_ATTRIBUTES;
     }
     sim::MachineLock lock;
-    sim::Target target = sim::Lookup(lpFileName);
-    if (target.error != 0 || !target.exists) {
-        SetLastError(target.error != 0 ? target.error : ERROR_FILE_NOT_FOUND);
+    sim::Target target = sim::LookupExisting(lpFileName);
+    if (target.error != 0) {
+        SetLastError(target.error);
         return INVALID_FILE_ATTRIBUTES;
     }
     if (target.directory)
@@ -556,11 +560,9 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
     if (DWORD injected = sim::InjectedFailure("SetFileAttributesA"))
         return sim::Fail(injected);
     sim::MachineLock lock;
-    sim::Target target = sim::Lookup(lpFileName);
+    sim::Target target = sim::LookupExisting(lpFileName);
     if (target.error != 0)
         return sim::Fail(target.error);
-    if (!target.exists)
-        return sim::Fail(ERROR_FILE_NOT_FOUND);
     if (!target.directory)
         sim::SetHostReadOnly(target.host, (dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
     return TRUE;
