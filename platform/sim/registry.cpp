@@ -108,6 +108,27 @@ template <class Body> LONG RegistryCall(std::string_view function, Body body) {
     return body();
 }
 
+// Hands out a new handle to the subkey below the handle's key; with create, the subkey and
+// its missing parents are made first, else a missing subkey is ERROR_FILE_NOT_FOUND.
+LONG OpenSubkey(HKEY key, LPCSTR subkey, bool create, PHKEY result) {
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    LONG error = ERROR_SUCCESS;
+    std::optional<RegPath> path = SubkeyPath(key, subkey, &error);
+    if (!path)
+        return error;
+    if (create) {
+        bool created = false;
+        sim::CreateKey(sim::MachineRegistry(), *path, &created);
+        if (created)
+            sim::MachineRegistryChanged();
+    } else if (sim::FindKey(sim::MachineRegistry(), *path) == nullptr) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    *result = NewHandle(*path);
+    return ERROR_SUCCESS;
+}
+
 // Copies a name with its terminator into a buffer of *chars characters; 234 when it does not
 // fit (buffer and count left untouched), else *chars = the length without the terminator.
 LONG CopyName(const std::string& name, LPSTR buffer, LPDWORD chars) {
@@ -135,40 +156,34 @@ void SetIfGiven(LPDWORD out, size_t value) {
         *out = static_cast<DWORD>(value);
 }
 
+// Whether a value's data fits the caller's buffer (no buffer asks only for the size); when
+// not, *dataBytes gets the size needed.
+bool DataFits(const RegValue& value, LPBYTE data, LPDWORD dataBytes) {
+    if (data == nullptr || *dataBytes >= value.data.size())
+        return true;
+    *dataBytes = static_cast<DWORD>(value.data.size());
+    return false;
+}
+
+// Copies a value's data into the caller's buffer, if any, and its size into *dataBytes.
+void CopyData(const RegValue& value, LPBYTE data, LPDWORD dataBytes) {
+    if (data != nullptr)
+        std::copy(value.data.begin(), value.data.end(), data);
+    SetIfGiven(dataBytes, value.data.size());
+}
+
 } // namespace
 
 extern "C" {
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) {
-    return RegistryCall("RegOpenKeyExA", [&]() -> LONG {
-        if (phkResult == nullptr)
-            return ERROR_INVALID_PARAMETER;
-        LONG error = ERROR_SUCCESS;
-        std::optional<RegPath> path = SubkeyPath(hKey, lpSubKey, &error);
-        if (!path)
-            return error;
-        if (sim::FindKey(sim::MachineRegistry(), *path) == nullptr)
-            return ERROR_FILE_NOT_FOUND;
-        *phkResult = NewHandle(*path);
-        return ERROR_SUCCESS;
-    });
+    return RegistryCall("RegOpenKeyExA",
+                        [&] { return OpenSubkey(hKey, lpSubKey, false, phkResult); });
 }
 
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    return RegistryCall("RegCreateKeyA", [&]() -> LONG {
-        if (phkResult == nullptr)
-            return ERROR_INVALID_PARAMETER;
-        LONG error = ERROR_SUCCESS;
-        std::optional<RegPath> path = SubkeyPath(hKey, lpSubKey, &error);
-        if (!path)
-            return error;
-        bool created = false;
-        sim::CreateKey(sim::MachineRegistry(), *path, &created);
-        if (created)
-            sim::MachineRegistryChanged();
-        *phkResult = NewHandle(*path);
-        return ERROR_SUCCESS;
-    });
+    return RegistryCall("RegCreateKeyA",
+                        [&] { return OpenSubkey(hKey, lpSubKey, true, phkResult); });
 }
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
@@ -185,13 +200,9 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
             return ERROR_FILE_NOT_FOUND;
         if (lpType != nullptr)
             *lpType = value->type;
-        if (lpData != nullptr && *lpcbData < value->data.size()) {
-            *lpcbData = static_cast<DWORD>(value->data.size());
+        if (!DataFits(*value, lpData, lpcbData))
             return ERROR_MORE_DATA;
-        }
-        if (lpData != nullptr)
-            std::copy(value->data.begin(), value->data.end(), lpData);
-        SetIfGiven(lpcbData, value->data.size());
+        CopyData(*value, lpData, lpcbData);
         return ERROR_SUCCESS;
     });
 }
@@ -251,16 +262,12 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
         const RegValue& value = key->values[dwIndex];
         if (value.name.size() + 1 > *lpcchValueName)
             return ERROR_MORE_DATA;
-        if (lpData != nullptr && *lpcbData < value.data.size()) {
-            *lpcbData = static_cast<DWORD>(value.data.size());
+        if (!DataFits(value, lpData, lpcbData))
             return ERROR_MORE_DATA;
-        }
         CopyName(value.name, lpValueName, lpcchValueName);
         if (lpType != nullptr)
             *lpType = value.type;
-        if (lpData != nullptr)
-            std::copy(value.data.begin(), value.data.end(), lpData);
-        SetIfGiven(lpcbData, value.data.size());
+        CopyData(value, lpData, lpcbData);
         return ERROR_SUCCESS;
     });
 }
