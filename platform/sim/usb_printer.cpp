@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -171,14 +172,8 @@ class PrinterHandle : public KernelObject {
     DWORD Read(void* buffer, DWORD count, DWORD* done) override {
         *done = 0;
         MachineLock lock;
-        if ((access_ & GENERIC_READ) == 0)
-            return ERROR_ACCESS_DENIED;
-        if (!IsAttachedAs(dir_, generation_))
-            return ERROR_DEVICE_NOT_CONNECTED;
-        if (count == 0)
-            return 0;
-        if (buffer == nullptr)
-            return kErrorNoAccess;
+        if (std::optional<DWORD> early = Refusal(GENERIC_READ, buffer, count))
+            return *early;
         std::string queued = ReadOr(dir_ / "replies", "");
         size_t taken = std::min<size_t>(count, queued.size());
         std::copy_n(queued.data(), taken, static_cast<char*>(buffer));
@@ -191,14 +186,8 @@ class PrinterHandle : public KernelObject {
     DWORD Write(const void* buffer, DWORD count, DWORD* done) override {
         *done = 0;
         MachineLock lock;
-        if ((access_ & GENERIC_WRITE) == 0)
-            return ERROR_ACCESS_DENIED;
-        if (!IsAttachedAs(dir_, generation_))
-            return ERROR_DEVICE_NOT_CONNECTED;
-        if (count == 0)
-            return 0;
-        if (buffer == nullptr)
-            return kErrorNoAccess;
+        if (std::optional<DWORD> early = Refusal(GENERIC_WRITE, buffer, count))
+            return *early;
         DWORD accepted = count;
         fs::path stall = dir_ / "stall";
         if (Exists(stall)) {
@@ -246,6 +235,20 @@ class PrinterHandle : public KernelObject {
         std::copy(reply.bytes.begin(), reply.bytes.end(), static_cast<char*>(out));
         *returned = static_cast<DWORD>(reply.bytes.size());
         return 0;
+    }
+
+    // What a read or write returns before it touches the device: an error, 0 for nothing to
+    // transfer, or nothing when the transfer goes ahead. The caller holds the machine lock.
+    std::optional<DWORD> Refusal(DWORD right, const void* buffer, DWORD count) const {
+        if ((access_ & right) == 0)
+            return ERROR_ACCESS_DENIED;
+        if (!IsAttachedAs(dir_, generation_))
+            return ERROR_DEVICE_NOT_CONNECTED;
+        if (count == 0)
+            return 0;
+        if (buffer == nullptr)
+            return kErrorNoAccess;
+        return std::nullopt;
     }
 
     void Release() {
