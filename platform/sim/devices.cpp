@@ -1,5 +1,6 @@
 // Device interfaces as the registry keeps them: naming, paths and the listing of a class.
 #include "platform/sim/devices.h"
+#include "platform/sim/text.h"
 
 #include <cctype>
 #include <cstdio>
@@ -15,13 +16,6 @@ namespace {
 
 const char* const kDeviceClassesPath = "System\\CurrentControlSet\\Control\\DeviceClasses";
 constexpr DWORD kNameBufferSize = 512; // registry key names are at most 255 characters on 9x
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // Closes a registry key when it goes out of scope.
 class KeyHolder {
@@ -151,7 +145,7 @@ std::string InterfaceKeyName(std::string_view deviceInstance, const GUID& interf
 std::string DevicePathFromKeyName(std::string_view keyName) {
     if (keyName.substr(0, 4) == "##?#")
         keyName.remove_prefix(4);
-    return "\\\\?\\" + Lower(keyName);
+    return "\\\\?\\" + FoldAscii(keyName);
 }
 
 std::vector<InterfaceRecord> ListInterfaces(const GUID* interfaceClass) {

@@ -5,6 +5,7 @@
 #include "platform/sim/kernel_text.h"
 #include "platform/sim/machine.h"
 #include "platform/win32api.h"
+#include "platform/sim/text.h"
 
 #include <unistd.h>
 
@@ -24,14 +25,6 @@ namespace fs = std::filesystem;
 // Windows 9x hands out at most this many characters of a profile file at once.
 constexpr DWORD ProfileBufferLimit = 32767;
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 struct Entry {
     std::string_view key;
     std::optional<std::string_view> value; // none for a line without '='
@@ -39,13 +32,13 @@ struct Entry {
 
 // Blank lines and ';' comments are no entries.
 std::optional<Entry> EntryOf(std::string_view line) {
-    line = Trim(line);
+    line = TrimBlanks(line);
     if (line.empty() || line.front() == ';')
         return std::nullopt;
     size_t eq = line.find('=');
     if (eq == std::string_view::npos)
         return Entry{line, std::nullopt};
-    return Entry{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+    return Entry{TrimBlanks(line.substr(0, eq)), TrimBlanks(line.substr(eq + 1))};
 }
 
 struct Section {
@@ -59,7 +52,7 @@ struct Profile {
     std::vector<Section> sections;
 
     Section* Find(std::string_view name) {
-        name = Trim(name);
+        name = TrimBlanks(name);
         for (Section& section : sections) {
             if (EqualNoCase(section.name, name))
                 return &section;
@@ -69,12 +62,12 @@ struct Profile {
 };
 
 std::optional<std::string> SectionNameOf(std::string_view line) {
-    line = Trim(line);
+    line = TrimBlanks(line);
     if (line.empty() || line.front() != '[')
         return std::nullopt;
     line.remove_prefix(1);
     size_t close = line.find(']');
-    return std::string(Trim(line.substr(0, close)));
+    return std::string(TrimBlanks(line.substr(0, close)));
 }
 
 Profile Parse(const std::string& text) {
@@ -180,7 +173,7 @@ bool HasLineBreak(const char* text) {
 }
 
 bool UnsafeLine(const char* text) {
-    return HasLineBreak(text) || (text != nullptr && Trim(text).starts_with('['));
+    return HasLineBreak(text) || (text != nullptr && TrimBlanks(text).starts_with('['));
 }
 
 // Copies a zero-separated list ending in a second zero into buffer. A list that does not fit
@@ -224,7 +217,7 @@ std::string EntryText(const Entry& entry) {
 
 // The index of the first line of section whose key is key.
 std::optional<size_t> FindKey(const Section& section, std::string_view key) {
-    key = Trim(key);
+    key = TrimBlanks(key);
     for (size_t i = 0; i < section.lines.size(); i++) {
         std::optional<Entry> entry = EntryOf(section.lines[i]);
         if (entry && EqualNoCase(entry->key, key))
@@ -237,7 +230,7 @@ std::optional<size_t> FindKey(const Section& section, std::string_view key) {
 // that separate it from the next section.
 size_t EndOfEntries(const Section& section) {
     size_t end = section.lines.size();
-    while (end > 0 && Trim(section.lines[end - 1]).empty())
+    while (end > 0 && TrimBlanks(section.lines[end - 1]).empty())
         end--;
     return end;
 }
@@ -245,7 +238,7 @@ size_t EndOfEntries(const Section& section) {
 Section& FindOrAddSection(Profile& profile, const char* name) {
     if (Section* section = profile.Find(name))
         return *section;
-    std::string trimmed(Trim(name));
+    std::string trimmed(TrimBlanks(name));
     profile.sections.push_back({"[" + trimmed + "]", trimmed, {}});
     return profile.sections.back();
 }
@@ -409,7 +402,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     } else {
         section.lines.insert(section.lines.begin() +
                                  static_cast<std::ptrdiff_t>(sim::EndOfEntries(section)),
-                             std::string(sim::Trim(lpKeyName)) + "=" + lpString);
+                             std::string(sim::TrimBlanks(lpKeyName)) + "=" + lpString);
     }
     return sim::Finish(sim::Save(file));
 }

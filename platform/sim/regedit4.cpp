@@ -1,4 +1,5 @@
 #include "platform/sim/regedit4.h"
+#include "platform/sim/text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -42,14 +43,6 @@ class LineReader {
     size_t pos_ = 0;
     unsigned number_ = 0;
 };
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -105,15 +98,15 @@ std::string ReadQuoted(std::string_view* text) {
 // Comma-separated hex bytes; a trailing backslash continues the data on the next line.
 std::vector<BYTE> ReadHexBytes(std::string_view data, LineReader& lines) {
     std::vector<BYTE> bytes;
-    std::string_view part = Trim(data);
+    std::string_view part = TrimBlanks(data);
     while (true) {
         bool more = !part.empty() && part.back() == '\\';
         if (more)
-            part = Trim(part.substr(0, part.size() - 1));
+            part = TrimBlanks(part.substr(0, part.size() - 1));
         size_t start = 0;
         while (start < part.size()) {
             size_t comma = part.find(',', start);
-            std::string_view item = Trim(part.substr(start, comma - start));
+            std::string_view item = TrimBlanks(part.substr(start, comma - start));
             bool last = comma == std::string_view::npos;
             if (item.empty()) {
                 if (last) // a trailing comma before a continuation
@@ -133,7 +126,7 @@ std::vector<BYTE> ReadHexBytes(std::string_view data, LineReader& lines) {
         std::string_view next;
         if (!lines.Next(&next))
             throw ParseError("hex data continues past the end of the file");
-        part = Trim(next);
+        part = TrimBlanks(next);
     }
 }
 
@@ -144,7 +137,7 @@ struct ValueData {
 };
 
 std::string_view WithoutComment(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (!text.empty() && text.front() == ';')
         return {};
     return text;
@@ -166,7 +159,7 @@ ValueData ReadValueData(std::string_view data, LineReader& lines) {
         return value;
     }
     if (data.starts_with("dword:")) {
-        std::optional<DWORD> number = ParseHexNumber(Trim(data.substr(6)));
+        std::optional<DWORD> number = ParseHexNumber(TrimBlanks(data.substr(6)));
         if (!number)
             throw ParseError("bad dword \"" + std::string(data.substr(6)) + "\"");
         value.type = REG_DWORD;
@@ -199,7 +192,7 @@ class Applier {
 
     void Run() {
         std::string_view line;
-        if (!NextContentLine(&line) || Trim(line) != kHeader)
+        if (!NextContentLine(&line) || TrimBlanks(line) != kHeader)
             throw ParseError("the file does not start with \"REGEDIT4\"");
         while (NextContentLine(&line)) {
             if (line.front() == '[')
@@ -214,7 +207,7 @@ class Applier {
     // The next line that is neither blank nor a comment, trimmed.
     bool NextContentLine(std::string_view* line) {
         while (lines_.Next(line)) {
-            std::string_view trimmed = Trim(*line);
+            std::string_view trimmed = TrimBlanks(*line);
             if (lines_.Number() == 1 && trimmed.starts_with("\xEF\xBB\xBF"))
                 trimmed.remove_prefix(3);
             if (!trimmed.empty() && trimmed.front() != ';') {
@@ -261,12 +254,12 @@ class Applier {
         } else {
             throw ParseError("expected \"[key]\", \"name\"=data or @=data");
         }
-        rest = Trim(rest);
+        rest = TrimBlanks(rest);
         if (rest.empty() || rest.front() != '=')
             throw ParseError("missing \"=\" after the value name");
         if (current_ == nullptr)
             throw ParseError("value outside a key section");
-        ValueData data = ReadValueData(Trim(rest.substr(1)), lines_);
+        ValueData data = ReadValueData(TrimBlanks(rest.substr(1)), lines_);
         if (data.remove)
             current_->DeleteValue(name);
         else

@@ -8,6 +8,7 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/test/restart_ctl.h"
+#include "platform/sim/text.h"
 
 #include <fstream>
 #include <string>
@@ -37,15 +38,6 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string Fold(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    }
-    return out;
-}
-
 std::string WindowsFile(std::string_view name) {
     return std::string(sim::WindowsDirectory) + "\\" + std::string(name);
 }
@@ -68,7 +60,7 @@ std::vector<RenameEntry> ReadRenameSection(const fs::path& file) {
         if (text.starts_with('[')) {
             size_t close = text.find(']');
             inSection = close != std::string_view::npos &&
-                        Fold(Trim(text.substr(1, close - 1))) == "rename";
+                        sim::FoldAscii(Trim(text.substr(1, close - 1))) == "rename";
             continue;
         }
         size_t equals = text.find('=');
@@ -117,7 +109,7 @@ void CarryOutRenames(std::vector<RestartStep>& steps) {
     if (ini.empty() || !fs::is_regular_file(ini, ec))
         return;
     for (const RenameEntry& entry : ReadRenameSection(ini)) {
-        if (Fold(entry.key) == "nul")
+        if (sim::FoldAscii(entry.key) == "nul")
             steps.push_back(DeleteFileEntry(entry.value));
         else
             steps.push_back(MoveFileEntry(entry.key, entry.value));

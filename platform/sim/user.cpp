@@ -13,6 +13,7 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/settings.h"
 #include "platform/sim/test/window_ctl.h"
+#include "platform/sim/text.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -99,15 +100,6 @@ const bool registered = [] {
     return true;
 }();
 
-std::string Fold(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    }
-    return out;
-}
-
 bool IsAtom(LPCSTR name) {
     return reinterpret_cast<uintptr_t>(name) < 0x10000;
 }
@@ -131,7 +123,7 @@ WindowClass* FindClass(UserState& s, LPCSTR name) {
         }
         return nullptr;
     }
-    auto it = s.classes.find(Fold(name));
+    auto it = s.classes.find(sim::FoldAscii(name));
     return it == s.classes.end() ? nullptr : &it->second;
 }
 
@@ -288,7 +280,7 @@ int TakeMessage(MSG* msg, HWND hwnd, UINT first, UINT last) {
 }
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-    return Fold(a) == Fold(b);
+    return sim::FoldAscii(a) == sim::FoldAscii(b);
 }
 
 bool ClassMatches(const std::string& className, LPCSTR wanted, UserState& s) {
@@ -346,7 +338,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
         return Fail<ATOM>(ERROR_INVALID_PARAMETER, 0);
     UserState& s = State();
     std::lock_guard guard(s.mutex);
-    std::string key = Fold(lpWndClass->lpszClassName);
+    std::string key = sim::FoldAscii(lpWndClass->lpszClassName);
     if (s.classes.count(key) != 0)
         return Fail<ATOM>(ERROR_CLASS_ALREADY_EXISTS, 0);
     WindowClass windowClass;

@@ -1,0 +1,15 @@
+// Small text helpers that the simulated modules share when they read names and file lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+// text without the spaces and tabs around it, as profile and REGEDIT4 lines allow.
+std::string_view TrimBlanks(std::string_view text);
+// text with A-Z in lower case and every other character as it is: a key for case-blind
+// lookups of names that are plain ASCII in practice (window classes, devices, sections).
+std::string FoldAscii(std::string_view text);
+
+} // namespace sim
