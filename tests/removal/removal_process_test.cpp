@@ -1,6 +1,7 @@
 // One attach-remove cycle with the helper run as its own process on a machine directory, as the
 // device installer starts it: the install's rename entry stands after the removal's deletion.
 #include "platform/sim/test/simctl.h"
+#include "support/rename_entries.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using vtxtest::RenameEntries;
 
 const fs::path kFixtures = fs::path(VTX_FIXTURES_DIR) / "removal";
 const char* const kHelperFile = "C:\\Windows\\System\\vtxinh01.exe";
@@ -53,17 +55,6 @@ int RunHelper(const fs::path& machine, const std::string& options) {
                           Quoted(VTX_HELPER_EXE);
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::vector<std::string> RenameEntries() {
-    std::vector<char> buffer(65536, '\0');
-    DWORD n = GetPrivateProfileSectionA("RENAME", buffer.data(), 65535, "wininit.ini");
-    std::vector<std::string> entries;
-    for (DWORD at = 0; at < n && buffer[at] != '\0';) {
-        entries.emplace_back(buffer.data() + at);
-        at += static_cast<DWORD>(entries.back().size()) + 1;
-    }
-    return entries;
 }
 
 // What the maker's installation leaves when the printer is attached.

@@ -1,6 +1,7 @@
 // The removal of a device on machines built from REGEDIT4 fixtures: what must remain of the
 // registry, the files and "wininit.ini" afterwards, and what a restart then carries out.
 #include "platform/sim/test/simctl.h"
+#include "support/rename_entries.h"
 #include "setup_helper/removal/removal.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using vtxtest::RenameEntries;
 
 // A registry as key path -> value name -> data text, with every parent of a key present.
 using Registry = std::map<std::string, std::map<std::string, std::string>>;
@@ -166,18 +168,6 @@ const Files kAfterLastOfAll = UpperFiles({
     "C:\\Windows\\wininit.ini",
 });
 
-// The entries of the "RENAME" section, as the platform reads them.
-std::vector<std::string> RenameEntries() {
-    std::vector<char> buffer(65536, '\0');
-    DWORD n = GetPrivateProfileSectionA("RENAME", buffer.data(), 65535, "wininit.ini");
-    std::vector<std::string> entries;
-    for (DWORD at = 0; at < n && buffer[at] != '\0';) {
-        entries.emplace_back(buffer.data() + at);
-        at += static_cast<DWORD>(entries.back().size()) + 1;
-    }
-    return entries;
-}
-
 using Entries = std::vector<std::string>;
 const Entries kQueuedBoth = {"NUL=C:\\Windows\\System\\vtxinh01.exe",
                              "NUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll"};
@@ -209,6 +199,15 @@ class RemovalScenario : public ::testing::Test {
         BuildModelKeyPath(ModelKeyPath, DeviceModel);
         RemoveWithModelKeyPath();
     }
+    // Removes the K9 "AB12" where every file stays: the registry must end as expected says,
+    // and nothing may wait for the restart.
+    static void RemoveKeepingFiles(const std::string& expected) {
+        SCOPED_TRACE(expected);
+        Remove("Draftaire K9", "AB12");
+        EXPECT_EQ(MachineRegistry(), Expected(expected));
+        EXPECT_EQ(MachineFiles(), kStartFiles);
+        EXPECT_FALSE(vtxsim::FileExists(kWininit));
+    }
     static void RemoveWithModelKeyPath() {
         unsigned handles = vtxsim::OpenKeyHandleCount();
         RemoveDevice();
@@ -231,10 +230,7 @@ class RemovalScenario : public ::testing::Test {
 
 TEST_F(RemovalScenario, SecondDeviceOfATypeKeepsEverythingShared) {
     LoadMachine("two_devices_one_type.reg");
-    Remove("Draftaire K9", "AB12");
-    EXPECT_EQ(MachineRegistry(), Expected("second_of_type_expected.reg"));
-    EXPECT_EQ(MachineFiles(), kStartFiles);
-    EXPECT_FALSE(vtxsim::FileExists(kWininit));
+    RemoveKeepingFiles("second_of_type_expected.reg");
 }
 
 TEST_F(RemovalScenario, LastDeviceOfItsTypeWhileAnotherModelStays) {
@@ -285,30 +281,21 @@ TEST_F(RemovalScenario, WithoutItsClassInstanceTheDriverSetKeysGoButNoFile) {
     // No "Enum\USB" type key: no driver value can be read, so the class instance stays.
     LoadMachine("one_device.reg");
     vtxsim::DeleteRegistryKey("HKLM\\Enum\\USB\\VID_0D7A&PID_0042");
-    Remove("Draftaire K9", "AB12");
-    EXPECT_EQ(MachineRegistry(), Expected("without_inf_expected.reg"));
-    EXPECT_EQ(MachineFiles(), kStartFiles);
-    EXPECT_FALSE(vtxsim::FileExists(kWininit));
+    RemoveKeepingFiles("without_inf_expected.reg");
 
     // No "driver" value: the same remains.
     FreshMachine();
     LoadMachine("one_device.reg");
     vtxsim::ImportRegText("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Enum\\USB\\VID_0D7A&PID_0042\\AB12]\n"
                           "\"driver\"=-\n");
-    Remove("Draftaire K9", "AB12");
-    EXPECT_EQ(MachineRegistry(), Expected("without_inf_expected.reg"));
-    EXPECT_EQ(MachineFiles(), kStartFiles);
-    EXPECT_FALSE(vtxsim::FileExists(kWininit));
+    RemoveKeepingFiles("without_inf_expected.reg");
 
     // A class instance without "InfPath": it goes, but the INF file and driver files stay.
     FreshMachine();
     LoadMachine("one_device.reg");
     vtxsim::ImportRegText("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\"
                           "Class\\USB Draftaire\\0000]\n\"InfPath\"=-\n");
-    Remove("Draftaire K9", "AB12");
-    EXPECT_EQ(MachineRegistry(), Expected("without_inf_path_expected.reg"));
-    EXPECT_EQ(MachineFiles(), kStartFiles);
-    EXPECT_FALSE(vtxsim::FileExists(kWininit));
+    RemoveKeepingFiles("without_inf_path_expected.reg");
 }
 
 TEST_F(RemovalScenario, VxdKeyKeepsTheVmm32Library) {
