@@ -4,6 +4,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/win32api.h"
+#include "support/bare_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace {
+
+using vtxtest::BarePrinter;
 
 const GUID kPrinterClass = {
     0x5d2f7a10, 0x3c4b, 0x4e8a, {0x9b, 0x61, 0x2f, 0x0c, 0x8e, 0x4d, 0x7a, 0x93}};
@@ -25,14 +28,6 @@ const std::string kAb12Interface =
     kClassKey + "\\##?#USB#VID_0D7A&PID_0042#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
 const std::string kAb12Path =
     "\\\\?\\usb#vid_0d7a&pid_0042#ab12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
-
-vtxsim::PrinterSpec Printer(const std::string& serial, bool attached = true) {
-    vtxsim::PrinterSpec spec;
-    spec.serial = serial;
-    spec.attached = attached;
-    spec.driverFiles = false;
-    return spec;
-}
 
 SP_DEVICE_INTERFACE_DATA FreshInterfaceData() {
     SP_DEVICE_INTERFACE_DATA data{};
@@ -81,8 +76,8 @@ class SetupApiTest : public ::testing::Test {
 };
 
 TEST_F(SetupApiTest, AllRegisteredInterfacesAreListedAndOnlyAttachedOnesWhenPresentIsAsked) {
-    vtxsim::InstallPrinter(Printer("AB12"));
-    vtxsim::InstallPrinter(Printer("CD34", false));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("CD34", false));
 
     const std::string cd34 =
         "\\\\?\\usb#vid_0d7a&pid_0042#cd34#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
@@ -113,8 +108,8 @@ TEST_F(SetupApiTest, AllRegisteredInterfacesAreListedAndOnlyAttachedOnesWhenPres
 }
 
 TEST_F(SetupApiTest, AnInterfaceWithoutDeviceInstanceOrWithItsKeyDeletedIsGone) {
-    vtxsim::InstallPrinter(Printer("AB12"));
-    vtxsim::InstallPrinter(Printer("CD34"));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("CD34"));
     vtxsim::SetStringValue(kClassKey + "\\##?#stray", "Note", "no DeviceInstance");
 
     HDEVINFO before = SetupDiGetClassDevsA(&kPrinterClass, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
@@ -145,7 +140,7 @@ TEST_F(SetupApiTest, AnInterfaceWithoutDeviceInstanceOrWithItsKeyDeletedIsGone) 
 }
 
 TEST_F(SetupApiTest, DetailSizeQueryShortBufferAndRecordSizesAreCheckedAsWindowsDoes) {
-    vtxsim::InstallPrinter(Printer("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
     HDEVINFO set = SetupDiGetClassDevsA(&kPrinterClass, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
     SP_DEVICE_INTERFACE_DATA data = FreshInterfaceData();
     ASSERT_TRUE(SetupDiEnumDeviceInterfaces(set, nullptr, &kPrinterClass, 0, &data));
@@ -208,7 +203,7 @@ TEST_F(SetupApiTest, DetailSizeQueryShortBufferAndRecordSizesAreCheckedAsWindows
 }
 
 TEST_F(SetupApiTest, TheInterfaceKeyOpensWhenPresentAndIsCreatedBelowTheInterface) {
-    vtxsim::InstallPrinter(Printer("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
     const std::string parameters = kAb12Interface + "\\#\\Device Parameters";
     HDEVINFO set = SetupDiGetClassDevsA(&kPrinterClass, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
     SP_DEVICE_INTERFACE_DATA data = FreshInterfaceData();
@@ -282,7 +277,7 @@ TEST_F(SetupApiTest, BadListsAndArgumentsAreRefused) {
 }
 
 TEST_F(SetupApiTest, EnumeratorAndAllClassesSelectInterfaces) {
-    vtxsim::InstallPrinter(Printer("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
     vtxsim::SetStringValue(
         "HKLM\\System\\CurrentControlSet\\Control\\DeviceClasses\\"
         "{11111111-2222-3333-4444-555555555555}\\##?#PCI#VEN_1#X#{11111111-2222-3333-4444-"
@@ -309,7 +304,7 @@ TEST_F(SetupApiTest, EnumeratorAndAllClassesSelectInterfaces) {
 }
 
 TEST_F(SetupApiTest, InjectedFailuresFailEachCallWithItsCode) {
-    vtxsim::InstallPrinter(Printer("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
     vtxsim::FailCall("SetupDiGetClassDevsA", 1, ERROR_NOT_ENOUGH_MEMORY);
     SetLastError(kMarker);
     EXPECT_EQ(SetupDiGetClassDevsA(&kPrinterClass, nullptr, nullptr, DIGCF_DEVICEINTERFACE),

@@ -3,6 +3,7 @@
 #include "platform/sim/test/fault_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/bare_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +20,10 @@
 
 namespace {
 
+using vtxtest::BarePrinter;
+
 constexpr DWORD kMarker = 0xBADC0DE;
 constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
-
-vtxsim::PrinterSpec Printer(const std::string& serial, bool attached = true) {
-    vtxsim::PrinterSpec spec;
-    spec.serial = serial;
-    spec.attached = attached;
-    spec.driverFiles = false;
-    return spec;
-}
 
 HANDLE Open(const std::string& path, DWORD access = kReadWrite) {
     return CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -54,16 +49,16 @@ class UsbPrinterTest : public ::testing::Test {
     void SetUp() override {
         vtxsim::ResetMachine();
         vtxsim::ClearFailures();
-        vtxsim::InstallPrinter(Printer("AB12"));
-        path = vtxsim::DevicePathOf(Printer("AB12"));
+        vtxsim::InstallPrinter(BarePrinter("AB12"));
+        path = vtxsim::DevicePathOf(BarePrinter("AB12"));
     }
     void TearDown() override { vtxsim::ClearFailures(); }
     std::string path;
 };
 
 TEST_F(UsbPrinterTest, OnlyAnAttachedPrinterOpensAndItsPathIsMatchedWithoutRegardToCase) {
-    vtxsim::InstallPrinter(Printer("CD34", false));
-    const std::string cd34 = vtxsim::DevicePathOf(Printer("CD34"));
+    vtxsim::InstallPrinter(BarePrinter("CD34", false));
+    const std::string cd34 = vtxsim::DevicePathOf(BarePrinter("CD34"));
     const std::string wrongClass =
         "\\\\?\\usb#vid_0d7a&pid_0042#ab12#{11111111-2222-3333-4444-555555555555}";
     for (const std::string& bad :
@@ -98,7 +93,7 @@ TEST_F(UsbPrinterTest, APrinterIsExclusiveAcrossProcessesUntilItsHolderClosesOrD
         std::filesystem::temp_directory_path() / ("vtxsim-devices-" + std::to_string(getpid()));
     vtxsim::UseMachine(dir);
     vtxsim::ResetMachine();
-    vtxsim::InstallPrinter(Printer("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
 
     HANDLE h = Open(path);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);

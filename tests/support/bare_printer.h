@@ -1,0 +1,13 @@
+// Printers for the tests of the simulated devices themselves.
+#pragma once
+
+#include "platform/sim/test/device_ctl.h"
+
+#include <string>
+
+namespace vtxtest {
+
+// A printer of the default model with the given serial number, without its driver files.
+vtxsim::PrinterSpec BarePrinter(const std::string& serial, bool attached = true);
+
+} // namespace vtxtest
