@@ -2,6 +2,7 @@
 // walks, how it unwinds, and which paths it refuses.
 #include "platform/sim/test/simctl.h"
 #include "setup_helper/removal/removal.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +11,10 @@
 
 namespace {
 
-class KeyPathWalker : public ::testing::Test {
+class KeyPathWalker : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         ParentKeyStack.count = 0;
         vtxsim::ImportRegText("REGEDIT4\n\n"
                               "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class]\n"
@@ -24,7 +24,6 @@ class KeyPathWalker : public ::testing::Test {
         lastComponent.fill('#');
         handlesBefore = vtxsim::OpenKeyHandleCount();
     }
-    void TearDown() override { vtxsim::ClearFailures(); }
 
     // The "Mark" value of the key, to tell which key a handle names.
     static std::string MarkOf(HKEY key) {

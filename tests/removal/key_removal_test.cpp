@@ -2,6 +2,7 @@
 // is left empty, and the parent key stack and handles left as they were.
 #include "platform/sim/test/simctl.h"
 #include "setup_helper/removal/removal.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +22,10 @@ const char* const kClassPath = "System\\CurrentControlSet\\Services\\Class\\USB 
 
 using Names = std::vector<std::string>;
 
-class KeyRemoval : public ::testing::Test {
+class KeyRemoval : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         ParentKeyStack.count = 0;
         TextCopyMarker(InfFileName);
         std::string("AB12").copy(DeviceSerial, 4);
@@ -35,7 +35,7 @@ class KeyRemoval : public ::testing::Test {
         handlesBefore = vtxsim::OpenKeyHandleCount();
     }
     void TearDown() override {
-        vtxsim::ClearFailures();
+        MachineTest::TearDown();
         EXPECT_EQ(ParentKeyStack.count, 0);
         // Handles are counted per process: a test sees only its own.
         EXPECT_EQ(vtxsim::OpenKeyHandleCount() - handlesBefore, expectedOpenHandles);

@@ -4,6 +4,7 @@
 #include "platform/sim/test/files_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,8 @@ namespace {
 constexpr DWORD kMarker = 0xDEADBEEF;
 constexpr char kFile[] = "C:\\WINDOWS\\launch.ini";
 
-class FileHandles : public ::testing::Test {
+class FileHandles : public vtxtest::MachineTest {
   protected:
-    void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
-    }
-    void TearDown() override { vtxsim::ClearFailures(); }
-
     static HANDLE Open(DWORD access, DWORD share, DWORD disposition, const char* path = kFile) {
         return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                            nullptr);

@@ -4,6 +4,7 @@
 #include "platform/sim/test/files_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +19,12 @@ constexpr DWORD kMarker = 0xDEADBEEF;
 constexpr char kSource[] = "C:\\WINDOWS\\SYSTEM\\vtxinh01.exe";
 constexpr char kCopy[] = "C:\\WINDOWS\\SYSTEM\\01234567.ex_";
 
-class FileOperations : public ::testing::Test {
+class FileOperations : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         vtxsim::PutFile(kSource, "program");
     }
-    void TearDown() override { vtxsim::ClearFailures(); }
 
     static void ExpectFailure(BOOL result, DWORD error) {
         EXPECT_FALSE(result);

@@ -5,6 +5,7 @@
 #include "platform/sim/test/files_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,13 +17,7 @@ namespace {
 
 constexpr DWORD kMarker = 0xDEADBEEF;
 
-class FilePaths : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
-    }
-};
+class FilePaths : public vtxtest::MachineTest {};
 
 TEST_F(FilePaths, AFreshMachineHasTheWindowsDirectoriesOnly) {
     vtxsim::PutFile("C:\\Temp\\left-over.txt", "x");

@@ -5,6 +5,7 @@
 #include "platform/sim/test/kernel_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,10 +17,7 @@
 
 namespace {
 
-class MachineClock : public ::testing::Test {
-  protected:
-    void SetUp() override { vtxsim::ResetMachine(); }
-};
+class MachineClock : public vtxtest::MachineTest {};
 
 TEST_F(MachineClock, AFixedClockStaysUntilAdvancedAndWrapsAt32Bits) {
     vtxsim::SetTickCount(1234567);

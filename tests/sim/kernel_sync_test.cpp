@@ -3,6 +3,7 @@
 #include "platform/sim/test/kernel_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +15,7 @@
 
 namespace {
 
-class CriticalSections : public ::testing::Test {
-  protected:
-    void SetUp() override { vtxsim::ResetMachine(); }
-};
+class CriticalSections : public vtxtest::MachineTest {};
 
 TEST_F(CriticalSections, ASectionIsReentrantForItsHolderAndExclusiveBetweenThreads) {
     CRITICAL_SECTION section{};

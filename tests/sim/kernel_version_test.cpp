@@ -4,6 +4,7 @@
 #include "platform/sim/test/kernel_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,7 @@ namespace {
 
 constexpr DWORD kMarker = 0xDEADBEEF;
 
-class WindowsVersionQuery : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
-    }
-    void TearDown() override { vtxsim::ClearFailures(); }
-};
+class WindowsVersionQuery : public vtxtest::MachineTest {};
 
 struct Expected {
     vtxsim::WindowsVersion version;

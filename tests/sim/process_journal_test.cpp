@@ -5,6 +5,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/process_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,11 +38,10 @@ Start StartProgram(const char* application, std::string commandLine, const char*
     return result;
 }
 
-class ProcessJournalTest : public ::testing::Test {
+class ProcessJournalTest : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         vtxsim::PutFile("D:\\setup.exe", "the maker's setup");
         vtxsim::MakeDirectory("D:\\Setup");
     }

@@ -5,6 +5,7 @@
 #include "platform/sim/test/files_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,12 @@ namespace {
 constexpr DWORD kMarker = 0xDEADBEEF;
 constexpr char kWininit[] = "C:\\WINDOWS\\wininit.ini";
 
-class ProfileSections : public ::testing::Test {
+class ProfileSections : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         buffer_.assign(64, '#');
     }
-    void TearDown() override { vtxsim::ClearFailures(); }
 
     DWORD GetSection(const char* section, DWORD size) {
         return GetPrivateProfileSectionA(section, buffer_.data(), size, "wininit.ini");

@@ -4,6 +4,7 @@
 #include "platform/sim/test/files_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,8 @@ namespace {
 constexpr DWORD kMarker = 0xDEADBEEF;
 constexpr char kIni[] = "C:\\WINDOWS\\test.ini";
 
-class ProfileStrings : public ::testing::Test {
+class ProfileStrings : public vtxtest::MachineTest {
   protected:
-    void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
-    }
-    void TearDown() override { vtxsim::ClearFailures(); }
-
     std::string Get(const char* section, const char* key, const char* fallback = "none",
                     DWORD size = sizeof buffer_) {
         std::fill(std::begin(buffer_), std::end(buffer_), '#');

@@ -4,6 +4,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,10 @@ namespace {
 
 constexpr LONG kInjected = ERROR_CANTWRITE;
 
-class RegistryFaults : public ::testing::Test {
+class RegistryFaults : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         vtxsim::ImportRegText("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Faults\\Sub]\n"
                               "\"Value\"=\"kept\"\n");
         ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Faults", 0, KEY_ALL_ACCESS, &key_),
@@ -25,7 +25,7 @@ class RegistryFaults : public ::testing::Test {
         before_ = vtxsim::ExportRegistry();
     }
     void TearDown() override {
-        vtxsim::ClearFailures();
+        MachineTest::TearDown();
         EXPECT_EQ(RegCloseKey(key_), 0);
     }
 

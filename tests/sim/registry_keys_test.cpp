@@ -3,6 +3,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,16 @@ namespace {
 
 HKEY const kMarkerKey = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x5a5a5a50));
 
-class RegistryKeys : public ::testing::Test {
+class RegistryKeys : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         handlesBefore_ = vtxsim::OpenKeyHandleCount();
     }
-    void TearDown() override { EXPECT_EQ(vtxsim::OpenKeyHandleCount(), handlesBefore_); }
+    void TearDown() override {
+        EXPECT_EQ(vtxsim::OpenKeyHandleCount(), handlesBefore_);
+        MachineTest::TearDown();
+    }
 
     static void SetString(HKEY key, const char* name, const char* text) {
         ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),

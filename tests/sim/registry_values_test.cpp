@@ -4,6 +4,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,16 @@ namespace {
 constexpr BYTE kMarker = 0xA5;
 constexpr DWORD kMarkerCount = 0xDEADBEEF;
 
-class RegistryValues : public ::testing::Test {
+class RegistryValues : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Values", &key_), 0);
     }
-    void TearDown() override { EXPECT_EQ(RegCloseKey(key_), 0); }
+    void TearDown() override {
+        EXPECT_EQ(RegCloseKey(key_), 0);
+        MachineTest::TearDown();
+    }
 
     void Set(const char* name, DWORD type, std::string_view bytes) {
         ASSERT_EQ(RegSetValueExA(key_, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),

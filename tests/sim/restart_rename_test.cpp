@@ -6,6 +6,7 @@
 #include "platform/sim/test/process_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/sim/test/restart_ctl.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -27,11 +28,10 @@ std::vector<RestartStepKind> Kinds(const std::vector<vtxsim::RestartStep>& steps
     return kinds;
 }
 
-class RestartTest : public ::testing::Test {
+class RestartTest : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         vtxsim::PutFile(kHelper, "old helper");
         vtxsim::PutFile(kCopy, "new helper");
     }

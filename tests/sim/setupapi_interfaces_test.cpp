@@ -5,6 +5,7 @@
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/win32api.h"
 #include "support/bare_printer.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -62,14 +63,10 @@ std::vector<std::string> ListPaths(DWORD flags, const GUID& interfaceClass = kPr
     return paths;
 }
 
-class SetupApiTest : public ::testing::Test {
+class SetupApiTest : public vtxtest::MachineTest {
   protected:
-    void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
-    }
     void TearDown() override {
-        vtxsim::ClearFailures();
+        MachineTest::TearDown();
         EXPECT_EQ(vtxsim::OpenDeviceInfoListCount(), 0u);
         EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
     }

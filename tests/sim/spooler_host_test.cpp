@@ -7,6 +7,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/spooler_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,11 +38,10 @@ bool Lists(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-class MonitorHostTest : public ::testing::Test {
+class MonitorHostTest : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         vtxsim::SetMonitorLibraryDir(VTX_FAKE_MONITOR_DIR);
     }
 };

@@ -6,6 +6,7 @@
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/sim/test/spooler_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -40,11 +41,10 @@ Outcome Delete(std::string name, std::string environment = "Windows 4.0") {
     return {ok, GetLastError()};
 }
 
-class SpoolerMonitors : public ::testing::Test {
+class SpoolerMonitors : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         vtxsim::PutFile("C:\\Windows\\System\\vtxpmo01.dll", "monitor");
     }
 };

@@ -4,6 +4,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/bare_printer.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -44,15 +45,13 @@ template <typename Body> int InChild(Body body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class UsbPrinterTest : public ::testing::Test {
+class UsbPrinterTest : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         vtxsim::InstallPrinter(BarePrinter("AB12"));
         path = vtxsim::DevicePathOf(BarePrinter("AB12"));
     }
-    void TearDown() override { vtxsim::ClearFailures(); }
     std::string path;
 };
 

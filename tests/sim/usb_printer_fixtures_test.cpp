@@ -5,6 +5,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -47,13 +48,7 @@ Tree Imported(const std::string& fixture) {
     return Registry();
 }
 
-class PrinterFixtureTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
-    }
-};
+class PrinterFixtureTest : public vtxtest::MachineTest {};
 
 TEST_F(PrinterFixtureTest, EachFixtureHoldsWhatInstallPrinterWrites) {
     vtxsim::PrinterSpec withVxd = vtxsim::DraftaireK9("AB12");

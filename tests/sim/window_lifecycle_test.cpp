@@ -6,6 +6,7 @@
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/window_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -68,11 +69,10 @@ std::vector<WindowEventKind> Kinds() {
     return kinds;
 }
 
-class WindowLifecycle : public ::testing::Test {
+class WindowLifecycle : public vtxtest::MachineTest {
   protected:
     void SetUp() override {
-        vtxsim::ResetMachine();
-        vtxsim::ClearFailures();
+        MachineTest::SetUp();
         created = {};
         createResult = 0;
     }

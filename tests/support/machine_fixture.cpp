@@ -1,0 +1,17 @@
+#include "support/machine_fixture.h"
+
+#include "platform/sim/test/fault_ctl.h"
+#include "platform/sim/test/machine_ctl.h"
+
+namespace vtxtest {
+
+void MachineTest::SetUp() {
+    vtxsim::ResetMachine();
+    vtxsim::ClearFailures();
+}
+
+void MachineTest::TearDown() {
+    vtxsim::ClearFailures();
+}
+
+} // namespace vtxtest
