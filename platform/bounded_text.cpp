@@ -106,7 +106,7 @@ LPCSTR TextFindChar(LPCSTR text, CHAR c) {
 LPCSTR TextFind(LPCSTR text, LPCSTR part) {
     if (text == NULL || part == NULL)
         return NULL;
-    for (; ; text++) {
+    for (;; text++) {
         DWORD i = 0;
         while (part[i] != '\0' && text[i] == part[i])
             i++;

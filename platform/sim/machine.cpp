@@ -63,8 +63,7 @@ void Choose(MachineState& s, const std::filesystem::path& dir) {
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
         if (ec || !std::filesystem::is_directory(dir))
-            MachineFault("cannot use the machine directory " + dir.string() + ": " +
-                         ec.message());
+            MachineFault("cannot use the machine directory " + dir.string() + ": " + ec.message());
         s.dir = std::filesystem::absolute(dir);
     } else {
         if (privateDir.empty())
@@ -176,6 +175,8 @@ void ResetMachine() {
     }
 }
 
-std::filesystem::path MachineDirectory() { return sim::MachineDir(); }
+std::filesystem::path MachineDirectory() {
+    return sim::MachineDir();
+}
 
 } // namespace vtxsim

@@ -13,8 +13,8 @@ namespace sim {
 // A piece of machine state kept in the machine directory (registry, devices, settings...).
 struct Store {
     std::string name;
-    std::function<void()> load;  // reload if the file changed since this process last saw it
-    std::function<void()> save;  // write back if changed, atomically
+    std::function<void()> load;   // reload if the file changed since this process last saw it
+    std::function<void()> save;   // write back if changed, atomically
     std::function<void()> forget; // drop what this process cached; the next load reads anew
     std::function<void()> reset;  // make the state empty (a fresh machine); save writes it
 };
