@@ -27,7 +27,8 @@ static DWORD QueryTextValue(HKEY key, LPCSTR valueName, LPDWORD type, LPSTR data
 
 // "PortName1", "PortName2", ... up to the first whose text contains the serial number. The
 // search ends at the first number whose value cannot be read (normally: does not exist); a value
-// too long for the buffer does not match and the search goes on past it.
+// too long for the buffer does not match and the search goes on past it. An empty serial is
+// found in any text, so it takes "PortName1" at once, even the empty text of a missing one.
 static DWORD SearchPortName(HKEY key, LPDWORD type, LPSTR data) {
     CHAR valueName[HELPER_TEXT_SIZE];
     DWORD n;
@@ -36,6 +37,8 @@ static DWORD SearchPortName(HKEY key, LPDWORD type, LPSTR data) {
         TextCopy(valueName, sizeof(valueName), "PortName");
         TextAppendUnsigned(valueName, sizeof(valueName), n);
         DWORD rc = QueryTextValue(key, valueName, type, data);
+        if (DeviceSerial[0] == '\0')
+            return ERROR_SUCCESS;
         if (rc == ERROR_SUCCESS && TextFind(data, DeviceSerial) != NULL)
             return ERROR_SUCCESS;
         if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)

@@ -104,6 +104,9 @@ TEST_F(ModelSettingsTest, PortNameSearchReadsTheNumberedValuesInOrderUntilOneNam
                                                                 "with a longer name/AB12")));
     vtxsim::SetStringValue(kModelKey, "PortName3", "USB/Draftaire K9/AB12");
     EXPECT_EQ(PortPiece().second, "head -v port=USB/Draftaire K9 with a longer name/AB12");
+    // Only the exact name "PortName" starts the search; any other spelling is a plain value.
+    EXPECT_EQ(Read(ModelKeyPath, "PortName", 0), "USB/Draftaire K9 with a longer name/AB12");
+    EXPECT_EQ(Read(ModelKeyPath, "PORTNAME", ERROR_FILE_NOT_FOUND), "");
 
     // Past "PortName9" the numbers go on without leading zeros; a value too long for the
     // buffer does not match and the search goes past it.
@@ -130,13 +133,16 @@ TEST_F(ModelSettingsTest, PortNameSearchEndsAtTheFirstMissingNumber) {
     vtxsim::ClearFailures();
 }
 
-TEST_F(ModelSettingsTest, AnEmptySerialMatchesTheFirstPortNameButNotAMissingOne) {
+TEST_F(ModelSettingsTest, AnEmptySerialTakesTheFirstPortNameWhateverItHolds) {
     UseDevice("Draftaire K9", "");
     vtxsim::SetStringValue(kModelKey, "SetupRootPath", "D:\\Setup");
-    EXPECT_EQ(PortPiece(), std::make_pair(DWORD{HELPER_ERROR_PORT_NOT_FOUND}, std::string("head")));
+    // No "PortName1" at all: the empty serial is found in the empty text, so the port is empty.
+    EXPECT_EQ(PortPiece(), std::make_pair(DWORD{0}, std::string("head -v port=")));
     vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/XY99");
+    vtxsim::SetStringValue(kModelKey, "PortName2", "USB/Draftaire K9/AB12");
     EXPECT_EQ(PortPiece(),
               std::make_pair(DWORD{0}, std::string("head -v port=USB/Draftaire K9/XY99")));
+    EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
 }
 
 } // namespace
