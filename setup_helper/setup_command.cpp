@@ -96,8 +96,8 @@ DWORD StoreCmdLine(LPCSTR remainder) {
     return ERROR_SUCCESS;
 }
 
-// " -vtregistry=<remainder>\<serial>" completes the program path only when the path names a
-// program and the whole fits; otherwise the path is left empty and nothing is queued for it.
+// " -vtregistry=<remainder>\<serial>" completes the program path when there is a remainder and
+// the whole fits; otherwise the path is left empty and nothing is queued for it.
 static void AppendRegistryOption(LPCSTR remainder) {
     if (remainder == NULL || !TextAppend(SetupProgramPath, HELPER_TEXT_SIZE, " -vtregistry=") ||
         !TextAppend(SetupProgramPath, HELPER_TEXT_SIZE, remainder) ||
@@ -126,7 +126,9 @@ void BuildSetupCommand(void) {
         StoreCmdLine(remainder);
     }
 
-    if (rc == ERROR_SUCCESS)
+    // The option goes on whatever was read; only a path cut short by another read error is
+    // dropped, since it would be queued to run a directory or a part of a name.
+    if (rc == ERROR_SUCCESS || rc == HELPER_ERROR_SETUP_EMPTY || rc == HELPER_ERROR_NOT_FOUND)
         AppendRegistryOption(remainder);
     else
         SetupProgramPath[0] = '\0';

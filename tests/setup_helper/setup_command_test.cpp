@@ -63,14 +63,18 @@ TEST_F(SetupCommandTest, MissingOrEmptySetupValuesWriteNoCmdLine) {
     struct Case {
         std::optional<std::string> root, exec;
         LONG error;
+        const char* programPath; // what was read, and the registry option in any case
     };
-    for (const Case& c : {Case{std::nullopt, "start.exe", 2}, Case{"D:\\Setup", std::nullopt, 2},
-                          Case{"", "start.exe", 1008}, Case{"D:\\Setup", "", 1008}}) {
+    for (const Case& c : {Case{std::nullopt, "start.exe", 2, " -vtregistry=K9\\AB12"},
+                          Case{"D:\\Setup", std::nullopt, 2, "D:\\Setup\\ -vtregistry=K9\\AB12"},
+                          Case{"", "start.exe", 1008, " -vtregistry=K9\\AB12"},
+                          Case{"D:\\Setup", "", 1008, "D:\\Setup\\ -vtregistry=K9\\AB12"}}) {
         vtxsim::ResetMachine();
         ErrorCode = 0;
         WriteSetupValues(c.root, c.exec);
         BuildSetupCommand();
         EXPECT_EQ(ErrorCode, c.error);
+        EXPECT_STREQ(SetupProgramPath, c.programPath);
         EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX"));
     }
 }
