@@ -61,9 +61,11 @@ TEST_F(StartupTest, ModelRemainderIsASpanOverTheFamilyWordCharacters) {
 TEST_F(StartupTest, TheHiddenWindowRunsTheActionAndTheProgramExitsWithZero) {
     CHAR commandLine[] = "-action=0 -model=Draftaire K9 -serial=AB12";
     ErrorCode = 55;
+    DialogCode = 55;
     AbortFlag = 55;
     EXPECT_EQ(WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL), 0);
     EXPECT_EQ(ErrorCode, 0);
+    EXPECT_EQ(DialogCode, 55); // not reset: only its load value counts
     EXPECT_EQ(AbortFlag, 0);
     EXPECT_STREQ(CommandLineCopy, commandLine);
     EXPECT_STREQ(ModelKeyPath, "Software\\Kelvara\\VTXIO\\K9");
@@ -72,14 +74,30 @@ TEST_F(StartupTest, TheHiddenWindowRunsTheActionAndTheProgramExitsWithZero) {
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front().kind, vtxsim::WindowEventKind::ClassRegistered);
     EXPECT_EQ(events.front().className, "Vtxcls01Class");
-    EXPECT_EQ(events.front().windowClass.lpfnWndProc, &HelperWindowProc);
+    const WNDCLASSA& windowClass = events.front().windowClass;
+    EXPECT_EQ(windowClass.lpfnWndProc, &HelperWindowProc);
+    EXPECT_EQ(windowClass.style, 0u);
+    EXPECT_EQ(windowClass.cbClsExtra, 0);
+    EXPECT_EQ(windowClass.cbWndExtra, 0);
+    EXPECT_EQ(windowClass.hIcon, nullptr);
+    EXPECT_EQ(windowClass.hCursor, LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_EQ(windowClass.hbrBackground, nullptr);
+    EXPECT_EQ(events.front().menuName, "");
     // Created, the action inside WM_CREATE, hidden, destroyed, and the quit message posted.
     std::vector<std::string> trail;
     for (const auto& event : events) {
         using Kind = vtxsim::WindowEventKind;
-        if (event.kind == Kind::WindowCreated)
+        if (event.kind == Kind::WindowCreated) {
             trail.push_back("created");
-        else if (event.kind == Kind::MessageSent && event.message == WM_CREATE)
+            EXPECT_EQ(event.className, "Vtxcls01Class");
+            EXPECT_EQ(event.windowName, "");
+            EXPECT_EQ(event.exStyle, 0u);
+            EXPECT_EQ(event.style, 0u);
+            EXPECT_EQ(event.x + event.y + event.width + event.height, 0);
+            EXPECT_EQ(event.parent, nullptr);
+            EXPECT_EQ(event.menu, nullptr);
+            EXPECT_EQ(event.param, nullptr);
+        } else if (event.kind == Kind::MessageSent && event.message == WM_CREATE)
             trail.push_back("WM_CREATE=" + std::to_string(event.result));
         else if (event.kind == Kind::WindowShown)
             trail.push_back("shown " + std::to_string(event.wParam));
