@@ -184,7 +184,11 @@ TEST_F(MonitorTest, PortNamesMatchWithOnlyAsciiLettersFolded) {
     EXPECT_EQ(Open("USB/\xE9TIQUETTE/AB12"), nullptr);
     HANDLE exact = Open("USB/\xC9TIQUETTE/ab12");
     EXPECT_NE(exact, nullptr);
+    // Once open, the port is found among the open records as the system compares names, with
+    // the accented letters folded too.
+    EXPECT_EQ(Open("USB/\xE9TIQUETTE/AB12"), exact);
     Table().pfnClosePort(lower);
+    Table().pfnClosePort(exact);
     Table().pfnClosePort(exact);
 }
 
@@ -222,6 +226,7 @@ TEST_F(MonitorTest, OnWindowsMeEachDocumentStartScansWithoutClearing) {
     vtxsim::InstallPrinter(Printer("Draftaire K9", "EF56"));
     EXPECT_EQ(PortNames().size(), 2u);
     unsigned scans = Scans();
+    vtxsim::AdvanceTickCount(kWindow);
     EXPECT_TRUE(PrintJob(Table(), port, "me"));
     EXPECT_TRUE(PrintJob(Table(), port, "me"));
     EXPECT_EQ(Scans(), scans + 2);
@@ -230,8 +235,19 @@ TEST_F(MonitorTest, OnWindowsMeEachDocumentStartScansWithoutClearing) {
     EXPECT_EQ(PortNames(),
               (Names{"USB/Draftaire K9/AB12", "USB/Draftaire K9/CD34", "USB/Draftaire K9/CD34",
                      "USB/Draftaire K9/EF56", "USB/Draftaire K9/CD34"}));
-    Rebuild();
+    // The document scans did not restart the staleness window.
+    vtxsim::AdvanceTickCount(1);
     EXPECT_EQ(PortNames().size(), 3u);
+    EXPECT_EQ(Scans(), scans + 3);
+
+    // The scan comes before the started test: a refused start scans too.
+    char printer[] = "Draftaire K9";
+    ASSERT_TRUE(Table().pfnStartDocPort(port, printer, 1, 1, nullptr));
+    SetLastError(kMarker);
+    EXPECT_FALSE(Table().pfnStartDocPort(port, printer, 1, 1, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
+    EXPECT_EQ(Scans(), scans + 5);
+    Table().pfnEndDocPort(port);
 
     vtxsim::SetWindowsVersion(vtxsim::WindowsVersion::Win98);
     scans = Scans();
