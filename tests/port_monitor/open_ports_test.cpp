@@ -160,6 +160,9 @@ TEST_F(OpenPortTest, StartDocPortOpensTheDeviceExclusively) {
     SetLastError(kMarker);
     EXPECT_FALSE(Start(port));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    // An unplugged printer keeps its port through a rebuild, ready for when it comes back.
+    Rebuild();
+    EXPECT_EQ(PortNames(), std::vector<std::string>{kPort});
     vtxsim::AttachPrinter("AB12");
     vtxsim::SetDwordValue(InterfaceKey(Printer("Draftaire K9", "AB12")), "Enabled", 0);
     Rebuild();
