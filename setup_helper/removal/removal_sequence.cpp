@@ -48,10 +48,12 @@ static DWORD ReadDeviceValue(LPCSTR keyPath, LPCSTR valueName, LPSTR data) {
     return result;
 }
 
-// A name that the INF directory can hold without reaching elsewhere: no separator, drive or "..".
+// A name that the INF directory can hold without reaching elsewhere: no separator, drive or "..",
+// and no wildcard, which the platform's file deletion may take as a pattern for many files.
 static BOOL IsBareFileName(LPCSTR name) {
     return name[0] != '\0' && TextFindChar(name, '\\') == NULL && TextFindChar(name, '/') == NULL &&
-           TextFindChar(name, ':') == NULL && TextFind(name, "..") == NULL;
+           TextFindChar(name, ':') == NULL && TextFind(name, "..") == NULL &&
+           TextFindChar(name, '*') == NULL && TextFindChar(name, '?') == NULL;
 }
 
 // The driver set's files are "vtx" + a component code + "01" + an extension.
