@@ -10,6 +10,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -259,6 +260,31 @@ TEST_F(RemovalScenario, LastDeviceOfAllTakesTheDriverSetAndQueuesFilesInUse) {
                                    {"C:\\Windows\\wininit.bak"}));
 }
 
+TEST_F(RemovalScenario, FilesGoOneAfterAnotherAndOnlyTheDriverSetLosesReadOnly) {
+    // The INF file is deleted as it is: read-only, it stays.
+    const std::string inf = "C:\\Windows\\Inf\\Other\\OEM0.INF";
+    LoadMachine("one_device.reg");
+    vtxsim::SetReadOnly(inf, true);
+    Remove("Draftaire K9", "AB12");
+    EXPECT_EQ(MachineFiles(), With(kAfterLastOfAll, {inf}));
+    EXPECT_TRUE(IsReadOnly(inf.c_str()));
+
+    // The INF file first, then the driver files in their order: the nth deletion failing
+    // leaves the nth file.
+    const std::string order[] = {inf, "C:\\Windows\\System32\\DRIVERS\\vtxubd01.sys",
+                                 "C:\\Windows\\System32\\DRIVERS\\vtxiod01.sys",
+                                 "C:\\Windows\\System\\vtxcls01.dll",
+                                 "C:\\Windows\\System\\vtxpmo01.dll"};
+    for (unsigned n = 1; n <= std::size(order); ++n) {
+        SCOPED_TRACE(order[n - 1]);
+        FreshMachine();
+        LoadMachine("one_device.reg");
+        vtxsim::FailCall("DeleteFileA", n, ERROR_SHARING_VIOLATION);
+        Remove("Draftaire K9", "AB12");
+        EXPECT_EQ(MachineFiles(), With(kAfterLastOfAll, {order[n - 1]}));
+    }
+}
+
 TEST_F(RemovalScenario, ThreeDevicesRemovedOneAfterAnother) {
     LoadMachine("three_devices.reg");
     Remove("Draftaire K9", "AB12");
@@ -373,15 +399,19 @@ TEST_F(RemovalScenario, AbsentModelRemainderLeavesTheModelKeysAlone) {
 }
 
 TEST_F(RemovalScenario, InfPathThatIsNoBareFileNameDeletesNoFile) {
-    for (const char* infPath : {"..\\..\\System\\kernel32.dll", "C:\\Windows\\win.ini",
-                                "../../win.ini", "C:win.ini", "..", "\\Windows\\win.ini"}) {
+    for (const char* infPath :
+         {"..\\..\\System\\kernel32.dll", "C:\\Windows\\win.ini", "../../win.ini", "C:win.ini",
+          "..", "\\Windows\\win.ini", "*.INF", "OEM?.INF"}) {
         SCOPED_TRACE(infPath);
         FreshMachine();
         LoadMachine("one_device.reg");
         vtxsim::SetStringValue(
             "HKLM\\System\\CurrentControlSet\\Services\\Class\\USB Draftaire\\0000", "InfPath",
             infPath);
+        unsigned deletesBefore = vtxsim::CallCount("DeleteFileA");
         Remove("Draftaire K9", "AB12");
+        // Only the four driver files are asked for: the INF name never reaches the platform.
+        EXPECT_EQ(vtxsim::CallCount("DeleteFileA") - deletesBefore, 4u);
         // Every key goes as usual; only the INF file is left alone.
         EXPECT_EQ(MachineRegistry(), Expected("last_of_all_expected.reg"));
         EXPECT_EQ(MachineFiles(), With(kAfterLastOfAll, {"C:\\Windows\\Inf\\Other\\OEM0.INF"}));
