@@ -159,6 +159,13 @@ TEST_F(KeyPathWalker, FullStackDropsPushesAndRefusesDeeperPaths) {
     EXPECT_EQ(current, HKEY_LOCAL_MACHINE);
     EXPECT_EQ(ParentKeyStack.count, 0);
     EXPECT_EQ(OpenHandles(), 0u);
+
+    // With the 20th parent dropped, the empty 21st key would be deleted by its name from the
+    // 19th, which would take the 20th and everything below it.
+    EXPECT_EQ(RemoveRegistryKey(deeper.c_str(), "None", REMOVE_NAMED_SUBKEY), -1);
+    EXPECT_TRUE(vtxsim::KeyExists("HKLM\\" + deeper));
+    EXPECT_EQ(ParentKeyStack.count, 0);
+    EXPECT_EQ(OpenHandles(), 0u);
 }
 
 TEST_F(KeyPathWalker, PathOverTwoHundredFiftyNineCharactersIsRefusedNotCut) {
