@@ -12,12 +12,12 @@
 #define ACTION_REMOVE 64
 
 // Helper result codes besides 0 and the registry's own.
-#define HELPER_ERROR_NOT_FOUND 2         // ERROR_FILE_NOT_FOUND: key or value missing
-#define HELPER_ERROR_PLATFORM 120        // ERROR_CALL_NOT_IMPLEMENTED
-#define HELPER_ERROR_COPY_FAILED 266     // ERROR_CANNOT_COPY
+#define HELPER_ERROR_NOT_FOUND 2           // ERROR_FILE_NOT_FOUND: key or value missing
+#define HELPER_ERROR_PLATFORM 120          // ERROR_CALL_NOT_IMPLEMENTED
+#define HELPER_ERROR_COPY_FAILED 266       // ERROR_CANNOT_COPY
 #define HELPER_ERROR_RENAME_NOT_SAVED 1003 // "RENAME" section not written
-#define HELPER_ERROR_SETUP_EMPTY 1008    // SetupRootPath or SetupExecFile empty
-#define HELPER_ERROR_PORT_NOT_FOUND 1168 // ERROR_NOT_FOUND: no "PortName<n>" names the serial
+#define HELPER_ERROR_SETUP_EMPTY 1008      // SetupRootPath or SetupExecFile empty
+#define HELPER_ERROR_PORT_NOT_FOUND 1168   // ERROR_NOT_FOUND: no "PortName<n>" names the serial
 
 // Program-wide state (helper_state.cpp), zero at load.
 extern CHAR CommandLineCopy[HELPER_TEXT_SIZE];
