@@ -3,11 +3,12 @@
 #   make lab    the main job: a printer attached, installed, printed to and removed on a
 #               simulated Windows 98 machine, with the real helper and monitor
 #   make test   every test: unit, integration, sanitizers, the PE32 images under Wine
+#   make fuzz   each fuzz target under libFuzzer for FUZZ_SECONDS (never part of make test)
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-win32 host win32 lab test test-host test-asan test-tsan bench format
+.PHONY: all deps deps-win32 deps-fuzz host win32 lab test test-host test-asan test-tsan bench fuzz format
 
 all: lab
 
@@ -16,6 +17,9 @@ deps:
 
 deps-win32:
 	@bash tools/install-deps.sh win32
+
+deps-fuzz:
+	@bash tools/install-deps.sh fuzz
 
 host: deps
 	cmake --preset host >/dev/null
@@ -51,6 +55,26 @@ bench: deps
 	cmake --preset host-release >/dev/null
 	cmake --build --preset host-release -j $(JOBS) --target enum_ports_bench
 	bench/print-ratios.sh build/host-release
+
+# Coverage-guided fuzzing with clang's libFuzzer, address and undefined-behaviour sanitizers, in
+# build/fuzz. Each target runs FUZZ_SECONDS from its seeds (fuzz/corpus/<name>) and what it has
+# found before (build/fuzz/corpus/<name>); a failing input lands in build/fuzz/artifacts/.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= regedit4 command_line enum_ports helper_settings
+fuzz: deps-fuzz
+	cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+	    -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link -fno-sanitize-recover=undefined" \
+	    -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link -fno-sanitize-recover=undefined" \
+	    -DVTX_SANITIZE=address,undefined -DVTX_FUZZ=ON >/dev/null
+	cmake --build build/fuzz -j $(JOBS) --target $(addsuffix _fuzz,$(FUZZ_TARGETS))
+	mkdir -p build/fuzz/artifacts
+	for name in $(FUZZ_TARGETS); do \
+	    mkdir -p build/fuzz/corpus/$$name && \
+	    VTXSIM_MACHINE= build/fuzz/fuzz/$${name}_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	        -artifact_prefix=build/fuzz/artifacts/$$name- \
+	        build/fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
+	done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
