@@ -28,7 +28,13 @@ DWORD AppendRenameEntry(LPCSTR key, LPCSTR value) {
         !TextAppend(entry, sizeof(entry), value))
         return HELPER_ERROR_RENAME_NOT_SAVED;
 
+    SetLastError(ERROR_SUCCESS);
     DWORD n = GetPrivateProfileSectionA(RENAME_SECTION, RenameSection, RENAME_OFFERED, RENAME_FILE);
+    // Nothing read is an empty section or no file yet, unless the read failed: writing the key
+    // alone would then replace an earlier entry of the same key ("NUL" above all) unseen.
+    if (n == 0 && GetLastError() != ERROR_SUCCESS && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND)
+        return HELPER_ERROR_RENAME_NOT_SAVED;
     // A section that filled the buffer came back cut; writing it back would lose the entries
     // that did not fit.
     if (n >= RENAME_OFFERED - 2)

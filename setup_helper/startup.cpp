@@ -144,7 +144,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     if (hwnd == NULL)
         return 0;
     ShowWindow(hwnd, SW_HIDE);
-    DestroyWindow(hwnd);
+    // WM_DESTROY posts the quit message; a window that could not be destroyed never sends it,
+    // and the loop below would wait for ever.
+    if (!DestroyWindow(hwnd))
+        PostQuitMessage(0);
 
     // GetMessageA gives -1 on an error: that ends the loop too rather than spinning on it.
     MemoryZero(&msg, sizeof(msg));

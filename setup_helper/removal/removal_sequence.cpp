@@ -93,6 +93,20 @@ static LONG RemoveKeyBelow(LPCSTR first, LPCSTR second, LPCSTR third, LPCSTR nam
     return RemoveRegistryKey(path, name, mode);
 }
 
+// The type count when its path could not be opened: 0 only when the registry says the type key
+// is missing. An existing key that failed to open (access denied, say) may still hold other
+// devices of the type, which need the shared keys and files.
+static LONG CountOfUnopenedType(LPCSTR typeName) {
+    CHAR path[HELPER_TEXT_SIZE];
+    HKEY key = NULL;
+    if (!JoinText(path, "Enum\\USB\\", typeName, NULL, NULL))
+        return 1;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
+    if (rc == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return rc == ERROR_FILE_NOT_FOUND ? 0 : 1;
+}
+
 static BOOL IsKeyPresent(LPCSTR path) {
     HKEY key = NULL;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
@@ -142,7 +156,7 @@ void RemoveDevice(void) {
         typeCount =
             RemoveKeyBelow("Enum\\USB\\", typeName, NULL, DeviceSerial, REMOVE_NAMED_SUBKEY);
     if (typeCount == -1)
-        typeCount = 0;
+        typeCount = typeNameBuilt ? CountOfUnopenedType(typeName) : 0;
 
     if (typeNameBuilt)
         RemoveRegistryKey(
