@@ -17,6 +17,17 @@
 // Scratch for the section's entries; static so that it does not weigh on the stack.
 static CHAR RenameSection[RENAME_SECTION_SIZE];
 
+// Whether the first length characters of a section list hold no empty entry. A zero byte at the
+// start of a line in wininit.ini reads as one, and it ends the list for whoever reads it next:
+// written back, the section would lose every entry behind it.
+static BOOL IsWholeList(LPCSTR list, DWORD length) {
+    for (DWORD i = 0; i < length; i++) {
+        if (list[i] == '\0' && (i == 0 || list[i - 1] == '\0'))
+            return FALSE;
+    }
+    return TRUE;
+}
+
 DWORD AppendRenameEntry(LPCSTR key, LPCSTR value) {
     CHAR entry[HELPER_TEXT_SIZE];
     BOOL written;
@@ -38,6 +49,8 @@ DWORD AppendRenameEntry(LPCSTR key, LPCSTR value) {
     // A section that filled the buffer came back cut; writing it back would lose the entries
     // that did not fit.
     if (n >= RENAME_OFFERED - 2)
+        return HELPER_ERROR_RENAME_NOT_SAVED;
+    if (n > 0 && !IsWholeList(RenameSection, n))
         return HELPER_ERROR_RENAME_NOT_SAVED;
     if (n > 0) {
         DWORD length = TextLength(entry);

@@ -81,6 +81,23 @@ TEST_F(HelperCopyTest, AFullSectionIsNeverWrittenBackShortened) {
     EXPECT_EQ(Wininit(), section);
 }
 
+TEST_F(HelperCopyTest, ASectionWithAnEntryThatReadsEmptyIsNotWrittenBack) {
+    // A zero byte opening a line reads as an empty entry, which ends the section's list: written
+    // back, the entries behind it and the new one would be gone.
+    for (const std::string& section :
+         {std::string("[RENAME]\r\nNUL=C:\\a.dll\r\n\0junk\r\nNUL=C:\\b.dll\r\n", 45),
+          std::string("[RENAME\n\0[RENAME\n\0", 18)}) {
+        vtxsim::PutFile(kWininit, section);
+        EXPECT_EQ(AppendRenameEntry("NUL", "C:\\x.dll"), 1003u);
+        EXPECT_EQ(Wininit(), section);
+    }
+
+    // A zero byte inside an entry only splits it; nothing is lost.
+    vtxsim::PutFile(kWininit, std::string("[RENAME]\r\nNUL=C:\\a\0b.dll\r\n", 26));
+    EXPECT_EQ(AppendRenameEntry("NUL", "C:\\x.dll"), 0u);
+    EXPECT_EQ(RenameEntries(), "NUL=C:\\a\nb.dll\nNUL=C:\\x.dll\n");
+}
+
 TEST_F(HelperCopyTest, TheSourceIsTheExecFileOfTheModelWhenItCanBeRead) {
     vtxsim::SetTickCount(1234567);
     vtxsim::SetStringValue(kModelKey, "ExecFile", "vtxcls01.dll");
