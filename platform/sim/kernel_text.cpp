@@ -40,7 +40,7 @@ namespace {
 // wsprintf writes at most this many characters, its terminator included.
 constexpr size_t WsprintfLimit = 1024;
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool zero = false;
     bool alternate = false;
@@ -59,54 +59,54 @@ std::string Digits(unsigned long long value, unsigned base, bool upper) {
     return text;
 }
 
-// Pads body (after its sign or prefix) to the spec's width.
-std::string Pad(const Spec& spec, std::string prefix, std::string body) {
+// Pads body (after its sign or prefix) to the conversion's width.
+std::string Pad(const Conversion& conv, std::string prefix, std::string body) {
     size_t length = prefix.size() + body.size();
-    if (length >= spec.width)
+    if (length >= conv.width)
         return prefix + body;
-    std::string fill(spec.width - length, ' ');
-    if (spec.left)
+    std::string fill(conv.width - length, ' ');
+    if (conv.left)
         return prefix + body + fill;
-    if (spec.zero && spec.precision < 0) {
+    if (conv.zero && conv.precision < 0) {
         fill.assign(fill.size(), '0');
         return prefix + fill + body;
     }
     return fill + prefix + body;
 }
 
-std::string FormatNumber(const Spec& spec, va_list& args) {
+std::string FormatNumber(const Conversion& conv, va_list& args) {
     std::string prefix;
     std::string body;
-    if (spec.conversion == 'd' || spec.conversion == 'i') {
+    if (conv.conversion == 'd' || conv.conversion == 'i') {
         long long value = va_arg(args, int);
         if (value < 0)
             prefix = "-";
         body = Digits(value < 0 ? -value : value, 10, false);
     } else {
         unsigned value = va_arg(args, unsigned);
-        bool hex = spec.conversion == 'x' || spec.conversion == 'X';
-        body = Digits(value, hex ? 16 : 10, spec.conversion == 'X');
-        if (hex && spec.alternate && value != 0)
-            prefix = spec.conversion == 'X' ? "0X" : "0x";
+        bool hex = conv.conversion == 'x' || conv.conversion == 'X';
+        body = Digits(value, hex ? 16 : 10, conv.conversion == 'X');
+        if (hex && conv.alternate && value != 0)
+            prefix = conv.conversion == 'X' ? "0X" : "0x";
     }
-    if (spec.precision >= 0 && body.size() < static_cast<size_t>(spec.precision))
-        body.insert(0, static_cast<size_t>(spec.precision) - body.size(), '0');
-    return Pad(spec, prefix, body);
+    if (conv.precision >= 0 && body.size() < static_cast<size_t>(conv.precision))
+        body.insert(0, static_cast<size_t>(conv.precision) - body.size(), '0');
+    return Pad(conv, prefix, body);
 }
 
-std::string FormatOne(const Spec& spec, va_list& args) {
-    switch (spec.conversion) {
+std::string FormatOne(const Conversion& conv, va_list& args) {
+    switch (conv.conversion) {
     case 's': {
         const char* text = va_arg(args, const char*);
         std::string body = text == nullptr ? "(null)" : text;
-        if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision))
-            body.resize(static_cast<size_t>(spec.precision));
-        Spec noZero = spec;
+        if (conv.precision >= 0 && body.size() > static_cast<size_t>(conv.precision))
+            body.resize(static_cast<size_t>(conv.precision));
+        Conversion noZero = conv;
         noZero.zero = false;
         return Pad(noZero, "", body);
     }
     case 'c': {
-        Spec noZero = spec;
+        Conversion noZero = conv;
         noZero.zero = false;
         return Pad(noZero, "", std::string(1, static_cast<char>(va_arg(args, int))));
     }
@@ -115,42 +115,42 @@ std::string FormatOne(const Spec& spec, va_list& args) {
     case 'u':
     case 'x':
     case 'X':
-        return FormatNumber(spec, args);
+        return FormatNumber(conv, args);
     default:
         return {};
     }
 }
 
-// Reads the spec after '%' at format[i]; returns the index after it. An unknown conversion
+// Reads the conversion after '%' at format[i]; returns the index after it. An unknown conversion
 // character is copied as itself, as wsprintf does.
-size_t ParseSpec(const char* format, size_t i, Spec* spec) {
+size_t ParseConversion(const char* format, size_t i, Conversion* conv) {
     for (;; i++) {
         if (format[i] == '-')
-            spec->left = true;
+            conv->left = true;
         else if (format[i] == '0')
-            spec->zero = true;
+            conv->zero = true;
         else if (format[i] == '#')
-            spec->alternate = true;
+            conv->alternate = true;
         else
             break;
     }
     while (format[i] >= '0' && format[i] <= '9')
-        spec->width = spec->width * 10 + static_cast<size_t>(format[i++] - '0');
-    if (spec->width > WsprintfLimit)
-        spec->width = WsprintfLimit;
+        conv->width = conv->width * 10 + static_cast<size_t>(format[i++] - '0');
+    if (conv->width > WsprintfLimit)
+        conv->width = WsprintfLimit;
     if (format[i] == '.') {
         i++;
-        spec->precision = 0;
+        conv->precision = 0;
         while (format[i] >= '0' && format[i] <= '9') {
-            if (spec->precision < static_cast<int>(WsprintfLimit))
-                spec->precision = spec->precision * 10 + (format[i] - '0');
+            if (conv->precision < static_cast<int>(WsprintfLimit))
+                conv->precision = conv->precision * 10 + (format[i] - '0');
             i++;
         }
     }
     // Size prefixes: LONG and int are both 32-bit, and strings are single-byte here.
     while (format[i] == 'l' || format[i] == 'h')
         i++;
-    spec->conversion = format[i];
+    conv->conversion = format[i];
     return format[i] == '\0' ? i : i + 1;
 }
 
@@ -162,15 +162,15 @@ std::string Format(const char* format, va_list& args) {
             out += format[i++];
             continue;
         }
-        Spec spec;
-        i = ParseSpec(format, i + 1, &spec);
-        if (spec.conversion == '\0')
+        Conversion conv;
+        i = ParseConversion(format, i + 1, &conv);
+        if (conv.conversion == '\0')
             break;
-        if (spec.conversion == '%' ||
-            std::string_view("sciduxX").find(spec.conversion) == std::string_view::npos)
-            out += spec.conversion;
+        if (conv.conversion == '%' ||
+            std::string_view("sciduxX").find(conv.conversion) == std::string_view::npos)
+            out += conv.conversion;
         else
-            out += FormatOne(spec, args);
+            out += FormatOne(conv, args);
     }
     return out;
 }
