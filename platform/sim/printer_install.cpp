@@ -34,8 +34,9 @@ std::string FourDigits(unsigned n) {
     return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
 }
 
-// The class instance the spec names, else the one the device already has, else the first
-// free number: every device gets a class instance of its own, as the device installer does.
+// The class instance the printer's description names, else the one the device already has,
+// else the first free number: every device gets a class instance of its own, as the device
+// installer does.
 std::string ClassInstanceFor(const PrinterSpec& spec) {
     if (!spec.classInstance.empty())
         return spec.classInstance;
