@@ -231,7 +231,8 @@ class Applier {
         std::optional<RegPath> path = ParseKeyPath(name);
         if (!path)
             throw ParseError("bad key \"" + std::string(name) +
-                             "\" (roots: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)");
+                             "\" (roots: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
+                             "HKEY_USERS, HKEY_CLASSES_ROOT)");
         current_ = nullptr;
         if (remove) {
             if (path->components.empty())
@@ -358,8 +359,8 @@ void ApplyRegedit4(RegTree& tree, std::string_view text, const std::string& sour
 
 std::string FormatRegedit4(const RegTree& tree) {
     std::string out = std::string(kHeader) + "\n\n";
-    WriteKey(out, tree.localMachine, std::string(RootName(RegRoot::LocalMachine)), true);
-    WriteKey(out, tree.currentUser, std::string(RootName(RegRoot::CurrentUser)), true);
+    for (RegRoot root : kAllRoots)
+        WriteKey(out, tree.Root(root), std::string(RootName(root)), true);
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace sim {
 
@@ -107,23 +108,50 @@ bool RegKey::DeleteValue(std::string_view value) {
 }
 
 RegKey& RegTree::Root(RegRoot root) {
-    return root == RegRoot::LocalMachine ? localMachine : currentUser;
+    return const_cast<RegKey&>(std::as_const(*this).Root(root));
 }
 
 const RegKey& RegTree::Root(RegRoot root) const {
-    return root == RegRoot::LocalMachine ? localMachine : currentUser;
+    switch (root) {
+    case RegRoot::CurrentUser:
+        return currentUser;
+    case RegRoot::Users:
+        return users;
+    case RegRoot::ClassesRoot:
+        return classesRoot;
+    case RegRoot::LocalMachine:
+        break;
+    }
+    return localMachine;
 }
 
 std::optional<RegRoot> RootFromName(std::string_view name) {
-    if (RegNamesEqual(name, "HKEY_LOCAL_MACHINE") || RegNamesEqual(name, "HKLM"))
-        return RegRoot::LocalMachine;
-    if (RegNamesEqual(name, "HKEY_CURRENT_USER") || RegNamesEqual(name, "HKCU"))
-        return RegRoot::CurrentUser;
+    static constexpr struct {
+        std::string_view shortName;
+        RegRoot root;
+    } kShortNames[] = {{"HKLM", RegRoot::LocalMachine},
+                       {"HKCU", RegRoot::CurrentUser},
+                       {"HKU", RegRoot::Users},
+                       {"HKCR", RegRoot::ClassesRoot}};
+    for (const auto& entry : kShortNames) {
+        if (RegNamesEqual(name, RootName(entry.root)) || RegNamesEqual(name, entry.shortName))
+            return entry.root;
+    }
     return std::nullopt;
 }
 
 std::string_view RootName(RegRoot root) {
-    return root == RegRoot::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+    switch (root) {
+    case RegRoot::CurrentUser:
+        return "HKEY_CURRENT_USER";
+    case RegRoot::Users:
+        return "HKEY_USERS";
+    case RegRoot::ClassesRoot:
+        return "HKEY_CLASSES_ROOT";
+    case RegRoot::LocalMachine:
+        break;
+    }
+    return "HKEY_LOCAL_MACHINE";
 }
 
 std::optional<std::vector<std::string>> SplitSubkey(std::string_view subkey) {

@@ -37,11 +37,18 @@ struct RegKey {
     bool DeleteValue(std::string_view value);
 };
 
-enum class RegRoot { LocalMachine, CurrentUser };
+// HKEY_USERS and HKEY_CLASSES_ROOT are kept as trees of their own (not as the aliases Windows
+// makes of them) so that a registry exported from a real machine loads and exports again; the
+// Reg* functions do not open them, since the product reads HKEY_LOCAL_MACHINE only.
+enum class RegRoot { LocalMachine, CurrentUser, Users, ClassesRoot };
+constexpr RegRoot kAllRoots[] = {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::Users,
+                                 RegRoot::ClassesRoot};
 
 struct RegTree {
     RegKey localMachine{"HKEY_LOCAL_MACHINE", {}, {}};
     RegKey currentUser{"HKEY_CURRENT_USER", {}, {}};
+    RegKey users{"HKEY_USERS", {}, {}};
+    RegKey classesRoot{"HKEY_CLASSES_ROOT", {}, {}};
 
     RegKey& Root(RegRoot root);
     const RegKey& Root(RegRoot root) const;
@@ -56,7 +63,8 @@ struct RegPath {
 // Registry names compare without regard to case (ASCII letters, as the 9x registry folds them).
 bool RegNamesEqual(std::string_view a, std::string_view b);
 
-// "HKEY_LOCAL_MACHINE" / "HKEY_CURRENT_USER", or the short forms "HKLM" / "HKCU".
+// "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_CLASSES_ROOT", or the short
+// forms "HKLM", "HKCU", "HKU", "HKCR".
 std::optional<RegRoot> RootFromName(std::string_view name);
 std::string_view RootName(RegRoot root);
 

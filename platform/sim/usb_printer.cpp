@@ -476,6 +476,30 @@ std::vector<ControlCall> ReceivedControls(const std::string& serialOrInstance) {
     return calls;
 }
 
+std::vector<PrinterState> SimulatedPrinters() {
+    sim::MachineLock lock;
+    std::vector<PrinterState> printers;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(sim::DevicesDir(), ec)) {
+        std::optional<std::string> instance = sim::ReadWhole(entry.path() / "instance");
+        if (!instance)
+            continue;
+        PrinterState state;
+        state.instance = *instance;
+        state.attached = sim::Exists(entry.path() / "attached");
+        state.status = static_cast<std::uint8_t>(
+            sim::ReadNumber(entry.path() / "status", vtxsim::kDefaultStatus));
+        if (sim::Exists(entry.path() / "stall"))
+            state.stall = sim::ReadNumber(entry.path() / "stall", 0);
+        state.received = fs::file_size(entry.path() / "received", ec);
+        if (ec)
+            state.received = 0;
+        state.open = sim::AnyLockHeld(entry.path());
+        printers.push_back(std::move(state));
+    }
+    return printers;
+}
+
 bool IsDeviceOpen(const std::string& serialOrInstance) {
     sim::MachineLock lock;
     return sim::AnyLockHeld(sim::DeviceOf(serialOrInstance));

@@ -201,6 +201,14 @@ TEST_F(RegistryPersistence, EveryValueKindSurvivesImportExportAndReimport) {
     EXPECT_EQ(vtxsim::ValueNames(kEveryKind), names);
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(vtxsim::RawValue(kEveryKind, names[i]), values[i]) << names[i];
+
+    // A real machine's export also holds HKEY_USERS and HKEY_CLASSES_ROOT: kept and written back.
+    const std::string users = "[HKEY_USERS\\.DEFAULT\\Software]\n\"a\"=\"1\"\n\n"
+                              "[HKEY_CLASSES_ROOT\\.txt]\n@=\"txtfile\"\n\n";
+    vtxsim::ImportRegText("REGEDIT4\n\n" + users);
+    EXPECT_EQ(vtxsim::StringValue("HKU\\.DEFAULT\\Software", "a"), "1");
+    EXPECT_NE(vtxsim::ExportRegistry().find("\n[HKEY_USERS\\.DEFAULT]\n\n" + users),
+              std::string::npos);
 }
 
 TEST_F(RegistryPersistence, AMalformedFixtureNamesFileAndLineAndChangesNothing) {
@@ -214,7 +222,7 @@ TEST_F(RegistryPersistence, AMalformedFixtureNamesFileAndLineAndChangesNothing) 
         {good + "\"b\"=\"bad \\q escape\"\n", ":5:"},
         {good + "\"b\"=hex:01,02,\\\n  03,zz\n", ":6:"},
         {good + "\"b\"=hex:01,\\\n", ":5:"},
-        {good + "\n[HKEY_CLASSES_ROOT\\x]\n", ":6:"},
+        {good + "\n[HKEY_NO_SUCH_ROOT\\x]\n", ":6:"},
         {good + "[HKEY_LOCAL_MACHINE\\Software\\Half\n", ":5:"},
         {good + "[-HKEY_LOCAL_MACHINE\\Software\\Half]\n\"c\"=\"2\"\n", ":6:"},
         {good + "\"b\"=text\n", ":5:"},

@@ -16,4 +16,13 @@ struct HelperRun {
 HelperRun RunHelper(const std::filesystem::path& helperExe, const std::filesystem::path& machineDir,
                     const std::string& commandLine);
 
+// "C:\WINDOWS\SYSTEM\VTXINH01.EXE -action=<action> -model=<model> -serial=<serial>", run on the
+// current machine with the helper this vtxlab was built with. A helper that cannot start or
+// that ends other than with 0 throws LabError.
+std::string RunHelperAction(int action, const std::string& model, const std::string& serial);
+
+// The helper and monitor library this vtxlab was built with.
+std::filesystem::path HelperExe();
+std::filesystem::path MonitorDir();
+
 } // namespace lab

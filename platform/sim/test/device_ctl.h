@@ -106,6 +106,18 @@ std::vector<ControlCall> ReceivedControls(const std::string& serialOrInstance);
 // Whether a handle (of any process) holds the printer open.
 bool IsDeviceOpen(const std::string& serialOrInstance);
 
+// What a printer is like now, for tools that show it.
+struct PrinterState {
+    std::string instance; // as first given
+    bool attached = false;
+    std::uint8_t status = kDefaultStatus;
+    std::optional<std::uint64_t> stall; // bytes still accepted; none when not stalled
+    std::uint64_t received = 0;         // bytes written to it since it was created
+    bool open = false;                  // a handle holds it open
+};
+// Every simulated printer of the machine, plugged in or not, in no particular order.
+std::vector<PrinterState> SimulatedPrinters();
+
 // Device information lists from SetupDiGetClassDevsA not yet destroyed, in this process.
 unsigned OpenDeviceInfoListCount();
 

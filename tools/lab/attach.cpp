@@ -1,0 +1,160 @@
+// vtxlab attach: a printer plugged in after the maker's driver installation, and the real
+// helper started as the device installer starts it.
+#include "tools/lab/attach.h"
+#include "tools/lab/commands.h"
+#include "tools/lab/helper_process.h"
+#include "tools/lab/lab_error.h"
+#include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_view.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <regex>
+
+namespace lab {
+namespace {
+
+// The two models the maker ships; any other model gets a product id of its own from its name,
+// so that two models never share a device key.
+std::string ProductIdOf(const std::string& model) {
+    if (model == "Draftaire K9")
+        return "0042";
+    if (model == "Draftaire K7")
+        return "0041";
+    unsigned hash = 0;
+    for (unsigned char c : model)
+        hash = hash * 31 + c;
+    return fmt::format("{:04X}", 0x0100 + hash % 0xEE00);
+}
+
+void CheckText(const std::string& what, const std::string& text, const std::string& forbidden) {
+    if (text.empty())
+        throw LabError(what + " is empty");
+    if (text.size() > 64)
+        throw LabError(what + " \"" + text + "\" is longer than 64 characters");
+    for (unsigned char c : text) {
+        if (c < 0x20 || c > 0x7e || forbidden.find(static_cast<char>(c)) != std::string::npos)
+            throw LabError(fmt::format("{} \"{}\" holds the character '{}', which the device "
+                                       "installer's command line cannot carry",
+                                       what, text, static_cast<char>(c)));
+    }
+}
+
+std::optional<std::string> ErrorOfCmdLine(const std::string& cmdLine) {
+    std::smatch match;
+    static const std::regex error(" -v error=(-?[0-9]+)");
+    if (std::regex_search(cmdLine, match, error))
+        return match[1].str();
+    return std::nullopt;
+}
+
+std::string CodeWords(const std::string& code) {
+    if (code == "3006")
+        return "the spooler has a monitor of that name already";
+    if (code == "2")
+        return "a key or value is missing";
+    if (code == "266")
+        return "the copy of the helper's file failed";
+    if (code == "1003")
+        return "the RENAME section was not written";
+    if (code == "1008")
+        return "SetupRootPath or SetupExecFile is empty";
+    if (code == "120")
+        return "the platform is not supported";
+    return "a platform error";
+}
+
+} // namespace
+
+vtxsim::PrinterSpec SpecFor(const std::string& model, const std::string& serial,
+                            const std::string& productId) {
+    CheckText("the model", model, "\\\"");
+    CheckText("the serial", serial, " \\/\"#&");
+    if (!productId.empty() && !std::regex_match(productId, std::regex("[0-9A-Fa-f]{4}")))
+        throw LabError("the product id \"" + productId + "\" is not 4 hexadecimal digits");
+    vtxsim::PrinterSpec spec =
+        model == "Draftaire K7" ? vtxsim::DraftaireK7(serial) : vtxsim::DraftaireK9(serial);
+    spec.model = model;
+    spec.productId = productId.empty() ? ProductIdOf(model) : productId;
+    std::transform(spec.productId.begin(), spec.productId.end(), spec.productId.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return spec;
+}
+
+std::string MonitorInstanceOf(const std::string& serial) {
+    for (const std::string& name : vtxsim::MonitorNames()) {
+        if (SameName(name, serial))
+            return fmt::format("\"{}\" (driver {})", name, vtxsim::MonitorDriver(name));
+    }
+    return "(none)";
+}
+
+void PlugIn(const vtxsim::PrinterSpec& spec) {
+    vtxsim::InstallPrinter(spec);
+    // The maker's setup software: the marker that allows a direct start, and the program.
+    if (!vtxsim::FileExists(spec.setupRootPath + "\\launch.ini"))
+        vtxsim::PutFile(spec.setupRootPath + "\\launch.ini", "[Launch]\r\n");
+    if (!vtxsim::FileExists(spec.setupRootPath + "\\..\\setup.exe"))
+        vtxsim::PutFile(spec.setupRootPath + "\\..\\setup.exe", "MZ");
+}
+
+void ReportInstall(const std::string& model, const std::string& serial, const Changes& changes) {
+    std::string monitor = MonitorInstanceOf(serial);
+    std::string remainder =
+        model.substr(std::min(model.find_first_not_of("Draftaire "), model.size()));
+    std::string cmdKey = kHklm + "Software\\Kelvara\\VTX\\" + remainder + "\\" + serial;
+    std::optional<std::string> cmdLine = vtxsim::StringValue(cmdKey, "CmdLine");
+    std::optional<std::string> code = cmdLine ? ErrorOfCmdLine(*cmdLine) : std::nullopt;
+    if (changes.Empty()) {
+        fmt::print("  the helper did nothing: a printer of the spooler already uses a port "
+                   "naming {}\n",
+                   serial);
+        return;
+    }
+    if (monitor != "(none)")
+        fmt::print("  monitor instance {} registered with the spooler\n", monitor);
+    else
+        fmt::print("  no monitor instance registered: error {} ({})\n", code.value_or("?"),
+                   CodeWords(code.value_or("")));
+    if (code && *code != "0" && monitor != "(none)")
+        fmt::print("  the helper recorded error {} ({})\n", *code, CodeWords(*code));
+    fmt::print("  CmdLine = {}\n            ({})\n",
+               cmdLine ? "\"" + *cmdLine + "\"" : "(none: the setup settings are missing)", cmdKey);
+    for (const std::string& start : changes.started)
+        fmt::print("  started at once (the shell runs): {}\n", start);
+    if (std::optional<std::string> runOnce = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+        runOnce && changes.started.empty())
+        fmt::print("  queued for the next logon: RunOnce = \"{}\"\n", *runOnce);
+    if (changes.started.empty() && !vtxsim::StringValue(kRunOnceKey, "RunOnce"))
+        fmt::print("  the setup program was neither started nor queued\n");
+    for (const std::string& entry : changes.renamesAdded)
+        fmt::print("  wininit.ini [RENAME] for the restart: {}\n", entry);
+}
+
+int RunAttach(const AttachOptions& options) {
+    vtxsim::PrinterSpec spec = SpecFor(options.model, options.serial, options.productId);
+    OpenMachine(options.machine);
+    CommandLock lock(options.machine, "attach");
+    if (std::optional<DeviceView> known = DeviceOfSerial(spec.serial);
+        known && !SameName(known->model, spec.model))
+        throw LabError("serial " + spec.serial + " is a " + known->model +
+                       " on this machine, not a " + spec.model);
+    Snapshot before = TakeSnapshot();
+    fmt::print("attach {} {} (USB\\VID_0D7A&PID_{})\n", spec.model, spec.serial, spec.productId);
+    fmt::print("  the maker's driver installation: model key, device interface, Enum, class and "
+               "service keys, driver files\n");
+    fmt::print("  plugged in: {}\n", vtxsim::DevicePathOf(spec));
+    PlugIn(spec);
+    Snapshot plugged = TakeSnapshot();
+    std::string commandLine = RunHelperAction(2, spec.model, spec.serial);
+    fmt::print("  the device installer starts: {}\n", commandLine);
+    Snapshot after = TakeSnapshot();
+    SaveLastCommand(options.machine, "attach " + spec.serial, before, after);
+    ReportInstall(spec.model, spec.serial, Compare(plugged, after));
+    fmt::print("  (vtxlab diff lists every change)\n");
+    return 0;
+}
+
+} // namespace lab

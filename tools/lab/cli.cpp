@@ -1,0 +1,225 @@
+#include "tools/lab/cli.h"
+#include "tools/lab/commands.h"
+#include "tools/lab/lab_error.h"
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
+
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+namespace lab {
+namespace {
+
+const std::map<std::string, sim::WindowsVersion> kVersions = {
+    {"95", sim::WindowsVersion::Win95},
+    {"98", sim::WindowsVersion::Win98},
+    {"me", sim::WindowsVersion::WinMe},
+    {"nt4", sim::WindowsVersion::WinNt4},
+    {"2000", sim::WindowsVersion::Win2000}};
+
+struct Parsed {
+    std::filesystem::path machine;
+    std::string version = "98";
+    bool noShell = false;
+    NewOptions newMachine;
+    AttachOptions attach;
+    unsigned level = 2;
+    PrintOptions print;
+    DeviceOptions device;
+    std::string serial;
+    bool dryRun = false;
+    std::string what;
+    bool json = false;
+    ExplainOptions explain;
+    DemoOptions demo;
+};
+
+void AddMachine(CLI::App* command, Parsed& p, bool required) {
+    CLI::Option* option = command->add_option("--machine", p.machine, "the machine directory")
+                              ->envname("VTXSIM_MACHINE");
+    if (required)
+        option->required();
+}
+
+void AddVersionAndShell(CLI::App* command, Parsed& p) {
+    command
+        ->add_option("--version", p.version, "the Windows version the machine reports (default 98)")
+        ->check(CLI::IsMember({"95", "98", "me", "nt4", "2000"}, CLI::ignore_case));
+    command->add_flag("--no-shell", p.noShell,
+                      "no shell runs: the helper queues the setup in RunOnce");
+}
+
+sim::WindowsVersion VersionOf(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return kVersions.at(text);
+}
+
+// The serial's device options: exactly one change.
+void AddDevice(CLI::App& app, Parsed& p, std::function<int()>& run) {
+    CLI::App* c = app.add_subcommand("device", "change a printer: paper, online, stall, cable");
+    AddMachine(c, p, true);
+    c->add_option("--serial", p.device.serial, "the printer's serial number")->required();
+    auto* paper =
+        c->add_option("--paper", p.device.paper, "out or in")->check(CLI::IsMember({"out", "in"}));
+    auto* offline = c->add_flag("--offline", p.device.offline, "the printer goes offline");
+    auto* online = c->add_flag("--online", p.device.online, "the printer is online again");
+    auto* stall =
+        c->add_option("--stall", p.device.stall, "the printer takes N more bytes, then nothing");
+    auto* unplug = c->add_flag("--unplug", p.device.unplug, "pull the cable");
+    auto* plug = c->add_flag("--plug", p.device.plug, "plug the cable in again");
+    std::vector<CLI::Option*> changes = {paper, offline, online, stall, unplug, plug};
+    for (CLI::Option* a : changes)
+        for (CLI::Option* b : changes)
+            if (a != b)
+                a->excludes(b);
+    c->callback([&, changes] {
+        if (std::none_of(changes.begin(), changes.end(), [](CLI::Option* o) { return o->count(); }))
+            throw CLI::ValidationError("device", "give one of --paper, --offline, --online, "
+                                                 "--stall, --unplug, --plug");
+        run = [&] {
+            p.device.machine = p.machine;
+            return RunDevice(p.device);
+        };
+    });
+}
+
+void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
+    CLI::App* c = app.add_subcommand("new", "make a fresh machine");
+    AddMachine(c, p, true);
+    AddVersionAndShell(c, p);
+    c->add_option("--from", p.newMachine.from, "start from a REGEDIT4 export");
+    c->add_flag("--force", p.newMachine.force, "start an existing vtxlab machine anew");
+    c->callback([&] {
+        run = [&] {
+            p.newMachine.machine = p.machine;
+            p.newMachine.version = VersionOf(p.version);
+            p.newMachine.shell = !p.noShell;
+            return RunNew(p.newMachine);
+        };
+    });
+
+    c = app.add_subcommand("attach", "plug in a printer after the maker's driver installation");
+    AddMachine(c, p, true);
+    c->add_option("--model", p.attach.model, "the model, as \"Draftaire K9\"")->required();
+    c->add_option("--serial", p.attach.serial, "the serial number")->required();
+    c->add_option("--product-id", p.attach.productId, "USB product id, 4 hex digits");
+    c->callback([&] {
+        run = [&] {
+            p.attach.machine = p.machine;
+            return RunAttach(p.attach);
+        };
+    });
+
+    c = app.add_subcommand("ports", "the spooler loads the monitor and lists EnumPorts");
+    AddMachine(c, p, true);
+    c->add_option("--level", p.level, "1 or 2 (default 2)")->check(CLI::IsMember({1u, 2u}));
+    c->callback([&] { run = [&] { return RunPorts(p.machine, p.level); }; });
+
+    c = app.add_subcommand("print", "send a file to a port as a print job");
+    AddMachine(c, p, true);
+    c->add_option("--port", p.print.port, "the port, as \"USB/Draftaire K9/AB12\"")->required();
+    c->add_option("file", p.print.file, "the file to print")->required();
+    c->add_option("--chunk", p.print.chunk, "bytes per WritePort (default 4096)")
+        ->check(CLI::Range(1u, 1u << 20));
+    c->callback([&] {
+        run = [&] {
+            p.print.machine = p.machine;
+            return RunPrint(p.print);
+        };
+    });
+
+    AddDevice(app, p, run);
+
+    c = app.add_subcommand("detach", "the printer goes away; the helper removes it");
+    AddMachine(c, p, true);
+    c->add_option("--serial", p.serial, "the printer's serial number")->required();
+    c->add_flag("--dry-run", p.dryRun, "show what would be deleted, change nothing");
+    c->callback([&] { run = [&] { return RunDetach(p.machine, p.serial, p.dryRun); }; });
+
+    c = app.add_subcommand("restart", "carry out wininit.ini's RENAME section and RunOnce");
+    AddMachine(c, p, true);
+    c->callback([&] { run = [&] { return RunRestart(p.machine); }; });
+
+    c = app.add_subcommand("show", "the machine: registry, files, journal or devices");
+    AddMachine(c, p, true);
+    c->add_option("what", p.what, "registry, files, journal or devices")
+        ->required()
+        ->check(CLI::IsMember({"registry", "files", "journal", "devices"}));
+    c->add_flag("--json", p.json, "as JSON");
+    c->callback([&] { run = [&] { return RunShow(p.machine, p.what, p.json); }; });
+
+    c = app.add_subcommand("diff", "what the last command changed");
+    AddMachine(c, p, true);
+    c->add_flag("--json", p.json, "as JSON");
+    c->callback([&] { run = [&] { return RunDiff(p.machine, p.json); }; });
+
+    c = app.add_subcommand("explain", "diagnose a registry exported from a Windows 98 or ME "
+                                      "machine");
+    c->add_option("file", p.explain.file, "the REGEDIT4 export")->required();
+    c->add_option("--serial", p.explain.serial, "also what an attach and a removal would do");
+    c->callback([&] { run = [&] { return RunExplain(p.explain); }; });
+
+    c = app.add_subcommand("demo", "two printers of one model and one of another, narrated");
+    AddMachine(c, p, false);
+    AddVersionAndShell(c, p);
+    c->add_flag("--force", p.demo.force, "start an existing vtxlab machine anew");
+    c->callback([&] {
+        run = [&] {
+            p.demo.machine = p.machine;
+            p.demo.version = VersionOf(p.version);
+            p.demo.shell = !p.noShell;
+            return RunDemo(p.demo);
+        };
+    });
+}
+
+// CLI11's messages, made one line.
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n')
+            c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    CLI::App app{"vtxlab: the Draftaire printers' helper and monitor on a simulated Windows 98 "
+                 "machine, step by step",
+                 "vtxlab"};
+    app.require_subcommand(1);
+    app.footer("Every command but explain and demo needs --machine DIR (or VTXSIM_MACHINE).\n"
+               "vtxlab COMMAND --help describes a command.");
+    Parsed parsed;
+    std::function<int()> run;
+    AddCommands(app, parsed, run);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        std::string where =
+            app.get_subcommands().empty() ? "" : " " + app.get_subcommands().front()->get_name();
+        fmt::print(stderr, "vtxlab{}: {} (vtxlab{} --help)\n", where, OneLine(error.what()), where);
+        return 2;
+    }
+    std::string name = app.get_subcommands().front()->get_name();
+    try {
+        return run();
+    } catch (const LabError& error) {
+        fmt::print(stderr, "vtxlab {}: {}\n", name, OneLine(error.what()));
+        return 1;
+    } catch (const std::exception& error) {
+        fmt::print(stderr, "vtxlab {}: {}\n", name, OneLine(error.what()));
+        return 1;
+    }
+}
+
+} // namespace lab

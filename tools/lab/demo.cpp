@@ -1,0 +1,6 @@
+#include "tools/lab/commands.h"
+namespace lab {
+int RunDemo(const DemoOptions&) {
+    return 1;
+}
+} // namespace lab

@@ -1,0 +1,108 @@
+#include "tools/lab/machine_dir.h"
+#include "tools/lab/lab_error.h"
+
+#include "platform/sim/test/simctl.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace lab {
+namespace {
+
+constexpr const char* kMarker = "vtxlab-machine";
+constexpr const char* kMarkerText = "A simulated Windows machine made by vtxlab.\n";
+
+bool IsEmptyDirectory(const fs::path& dir) {
+    std::error_code ec;
+    return fs::is_empty(dir, ec) && !ec;
+}
+
+void WriteMarker(const fs::path& dir) {
+    std::ofstream out(dir / kMarker, std::ios::trunc);
+    out << kMarkerText;
+    if (!out)
+        throw LabError("cannot write " + (dir / kMarker).string());
+}
+
+} // namespace
+
+bool IsLabMachine(const fs::path& dir) {
+    std::error_code ec;
+    return fs::is_regular_file(dir / kMarker, ec);
+}
+
+fs::path LabStateDir(const fs::path& dir) {
+    return dir / "vtxlab";
+}
+
+void CreateMachine(const fs::path& dir, bool force) {
+    std::error_code ec;
+    bool exists = fs::exists(dir, ec);
+    if (exists && !fs::is_directory(dir, ec))
+        throw LabError(dir.string() + " exists and is not a directory");
+    if (exists && !IsEmptyDirectory(dir)) {
+        if (!IsLabMachine(dir))
+            throw LabError(dir.string() +
+                           " is not empty and is not a vtxlab machine; nothing was changed "
+                           "(give a new or empty directory)");
+        if (!force)
+            throw LabError(dir.string() +
+                           " is already a vtxlab machine; --force starts it anew (only what "
+                           "vtxlab made there is deleted)");
+    }
+    fs::create_directories(dir, ec);
+    if (ec)
+        throw LabError("cannot create " + dir.string() + ": " + ec.message());
+    // The marker comes first, so that a machine left half made is still known as one.
+    WriteMarker(dir);
+    fs::create_directories(LabStateDir(dir), ec);
+    vtxsim::UseMachine(dir);
+    vtxsim::ResetMachine();
+    fs::remove(LabStateDir(dir) / "last-command.json", ec);
+}
+
+void OpenMachine(const fs::path& dir) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec))
+        throw LabError("no machine directory " + dir.string() + " (make one with vtxlab new)");
+    if (!IsLabMachine(dir))
+        throw LabError(dir.string() + " is not a vtxlab machine (it has no " + kMarker +
+                       "; make one with vtxlab new)");
+    fs::create_directories(LabStateDir(dir), ec);
+    vtxsim::UseMachine(dir);
+}
+
+CommandLock::CommandLock(const fs::path& dir, const std::string& command) {
+    fs::path path = LabStateDir(dir) / "lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        throw LabError("cannot open " + path.string() + ": " + std::strerror(errno));
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        char holder[128] = {};
+        ssize_t got = pread(fd_, holder, sizeof holder - 1, 0);
+        std::string who = got > 0 ? std::string(holder, static_cast<size_t>(got)) : "unknown";
+        close(fd_);
+        fd_ = -1;
+        throw LabError("machine " + dir.string() + " is in use by another vtxlab (" + who +
+                       "); try again when it has finished");
+    }
+    std::string holder = command + ", process " + std::to_string(getpid());
+    if (ftruncate(fd_, 0) != 0 || pwrite(fd_, holder.data(), holder.size(), 0) < 0) {
+        // Only the message of a later refusal would lack the holder's name.
+    }
+}
+
+CommandLock::~CommandLock() {
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+} // namespace lab

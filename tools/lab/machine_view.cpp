@@ -1,0 +1,98 @@
+#include "tools/lab/machine_view.h"
+
+#include "platform/sim/devices.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace lab {
+
+const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
+const std::string kInterfaceClass = kHklm + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass);
+const std::string kHelperPath = "C:\\WINDOWS\\SYSTEM\\VTXINH01.EXE";
+const std::string kWininit = "C:\\Windows\\wininit.ini";
+const std::string kRunOnceKey = kHklm + "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+namespace {
+
+const std::string kUsbEnum = kHklm + "Enum\\USB";
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
+} // namespace
+
+std::string TextOf(const vtxsim::RegistryValue& value) {
+    std::string text(value.data.begin(), value.data.end());
+    return text.substr(0, text.find('\0'));
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+               return fold(x) == fold(y);
+           });
+}
+
+std::vector<InterfaceView> PrinterInterfaces() {
+    std::vector<InterfaceView> interfaces;
+    for (const std::string& name : vtxsim::SubkeyNames(kInterfaceClass)) {
+        InterfaceView view;
+        view.key = kInterfaceClass + "\\" + name;
+        std::optional<std::string> instance = vtxsim::StringValue(view.key, "DeviceInstance");
+        if (!instance)
+            continue; // no interface, as the device installation services see it
+        view.deviceInstance = *instance;
+        view.parametersKey = view.key + "\\" + sim::kInterfaceParametersSubkey;
+        view.portName = vtxsim::RawValue(view.parametersKey, "PortName");
+        view.serialNumber = vtxsim::RawValue(view.parametersKey, "SerialNumber");
+        view.product = vtxsim::RawValue(view.parametersKey, "Product");
+        view.enabled = vtxsim::RawValue(view.parametersKey, "Enabled");
+        view.hasValues = !vtxsim::ValueNames(view.parametersKey).empty();
+        interfaces.push_back(std::move(view));
+    }
+    return interfaces;
+}
+
+std::vector<DeviceView> MakerDevices() {
+    std::vector<DeviceView> devices;
+    for (const std::string& hardware : vtxsim::SubkeyNames(kUsbEnum)) {
+        if (!StartsWithNoCase(hardware, "VID_0D7A&"))
+            continue;
+        for (const std::string& serial : vtxsim::SubkeyNames(kUsbEnum + "\\" + hardware)) {
+            std::string key = kUsbEnum + "\\" + hardware + "\\" + serial;
+            DeviceView device;
+            device.instance = "USB\\" + hardware + "\\" + serial;
+            device.serial = serial;
+            device.model = vtxsim::StringValue(key, "DeviceDesc").value_or("");
+            devices.push_back(std::move(device));
+        }
+    }
+    return devices;
+}
+
+std::optional<DeviceView> DeviceOfSerial(const std::string& serial) {
+    for (DeviceView& device : MakerDevices()) {
+        if (SameName(device.serial, serial))
+            return device;
+    }
+    return std::nullopt;
+}
+
+std::string KnownSerials() {
+    std::string list;
+    for (const DeviceView& device : MakerDevices())
+        list += (list.empty() ? "" : ", ") + device.serial;
+    return list.empty() ? "none" : list;
+}
+
+std::optional<std::string> InstanceOfPort(const std::string& port) {
+    for (const InterfaceView& view : PrinterInterfaces()) {
+        if (view.portName && SameName(TextOf(*view.portName), port))
+            return view.deviceInstance;
+    }
+    return std::nullopt;
+}
+
+} // namespace lab

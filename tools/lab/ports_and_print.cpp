@@ -1,0 +1,154 @@
+// vtxlab ports and print: the spooler's view of the monitor, and a job through it.
+#include "tools/lab/commands.h"
+#include "tools/lab/lab_error.h"
+#include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_view.h"
+#include "tools/lab/print_job.h"
+#include "tools/lab/snapshot.h"
+#include "tools/lab/user_files.h"
+
+#include "platform/sim/test/simctl.h"
+
+#include <fmt/format.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace lab {
+namespace {
+
+std::string PortList(const vtxsim::EnumPortsResult& ports) {
+    std::string list;
+    for (const vtxsim::PortInfo& port : ports.ports)
+        list += (list.empty() ? "" : ", ") + port.name;
+    return list.empty() ? "none" : list;
+}
+
+std::string PrinterOnPort(const std::string& port) {
+    for (const std::string& name : vtxsim::PrinterNames()) {
+        if (SameName(vtxsim::PrinterPort(name), port))
+            return name;
+    }
+    return "vtxlab";
+}
+
+class Progress {
+  public:
+    Progress() : terminal_(isatty(STDOUT_FILENO) == 1), start_(Clock::now()) {}
+
+    void Update(std::uint64_t sent, std::uint64_t total) {
+        if (!terminal_)
+            return;
+        constexpr int kWidth = 30;
+        int filled = total ? static_cast<int>(kWidth * sent / total) : kWidth;
+        fmt::print("\r  [{}{}] {:3}% {}/{} bytes, {:.0f} bytes/s", std::string(filled, '#'),
+                   std::string(kWidth - filled, ' '), total ? 100 * sent / total : 100, sent, total,
+                   Rate(sent));
+        std::fflush(stdout);
+        shown_ = true;
+    }
+    void EndLine() {
+        if (shown_)
+            fmt::print("\n");
+        shown_ = false;
+    }
+    double Rate(std::uint64_t sent) const {
+        double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+        return seconds > 0 ? sent / seconds : 0;
+    }
+    double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    bool terminal_;
+    Clock::time_point start_;
+    bool shown_ = false;
+};
+
+} // namespace
+
+int RunPorts(const std::filesystem::path& machine, unsigned level) {
+    OpenMachine(machine);
+    CommandLock lock(machine, "ports");
+    vtxsim::MonitorHost host;
+    StartMonitor(host);
+    if (host.Instances().empty()) {
+        fmt::print("no instance of vtxpmo01.dll is registered: the spooler loads no monitor, "
+                   "there are no ports\n");
+        return 0;
+    }
+    for (const vtxsim::MonitorInstance& instance : host.Instances())
+        fmt::print("monitor instance \"{}\": InitializeMonitorEx {}\n", instance.name,
+                   instance.result ? "succeeded"
+                                   : fmt::format("failed (error {})", instance.lastError));
+    vtxsim::EnumPortsResult ports = host.EnumPorts(level);
+    if (!ports.ok)
+        throw LabError(fmt::format("EnumPorts level {} failed with error {}", level, ports.error));
+    fmt::print("EnumPorts level {}: {} port{}\n", level, ports.ports.size(),
+               ports.ports.size() == 1 ? "" : "s");
+    for (const vtxsim::PortInfo& port : ports.ports) {
+        if (level == 1)
+            fmt::print("  {}\n", port.name);
+        else
+            fmt::print("  {}  (monitor \"{}\", description \"{}\", type {})\n", port.name,
+                       port.monitor, port.description, port.type);
+    }
+    return 0;
+}
+
+int RunPrint(const PrintOptions& o) {
+    std::string data = ReadUserFile(o.file);
+    OpenMachine(o.machine);
+    CommandLock lock(o.machine, "print");
+    vtxsim::MonitorHost host;
+    StartMonitor(host);
+    if (host.Instances().empty())
+        throw LabError("no monitor instance is registered on " + o.machine.string() +
+                       ": there is no port to print to");
+    vtxsim::EnumPortsResult ports = host.EnumPorts(1);
+    bool known = std::any_of(ports.ports.begin(), ports.ports.end(),
+                             [&](const vtxsim::PortInfo& p) { return SameName(p.name, o.port); });
+    if (!known)
+        throw LabError("unknown port \"" + o.port + "\" (ports: " + PortList(ports) + ")");
+    std::string printer = o.printer.empty() ? PrinterOnPort(o.port) : o.printer;
+    Snapshot before = TakeSnapshot();
+    fmt::print("print {} ({} bytes) to {} for printer \"{}\"\n", o.file.string(), data.size(),
+               o.port, printer);
+    std::fflush(stdout);
+    Progress progress;
+    std::string lastReason;
+    JobHooks hooks;
+    hooks.onProgress = [&](std::uint64_t sent, std::uint64_t total) {
+        if (!lastReason.empty()) {
+            progress.EndLine();
+            fmt::print("  going on: the printer takes data again\n");
+            lastReason.clear();
+        }
+        progress.Update(sent, total);
+    };
+    hooks.onWait = [&](const std::string& reason) {
+        if (reason != lastReason) {
+            progress.EndLine();
+            fmt::print("  waiting: {} (WritePort moved nothing; tried again as the spooler "
+                       "does)\n",
+                       reason);
+            std::fflush(stdout);
+            lastReason = reason;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+    JobResult result = RunJob(host, o.port, printer, data, o.chunk, hooks);
+    progress.EndLine();
+    SaveLastCommand(o.machine, "print " + o.port, before, TakeSnapshot());
+    if (!result.done) {
+        fmt::print(stderr, "vtxlab print: {}\n", result.failure);
+        return 1;
+    }
+    fmt::print("  done: {} bytes in {:.2f} s ({:.0f} bytes/s), EndDocPort and ClosePort\n",
+               result.sent, progress.Seconds(), progress.Rate(result.sent));
+    return 0;
+}
+
+} // namespace lab

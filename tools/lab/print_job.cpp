@@ -1,0 +1,73 @@
+#include "tools/lab/print_job.h"
+#include "tools/lab/helper_process.h"
+#include "tools/lab/lab_error.h"
+#include "tools/lab/machine_view.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace lab {
+
+std::string WaitReason(bool ok, unsigned long error) {
+    if (ok)
+        return "busy: the printer takes no data for now";
+    if (error == ERROR_OUT_OF_PAPER)
+        return "out of paper";
+    if (error == ERROR_NOT_READY)
+        return "not ready";
+    return fmt::format("error {}", error);
+}
+
+void StartMonitor(vtxsim::MonitorHost& host) {
+    vtxsim::SetMonitorLibraryDir(MonitorDir());
+    if (!host.StartInstances() && !host.Error().empty() && host.Instances().empty())
+        throw LabError(host.Error());
+    bool anyCalled = std::any_of(host.Instances().begin(), host.Instances().end(),
+                                 [](const vtxsim::MonitorInstance& i) { return i.called; });
+    if (!host.Instances().empty() && !anyCalled)
+        throw LabError("the spooler cannot load the monitor: " + host.Error());
+}
+
+JobResult RunJob(vtxsim::MonitorHost& host, const std::string& port, const std::string& printer,
+                 const std::string& data, unsigned chunk, const JobHooks& hooks) {
+    JobResult result;
+    HANDLE handle = host.OpenPort(port);
+    if (handle == nullptr) {
+        result.failure = fmt::format("OpenPort refused {} (error {})", port, GetLastError());
+        return result;
+    }
+    if (!host.StartDocPort(handle, printer, 1)) {
+        result.failure = fmt::format("StartDocPort failed: {}", WaitReason(false, GetLastError()));
+        host.ClosePort(handle);
+        return result;
+    }
+    std::optional<std::string> instance = InstanceOfPort(port);
+    while (result.sent < data.size()) {
+        std::string_view piece = std::string_view(data).substr(result.sent, chunk);
+        DWORD written = 0;
+        SetLastError(0);
+        BOOL ok = host.WritePort(handle, piece, &written);
+        if (written > 0) {
+            result.sent += written;
+            if (hooks.onProgress)
+                hooks.onProgress(result.sent, data.size());
+            continue;
+        }
+        std::string reason = WaitReason(ok != FALSE, GetLastError());
+        if (instance && !vtxsim::IsPrinterAttached(*instance)) {
+            result.failure = fmt::format("the printer was unplugged during the job ({}); {} of {} "
+                                         "bytes reached it",
+                                         reason, result.sent, data.size());
+            break;
+        }
+        if (hooks.onWait)
+            hooks.onWait(reason);
+    }
+    host.EndDocPort(handle);
+    host.ClosePort(handle);
+    result.done = result.failure.empty();
+    return result;
+}
+
+} // namespace lab

@@ -1,0 +1,22 @@
+// A printer's removal: the device goes away and the helper runs with "-action=64"; and the same
+// on a copy of the machine, which shows what a removal would do and changes nothing.
+#pragma once
+
+#include "tools/lab/snapshot.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace lab {
+
+// On the current machine; an unknown serial throws LabError naming the serials there are.
+// Returns what changed.
+Changes RemovePrinter(const std::string& serial);
+// Runs step on a copy of the current machine's directory and returns what it changed there;
+// the machine itself is not touched.
+Changes OnCopy(const std::function<void()>& step);
+// Every key and file deleted, every entry queued for the restart.
+void ReportRemoval(const Changes& changes);
+
+} // namespace lab

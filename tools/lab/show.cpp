@@ -1,0 +1,129 @@
+// vtxlab show and diff: the machine as it is, and what the last command changed.
+#include "tools/lab/commands.h"
+#include "tools/lab/lab_error.h"
+#include "tools/lab/machine_dir.h"
+#include "tools/lab/printer_words.h"
+#include "tools/lab/reg_text.h"
+#include "tools/lab/snapshot.h"
+
+#include "platform/sim/test/simctl.h"
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+
+namespace lab {
+namespace {
+
+void PrintJson(const nlohmann::json& j) {
+    fmt::print("{}\n", j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
+void ShowRegistry(bool json) {
+    std::string text = vtxsim::ExportRegistry();
+    if (!json) {
+        fmt::print("{}", text);
+        return;
+    }
+    nlohmann::json keys = nlohmann::json::array();
+    for (const RegSection& section : ParseExport(text)) {
+        nlohmann::json values = nlohmann::json::object();
+        for (const auto& [name, data] : section.values)
+            values[name] = data;
+        keys.push_back({{"key", section.key}, {"values", values}});
+    }
+    PrintJson(keys);
+}
+
+void ShowFiles(bool json) {
+    nlohmann::json files = nlohmann::json::array();
+    for (const std::string& path : vtxsim::FileTree()) {
+        bool directory = std::filesystem::is_directory(vtxsim::HostPath(path));
+        std::size_t size = directory ? 0 : vtxsim::GetFileContents(path).value_or("").size();
+        if (json) {
+            files.push_back({{"path", path}, {"directory", directory}, {"size", size}});
+            continue;
+        }
+        size_t depth = std::count(path.begin(), path.end(), '\\');
+        std::string name = path.substr(path.rfind('\\') + 1);
+        if (depth == 1 && name.empty())
+            continue;
+        fmt::print("{}{}{}\n", std::string(2 * (depth > 0 ? depth - 1 : 0), ' '),
+                   depth == 0 ? path : name, directory ? "\\" : fmt::format("  ({} bytes)", size));
+    }
+    if (json)
+        PrintJson(files);
+}
+
+void ShowJournal(bool json) {
+    nlohmann::json starts = nlohmann::json::array();
+    for (const vtxsim::ProcessStart& start : vtxsim::ProcessJournal()) {
+        if (json) {
+            starts.push_back({{"source", start.source},
+                              {"application", start.application},
+                              {"commandLine", start.commandLine},
+                              {"currentDirectory", start.currentDirectory},
+                              {"started", start.started}});
+        } else {
+            fmt::print("{}: {} \"{}\"{}{}\n", start.source, start.application, start.commandLine,
+                       start.currentDirectory.empty() ? "" : " in " + start.currentDirectory,
+                       start.started ? "" : " (no such file: not started)");
+        }
+    }
+    if (json)
+        PrintJson(starts);
+    else if (vtxsim::ProcessJournal().empty())
+        fmt::print("no program was started\n");
+}
+
+void ShowDevices(bool json) {
+    nlohmann::json printers = nlohmann::json::array();
+    std::vector<vtxsim::PrinterState> states = vtxsim::SimulatedPrinters();
+    std::sort(states.begin(), states.end(),
+              [](const auto& a, const auto& b) { return a.instance < b.instance; });
+    for (const vtxsim::PrinterState& printer : states) {
+        if (json)
+            printers.push_back(PrinterJson(printer));
+        else
+            fmt::print("{}  {}\n  {}\n", SerialOf(printer.instance), printer.instance,
+                       DescribePrinter(printer));
+    }
+    if (json)
+        PrintJson(printers);
+    else if (states.empty())
+        fmt::print("no printer\n");
+}
+
+} // namespace
+
+int RunShow(const std::filesystem::path& machine, const std::string& what, bool json) {
+    OpenMachine(machine);
+    if (what == "registry")
+        ShowRegistry(json);
+    else if (what == "files")
+        ShowFiles(json);
+    else if (what == "journal")
+        ShowJournal(json);
+    else
+        ShowDevices(json);
+    return 0;
+}
+
+int RunDiff(const std::filesystem::path& machine, bool json) {
+    OpenMachine(machine);
+    std::string command;
+    Snapshot before, after;
+    if (!LoadLastCommand(machine, &command, &before, &after))
+        throw LabError("no command has changed " + machine.string() + " yet");
+    Changes changes = Compare(before, after);
+    if (json) {
+        PrintJson({{"command", command}, {"changes", ChangesJson(changes)}});
+        return 0;
+    }
+    fmt::print("what \"vtxlab {}\" changed:\n", command);
+    PrintChanges(changes);
+    return 0;
+}
+
+} // namespace lab

@@ -1,0 +1,241 @@
+#include "tools/lab/snapshot.h"
+#include "tools/lab/lab_error.h"
+#include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_view.h"
+#include "tools/lab/printer_words.h"
+#include "tools/lab/reg_text.h"
+
+#include "platform/sim/test/simctl.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace lab {
+namespace {
+
+std::string Digest(const std::string& bytes) {
+    std::uint64_t hash = 1469598103934665603ULL; // FNV-1a: enough to tell a change
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ULL;
+    return fmt::format("{} bytes, {:016x}", bytes.size(), hash);
+}
+
+std::string JournalLine(const vtxsim::ProcessStart& start) {
+    return fmt::format("{} {} \"{}\"{}", start.source, start.application, start.commandLine,
+                       start.started ? "" : " (no such file: not started)");
+}
+
+// wininit.ini's RENAME entries; the section name is matched without regard to case.
+std::vector<std::string> RenameEntries() {
+    std::optional<std::string> text = vtxsim::GetFileContents(kWininit);
+    std::vector<std::string> entries;
+    if (!text)
+        return entries;
+    bool inRename = false;
+    size_t start = 0;
+    while (start < text->size()) {
+        size_t end = text->find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text->size();
+        std::string line = text->substr(start, end - start);
+        start = end + 1;
+        if (line.empty())
+            continue;
+        if (line.front() == '[') {
+            std::string upper;
+            for (char c : line)
+                upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            inRename = upper == "[RENAME]";
+        } else if (inRename) {
+            entries.push_back(line);
+        }
+    }
+    return entries;
+}
+
+template <typename Map> std::vector<std::string> KeysOnlyIn(const Map& a, const Map& b) {
+    std::vector<std::string> out;
+    for (const auto& entry : a) {
+        if constexpr (std::is_same_v<Map, std::set<std::string>>) {
+            if (!b.count(entry))
+                out.push_back(entry);
+        } else if (!b.count(entry.first)) {
+            out.push_back(entry.first);
+        }
+    }
+    return out;
+}
+
+// Entries of `from` not matched one for one in `against`.
+std::vector<std::string> Unmatched(const std::vector<std::string>& from,
+                                   std::vector<std::string> against) {
+    std::vector<std::string> out;
+    for (const std::string& entry : from) {
+        auto it = std::find(against.begin(), against.end(), entry);
+        if (it == against.end())
+            out.push_back(entry);
+        else
+            against.erase(it);
+    }
+    return out;
+}
+
+std::string ValueLine(const std::string& composite, const std::string& data) {
+    size_t newline = composite.find('\n');
+    return composite.substr(0, newline) + "  " + composite.substr(newline + 1) + "=" + data;
+}
+
+void PrintList(const std::string& title, const std::vector<std::string>& lines) {
+    if (lines.empty())
+        return;
+    fmt::print("  {} ({}):\n", title, lines.size());
+    for (const std::string& line : lines)
+        fmt::print("    {}\n", line);
+}
+
+nlohmann::json ToJson(const Snapshot& s) {
+    return {{"keys", s.keys},       {"values", s.values},   {"files", s.files},
+            {"journal", s.journal}, {"devices", s.devices}, {"renames", s.renames}};
+}
+
+Snapshot FromJson(const nlohmann::json& j) {
+    Snapshot s;
+    s.keys = j.at("keys").get<std::set<std::string>>();
+    s.values = j.at("values").get<std::map<std::string, std::string>>();
+    s.files = j.at("files").get<std::map<std::string, std::string>>();
+    s.journal = j.at("journal").get<std::vector<std::string>>();
+    s.devices = j.at("devices").get<std::map<std::string, std::string>>();
+    s.renames = j.at("renames").get<std::vector<std::string>>();
+    return s;
+}
+
+} // namespace
+
+Snapshot TakeSnapshot() {
+    Snapshot s;
+    for (const RegSection& section : ParseExport(vtxsim::ExportRegistry())) {
+        s.keys.insert(section.key);
+        for (const auto& [name, data] : section.values)
+            s.values[section.key + "\n" + name] = data;
+    }
+    for (const std::string& path : vtxsim::FileTree()) {
+        std::optional<std::string> contents;
+        if (!std::filesystem::is_directory(vtxsim::HostPath(path)))
+            contents = vtxsim::GetFileContents(path);
+        s.files[path] = contents ? Digest(*contents) : "directory";
+    }
+    for (const vtxsim::ProcessStart& start : vtxsim::ProcessJournal())
+        s.journal.push_back(JournalLine(start));
+    for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters())
+        s.devices[printer.instance] = DescribePrinter(printer);
+    s.renames = RenameEntries();
+    return s;
+}
+
+bool Changes::Empty() const {
+    return keysCreated.empty() && keysDeleted.empty() && valuesSet.empty() &&
+           valuesDeleted.empty() && filesCreated.empty() && filesChanged.empty() &&
+           filesDeleted.empty() && started.empty() && devices.empty() && renamesAdded.empty() &&
+           renamesDone.empty();
+}
+
+Changes Compare(const Snapshot& before, const Snapshot& after) {
+    Changes c;
+    c.keysCreated = KeysOnlyIn(after.keys, before.keys);
+    c.keysDeleted = KeysOnlyIn(before.keys, after.keys);
+    for (const auto& [composite, data] : after.values) {
+        auto old = before.values.find(composite);
+        if (old == before.values.end() || old->second != data)
+            c.valuesSet.push_back(ValueLine(composite, data));
+    }
+    for (const auto& [composite, data] : before.values) {
+        std::string key = composite.substr(0, composite.find('\n'));
+        if (!after.values.count(composite) && after.keys.count(key))
+            c.valuesDeleted.push_back(ValueLine(composite, data));
+    }
+    c.filesCreated = KeysOnlyIn(after.files, before.files);
+    c.filesDeleted = KeysOnlyIn(before.files, after.files);
+    for (const auto& [path, digest] : after.files) {
+        auto old = before.files.find(path);
+        if (old != before.files.end() && old->second != digest)
+            c.filesChanged.push_back(path);
+    }
+    c.started = Unmatched(after.journal, before.journal);
+    for (const auto& [instance, words] : after.devices) {
+        auto old = before.devices.find(instance);
+        if (old == before.devices.end())
+            c.devices.push_back(instance + ": new, " + words);
+        else if (old->second != words)
+            c.devices.push_back(instance + ": " + old->second + " -> " + words);
+    }
+    c.renamesAdded = Unmatched(after.renames, before.renames);
+    c.renamesDone = Unmatched(before.renames, after.renames);
+    return c;
+}
+
+void PrintChanges(const Changes& c) {
+    if (c.Empty()) {
+        fmt::print("  nothing changed\n");
+        return;
+    }
+    PrintList("registry keys deleted", c.keysDeleted);
+    PrintList("registry values deleted", c.valuesDeleted);
+    PrintList("registry keys created", c.keysCreated);
+    PrintList("registry values set", c.valuesSet);
+    PrintList("files deleted", c.filesDeleted);
+    PrintList("files created", c.filesCreated);
+    PrintList("files changed", c.filesChanged);
+    PrintList("programs started", c.started);
+    PrintList("queued for the restart (wininit.ini [RENAME])", c.renamesAdded);
+    PrintList("no longer queued for the restart", c.renamesDone);
+    PrintList("printers", c.devices);
+}
+
+nlohmann::json ChangesJson(const Changes& c) {
+    return {{"keysCreated", c.keysCreated},   {"keysDeleted", c.keysDeleted},
+            {"valuesSet", c.valuesSet},       {"valuesDeleted", c.valuesDeleted},
+            {"filesCreated", c.filesCreated}, {"filesChanged", c.filesChanged},
+            {"filesDeleted", c.filesDeleted}, {"started", c.started},
+            {"devices", c.devices},           {"renamesAdded", c.renamesAdded},
+            {"renamesDone", c.renamesDone}};
+}
+
+void SaveLastCommand(const std::filesystem::path& machine, const std::string& command,
+                     const Snapshot& before, const Snapshot& after) {
+    nlohmann::json j = {{"command", command}, {"before", ToJson(before)}, {"after", ToJson(after)}};
+    std::filesystem::path file = LabStateDir(machine) / "last-command.json";
+    std::filesystem::path temp = file;
+    temp += ".tmp." + std::to_string(getpid());
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        if (!out)
+            throw LabError("cannot write " + temp.string());
+    }
+    std::filesystem::rename(temp, file);
+}
+
+bool LoadLastCommand(const std::filesystem::path& machine, std::string* command, Snapshot* before,
+                     Snapshot* after) {
+    std::filesystem::path file = LabStateDir(machine) / "last-command.json";
+    std::ifstream in(file);
+    if (!in)
+        return false;
+    try {
+        nlohmann::json j = nlohmann::json::parse(in);
+        *command = j.at("command").get<std::string>();
+        *before = FromJson(j.at("before"));
+        *after = FromJson(j.at("after"));
+    } catch (const nlohmann::json::exception& error) {
+        throw LabError(file.string() + ": " + error.what());
+    }
+    return true;
+}
+
+} // namespace lab
