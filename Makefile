@@ -1,7 +1,7 @@
 # The README's commands. Each installs what is missing (as root, from Debian's packages),
 # configures, builds and runs.
-#   make lab    the main job: a printer attached, installed, printed to and removed on a
-#               simulated Windows 98 machine, with the real helper and monitor
+#   make lab    the main job: three printers attached, printed to and removed on a simulated
+#               Windows 98 machine, with the real helper and monitor (vtxlab demo)
 #   make test   every test: unit, integration, sanitizers, the PE32 images under Wine
 #   make fuzz   each fuzz target under libFuzzer for FUZZ_SECONDS (never part of make test)
 
@@ -29,8 +29,13 @@ win32: deps-win32
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j $(JOBS)
 
-lab: host
-	./build/host/tools/lab/vtxlab
+# Only vtxlab and what it runs (the helper, the monitor library, the simulator), then the demo
+# on a temporary machine that it removes again.
+lab: deps
+	@cmake --preset host >/dev/null
+	@mkdir -p build && cmake --build --preset host -j $(JOBS) --target vtxlab >build/lab-build.log 2>&1 \
+	    || { tail -n 40 build/lab-build.log; exit 1; }
+	@./build/host/tools/lab/vtxlab demo
 
 test-asan: deps
 	cmake --preset asan >/dev/null
