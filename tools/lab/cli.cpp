@@ -198,6 +198,13 @@ int RunCommandLine(int argc, char** argv) {
     Parsed parsed;
     std::function<int()> run;
     AddCommands(app, parsed, run);
+    // CLI11 would only say that a command is missing.
+    if (argc > 1 && argv[1][0] == '-' && std::string(argv[1]) != "--help" &&
+        std::string(argv[1]) != "-h") {
+        fmt::print(stderr, "vtxlab: unknown option {} before the command (vtxlab --help)\n",
+                   argv[1]);
+        return 2;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {

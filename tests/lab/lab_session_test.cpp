@@ -1,0 +1,133 @@
+// vtxlab's commands on kept machines, checked by what they leave: registry, files, devices.
+#include "lab/lab_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+using labtest::Lab;
+
+namespace {
+
+const std::string kMonitors = "System\\CurrentControlSet\\Control\\Print\\Monitors\\";
+
+int Lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// One line on stderr that names what was wrong, a non-zero exit, nothing on stdout.
+void ExpectRefused(const labtest::Result& r, int rc, const std::string& what) {
+    EXPECT_EQ(r.rc, rc) << r.out << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+}
+
+TEST(LabMachine, NothingOfTheUsersIsDeletedAndBadInputIsOneLine) {
+    labtest::TempDir tmp;
+    fs::path user = tmp.Path() / "prefix";
+    fs::create_directories(user / "drive_c");
+    labtest::WriteText(user / "drive_c" / "letter.txt", "mine");
+    ExpectRefused(Lab({"new", "--machine", user.string()}), 1, "not a vtxlab machine");
+    ExpectRefused(Lab({"new", "--machine", user.string(), "--force"}), 1, "not a vtxlab machine");
+    ExpectRefused(
+        Lab({"attach", "--machine", user.string(), "--model", "Draftaire K9", "--serial", "AB12"}),
+        1, user.string());
+    EXPECT_EQ(labtest::ReadText(user / "drive_c" / "letter.txt"), "mine");
+    EXPECT_EQ(std::distance(fs::directory_iterator(user), fs::directory_iterator()), 1);
+
+    fs::path machine = tmp.Path() / "m";
+    ASSERT_EQ(Lab({"new", "--machine", machine.string(), "--version", "me"}).rc, 0);
+    labtest::WriteText(machine / "notes.txt", "kept");
+    ExpectRefused(Lab({"new", "--machine", machine.string()}), 1, "--force");
+    ASSERT_EQ(Lab({"attach", "--machine", machine.string(), "--model", "Draftaire K9", "--serial",
+                   "AB12"})
+                  .rc,
+              0);
+    ASSERT_EQ(Lab({"new", "--machine", machine.string(), "--force"}).rc, 0);
+    EXPECT_EQ(labtest::ReadText(machine / "notes.txt"), "kept");
+    EXPECT_EQ(Lab({"show", "devices", "--machine", machine.string()}).out, "no printer\n");
+
+    ExpectRefused(Lab({"--bogus"}), 2, "--bogus");
+    ExpectRefused(Lab({"new", "--machine", machine.string(), "--version", "3.1"}), 2, "3.1");
+    ExpectRefused(Lab({"new", "--machine"}), 2, "--machine");
+    ExpectRefused(Lab({"device", "--machine", machine.string(), "--serial", "AB12"}), 2, "--paper");
+    ExpectRefused(Lab({"detach", "--machine", machine.string(), "--serial", "NOPE"}), 1, "NOPE");
+    ExpectRefused(Lab({"print", "--machine", machine.string(), "--port", "USB/x/y",
+                       (tmp.Path() / "missing.ps").string()}),
+                  1, "missing.ps");
+    labtest::Result help = Lab({"detach", "--help"});
+    EXPECT_EQ(help.rc, 0);
+    EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
+}
+
+TEST(LabSession, TwoPrintersAPrintAndTheRemovalOfOne) {
+    labtest::TempDir tmp;
+    std::string m = (tmp.Path() / "m").string();
+    ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
+    for (const char* serial : {"AB12", "CD34"}) {
+        labtest::Result r =
+            Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", serial});
+        ASSERT_EQ(r.rc, 0) << r.err;
+        EXPECT_NE(r.out.find(std::string("monitor instance \"") + serial + "\""),
+                  std::string::npos);
+        EXPECT_NE(r.out.find("[RENAME]"), std::string::npos) << r.out;
+    }
+    labtest::Result ports = Lab({"ports", "--machine", m, "--level", "1"});
+    EXPECT_NE(ports.out.find("2 ports\n  USB/Draftaire K9/AB12\n  USB/Draftaire K9/CD34\n"),
+              std::string::npos)
+        << ports.out;
+
+    std::string job(10000, 'j');
+    labtest::WriteText(tmp.Path() / "job.prn", job);
+    ASSERT_EQ(Lab({"print", "--machine", m, "--port", "USB/Draftaire K9/AB12",
+                   (tmp.Path() / "job.prn").string()})
+                  .rc,
+              0);
+    ExpectRefused(Lab({"print", "--machine", m, "--port", "USB/Draftaire K9/ZZ99",
+                       (tmp.Path() / "job.prn").string()}),
+                  1, "USB/Draftaire K9/CD34");
+    std::string devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
+    EXPECT_NE(devices.find("\"bytesReceived\": 10000"), std::string::npos) << devices;
+
+    std::string before = Lab({"show", "registry", "--machine", m}).out;
+    labtest::Result dry = Lab({"detach", "--machine", m, "--serial", "CD34", "--dry-run"});
+    EXPECT_EQ(dry.rc, 0);
+    EXPECT_NE(dry.out.find(kMonitors + "CD34"), std::string::npos) << dry.out;
+    EXPECT_EQ(Lab({"show", "registry", "--machine", m}).out, before);
+
+    labtest::Result detach = Lab({"detach", "--machine", m, "--serial", "CD34"});
+    ASSERT_EQ(detach.rc, 0) << detach.err;
+    std::string after = Lab({"show", "registry", "--machine", m}).out;
+    EXPECT_EQ(after.find(kMonitors + "CD34]"), std::string::npos);
+    EXPECT_NE(after.find(kMonitors + "AB12]"), std::string::npos);
+    EXPECT_NE(Lab({"diff", "--machine", m}).out.find(kMonitors + "CD34"), std::string::npos);
+    EXPECT_NE(Lab({"show", "files", "--machine", m}).out.find("vtxpmo01.dll"), std::string::npos);
+
+    // The export loads again as a machine of its own, unchanged.
+    labtest::WriteText(tmp.Path() / "saved.reg", after);
+    std::string copy = (tmp.Path() / "copy").string();
+    ASSERT_EQ(Lab({"new", "--machine", copy, "--from", (tmp.Path() / "saved.reg").string()}).rc, 0);
+    EXPECT_EQ(Lab({"show", "registry", "--machine", copy}).out, after);
+}
+
+TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
+    labtest::TempDir tmp;
+    std::string m = (tmp.Path() / "m").string();
+    ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "EF56"}).rc, 0);
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--paper", "out"}).rc, 0);
+    labtest::WriteText(tmp.Path() / "job.prn", std::string(20000, 'p'));
+
+    labtest::Background print({"print", "--machine", m, "--port", "USB/Draftaire K7/EF56",
+                               (tmp.Path() / "job.prn").string()});
+    ASSERT_TRUE(print.WaitForLine("waiting: out of paper"));
+    ExpectRefused(Lab({"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "X1"}), 1,
+                  "in use by another vtxlab (print");
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--paper", "in"}).rc, 0);
+    EXPECT_EQ(print.Wait(), 0);
+    std::string devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
+    EXPECT_NE(devices.find("\"bytesReceived\": 20000"), std::string::npos) << devices;
+}
+
+} // namespace
