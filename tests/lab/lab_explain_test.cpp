@@ -1,0 +1,113 @@
+// vtxlab explain on exports of our own making that look like a real Windows 98 registry:
+// HKEY_USERS and HKEY_CLASSES_ROOT, thousands of unrelated keys, CR LF line ends, a disabled
+// interface, one without Enabled, and two interfaces with one port name.
+#include "lab/lab_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using labtest::Lab;
+
+namespace {
+
+const std::string kClass = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\"
+                           "DeviceClasses\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+
+// An interface below the class key with the driver's values.
+std::string Interface(const std::string& pid, const std::string& serial,
+                      const std::string& values) {
+    std::string name =
+        "##?#USB#VID_0D7A&PID_" + pid + "#" + serial + "#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+    return "[" + kClass + "\\" + name + "]\n\"DeviceInstance\"=\"USB\\\\VID_0D7A&PID_" + pid +
+           "\\\\" + serial + "\"\n\n[" + kClass + "\\" + name + "\\#\\Device Parameters]\n" +
+           values + "\n";
+}
+
+std::string Filler() {
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{0000" + std::to_string(1000 + i) +
+                "-0000-0000-C000-000000000046}]\n@=\"Object " + std::to_string(i) +
+                "\"\n\"Flags\"=hex:01,00,00,00\n\n";
+    return text;
+}
+
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+TEST(LabExplain, ACustomersWindows98Registry) {
+    labtest::TempDir tmp;
+    // A machine of the lab gives the maker's keys for three printers, as regedit would export
+    // them; the rest is what a customer's machine holds besides.
+    std::string m = (tmp.Path() / "m").string();
+    ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "CD34"}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "EF56"}).rc, 0);
+    std::string registry = Lab({"show", "registry", "--machine", m}).out;
+    size_t enabled = registry.find("\"Enabled\"=dword:00000001", registry.find("#EF56#"));
+    ASSERT_NE(enabled, std::string::npos);
+    registry.replace(enabled, 24, "\"Enabled\"=dword:00000000");
+    registry +=
+        Interface("0042", "GH78",
+                  "\"SerialNumber\"=\"GH78\"\n\"PortName\"=\"usb/draftaire k9/ab12\"\n"
+                  "\"Enabled\"=dword:00000001\n") +
+        Interface("0042", "IJ90", "\"SerialNumber\"=\"IJ90\"\n\"Product\"=\"Draftaire K9\"\n") +
+        "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Printers\\Draftaire K9 "
+        "on USB]\n\"Port\"=\"USB/Draftaire K9/AB12\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Printers\\Office "
+        "Laser]\n\"Port\"=\"LPT1:\"\n\n"
+        "[HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer]\n"
+        "\"ShellState\"=hex:24,00,00,00,32,08,00,00,00,00,00,00,00,00,00,00,00,00,00,00,\\\n"
+        "  01,00,00,00,0a,00,00,00\n\n"
+        "[HKEY_CLASSES_ROOT\\.txt]\n@=\"txtfile\"\n\n"
+        "[HKEY_CURRENT_CONFIG\\Display\\Settings]\n\"Resolution\"=\"800,600\"\n\n" +
+        Filler();
+    fs::path file = tmp.Path() / "customer.reg";
+    labtest::WriteText(file, WithCrLf(registry));
+
+    labtest::Result r = Lab({"explain", file.string(), "--serial", "CD34"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    auto block = [&](const std::string& instance) {
+        size_t start = r.out.find("\n  " + instance + " ");
+        return start == std::string::npos ? std::string()
+                                          : r.out.substr(start, r.out.find("\n\n", start) - start);
+    };
+    EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\AB12").find("two interfaces merge into one port"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\CD34").find("port \"USB/Draftaire K9/CD34\""),
+              std::string::npos);
+    std::string disabled = block("USB\\VID_0D7A&PID_0041\\EF56");
+    EXPECT_NE(disabled.find("Enabled is 0: listed, cannot be opened"), std::string::npos);
+    EXPECT_NE(disabled.find("EnumPorts lists it, OpenPort refuses it"), std::string::npos)
+        << disabled;
+    EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\IJ90").find("no Enabled value: no port"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\"Draftaire K9 on USB\" uses port \"USB/Draftaire K9/AB12\", a port of "
+                         "the monitor"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\"Office Laser\" uses port \"LPT1:\": not a port of this monitor"),
+              std::string::npos);
+    // The removal part is detach --dry-run's: the device's keys, and the shared ones stay.
+    size_t removal = r.out.find("If CD34 were removed");
+    ASSERT_NE(removal, std::string::npos);
+    EXPECT_NE(r.out.find("Print\\Monitors\\CD34", removal), std::string::npos);
+    EXPECT_EQ(r.out.find("Software\\Kelvara\\VTXIO\\K9\n", removal), std::string::npos);
+
+    labtest::WriteText(tmp.Path() / "bad.reg",
+                       "REGEDIT4\r\n\r\n[HKEY_USERS\\x]\r\n\"a\"=dword:zz\r\n");
+    labtest::Result bad = Lab({"explain", (tmp.Path() / "bad.reg").string()});
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_NE(bad.err.find("bad.reg:4: bad dword"), std::string::npos) << bad.err;
+    EXPECT_EQ(Lab({"explain", file.string(), "--serial", "ZZ00"}).rc, 1);
+}
+
+} // namespace
