@@ -2,6 +2,7 @@
 #include "platform/win32api.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
             commandLine += argv[i];
         }
     }
+    const char* machine = std::getenv("VTXSIM_MACHINE");
+    if (machine == nullptr || *machine == '\0')
+        std::fputs("vtxsim: VTXSIM_MACHINE is not set: this program runs on an empty machine in "
+                   "memory, which is gone when it ends\n",
+                   stderr);
     std::string tail = vtxsim::CommandLineTail(commandLine);
     std::vector<char> buffer(tail.begin(), tail.end());
     buffer.push_back('\0');
