@@ -70,8 +70,8 @@ class Progress {
 } // namespace
 
 int RunPorts(const std::filesystem::path& machine, unsigned level) {
+    // No command lock: the ports may be listed while a job prints.
     OpenMachine(machine);
-    CommandLock lock(machine, "ports");
     vtxsim::MonitorHost host;
     StartMonitor(host);
     if (host.Instances().empty()) {

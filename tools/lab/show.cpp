@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace lab {
@@ -38,7 +39,18 @@ void ShowRegistry(bool json) {
 
 void ShowFiles(bool json) {
     nlohmann::json files = nlohmann::json::array();
-    for (const std::string& path : vtxsim::FileTree()) {
+    // A directory's entries right after it: sorted by components, not by characters.
+    std::vector<std::string> paths = vtxsim::FileTree();
+    auto byComponents = [](std::string path) {
+        std::replace(path.begin(), path.end(), '\\', '\x01');
+        return path;
+    };
+    std::sort(paths.begin(), paths.end(), [&](const std::string& a, const std::string& b) {
+        return byComponents(a) < byComponents(b);
+    });
+    if (!json)
+        fmt::print("C:\\\n");
+    for (const std::string& path : paths) {
         bool directory = std::filesystem::is_directory(vtxsim::HostPath(path));
         std::size_t size = directory ? 0 : vtxsim::GetFileContents(path).value_or("").size();
         if (json) {
@@ -49,8 +61,8 @@ void ShowFiles(bool json) {
         std::string name = path.substr(path.rfind('\\') + 1);
         if (depth == 1 && name.empty())
             continue;
-        fmt::print("{}{}{}\n", std::string(2 * (depth > 0 ? depth - 1 : 0), ' '),
-                   depth == 0 ? path : name, directory ? "\\" : fmt::format("  ({} bytes)", size));
+        fmt::print("{}{}{}\n", std::string(2 * depth, ' '), depth == 0 ? path : name,
+                   directory ? "\\" : fmt::format("  ({} bytes)", size));
     }
     if (json)
         PrintJson(files);
