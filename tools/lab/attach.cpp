@@ -102,9 +102,7 @@ void PlugIn(const vtxsim::PrinterSpec& spec) {
 
 void ReportInstall(const std::string& model, const std::string& serial, const Changes& changes) {
     std::string monitor = MonitorInstanceOf(serial);
-    std::string remainder =
-        model.substr(std::min(model.find_first_not_of("Draftaire "), model.size()));
-    std::string cmdKey = kHklm + "Software\\Kelvara\\VTX\\" + remainder + "\\" + serial;
+    std::string cmdKey = kHklm + "Software\\Kelvara\\VTX\\" + ModelRemainder(model) + "\\" + serial;
     std::optional<std::string> cmdLine = vtxsim::StringValue(cmdKey, "CmdLine");
     std::optional<std::string> code = cmdLine ? ErrorOfCmdLine(*cmdLine) : std::nullopt;
     if (changes.Empty()) {
@@ -113,8 +111,13 @@ void ReportInstall(const std::string& model, const std::string& serial, const Ch
                    serial);
         return;
     }
+    bool added = std::any_of(
+        changes.keysCreated.begin(), changes.keysCreated.end(), [&](const std::string& key) {
+            return SameName(key, kHklm + vtxsim::kMonitorsKeyPath + "\\" + serial);
+        });
     if (monitor != "(none)")
-        fmt::print("  monitor instance {} registered with the spooler\n", monitor);
+        fmt::print("  monitor instance {} {}\n", monitor,
+                   added ? "registered with the spooler" : "was registered already");
     else
         fmt::print("  no monitor instance registered: error {} ({})\n", code.value_or("?"),
                    CodeWords(code.value_or("")));

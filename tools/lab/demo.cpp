@@ -80,9 +80,10 @@ class Demo {
         ReportInstall(p.spec.model, p.spec.serial, changes);
         report_.Check(vtxsim::MonitorDriver(p.spec.serial) == "vtxpmo01.dll",
                       "monitor instance \"" + p.spec.serial + "\" with vtxpmo01.dll");
-        std::optional<std::string> cmdLine = vtxsim::StringValue(
-            kHklm + "Software\\Kelvara\\VTX\\" + p.spec.model.substr(10) + "\\" + p.spec.serial,
-            "CmdLine");
+        std::optional<std::string> cmdLine =
+            vtxsim::StringValue(kHklm + "Software\\Kelvara\\VTX\\" + ModelRemainder(p.spec.model) +
+                                    "\\" + p.spec.serial,
+                                "CmdLine");
         report_.Check(cmdLine && cmdLine->find(" -v port=" + p.port + " ") != std::string::npos &&
                           cmdLine->find(" -v error=0 ") != std::string::npos,
                       "CmdLine names the port " + p.port + ", error 0");
@@ -176,7 +177,7 @@ class Demo {
             report_.Check(changes.keysDeleted == dryRun_, "exactly what the dry run showed");
             dryRun_.clear();
         }
-        std::string modelKey = kHklm + "Software\\Kelvara\\VTXIO\\" + p.spec.model.substr(10);
+        std::string modelKey = kHklm + "Software\\Kelvara\\VTXIO\\" + ModelRemainder(p.spec.model);
         if (lastOfModel)
             report_.Check(!vtxsim::KeyExists(modelKey), "the model key is gone");
         else

@@ -17,6 +17,7 @@
 #include <fmt/format.h>
 
 #include <cstdlib>
+#include <stdexcept>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -191,11 +192,21 @@ void ExplainSerial(const std::string& serial) {
                       kHklm + "System\\CurrentControlSet\\Services\\Class\\" + driver, "InfPath")
                       .value_or("");
     vtxsim::InstallDriverFiles(infPath);
+    if (std::optional<std::string> setupRoot = vtxsim::StringValue(
+            kHklm + "Software\\Kelvara\\VTXIO\\" + ModelRemainder(device->model),
+            "SetupRootPath")) {
+        try {
+            vtxsim::PutFile(*setupRoot + "\\launch.ini", "[Launch]\r\n");
+            vtxsim::PutFile(*setupRoot + "\\..\\setup.exe", "MZ");
+        } catch (const std::invalid_argument&) {
+            // A drive the machine does not have: the setup is then not found, as there.
+        }
+    }
     fmt::print("\nIf {} ({}) were attached now (helper with -action=2, on a copy; the maker's "
                "files taken as installed):\n",
                serial, device->model);
-    Changes attach = OnCopy([&] { RunHelperAction(2, device->model, device->serial); });
-    ReportInstall(device->model, device->serial, attach);
+    OnCopy([&] { RunHelperAction(2, device->model, device->serial); },
+           [&](const Changes& changes) { ReportInstall(device->model, device->serial, changes); });
     fmt::print("\nIf {} were removed (helper with -action=64, on a copy, the same as detach "
                "--dry-run):\n",
                serial);

@@ -40,6 +40,9 @@ std::string KnownSerials();
 // The device instance behind a port name, from the interfaces' "PortName" values.
 std::optional<std::string> InstanceOfPort(const std::string& port);
 
+// The model after its leading run of the characters of "Draftaire ", as the helper names the
+// model's keys: "K9" of "Draftaire K9".
+std::string ModelRemainder(const std::string& model);
 // A value's bytes up to the first zero, as text.
 std::string TextOf(const vtxsim::RegistryValue& value);
 // ASCII letters folded, as the monitor compares port names.

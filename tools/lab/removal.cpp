@@ -59,7 +59,8 @@ Changes RemovePrinter(const std::string& serial) {
     return Compare(before, TakeSnapshot());
 }
 
-Changes OnCopy(const std::function<void()>& step) {
+Changes OnCopy(const std::function<void()>& step,
+               const std::function<void(const Changes&)>& report) {
     fs::path original = vtxsim::MachineDirectory();
     TemporaryDir copy;
     std::error_code ec;
@@ -68,13 +69,16 @@ Changes OnCopy(const std::function<void()>& step) {
         throw LabError("cannot copy the machine to " + copy.Path().string() + ": " + ec.message());
     vtxsim::UseMachine(copy.Path());
     Snapshot before = TakeSnapshot();
+    Changes changes;
     try {
         step();
+        changes = Compare(before, TakeSnapshot());
+        if (report)
+            report(changes);
     } catch (...) {
         vtxsim::UseMachine(original);
         throw;
     }
-    Changes changes = Compare(before, TakeSnapshot());
     vtxsim::UseMachine(original);
     return changes;
 }

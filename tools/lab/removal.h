@@ -14,8 +14,10 @@ namespace lab {
 // Returns what changed.
 Changes RemovePrinter(const std::string& serial);
 // Runs step on a copy of the current machine's directory and returns what it changed there;
-// the machine itself is not touched.
-Changes OnCopy(const std::function<void()>& step);
+// report, when given, sees the changes while the copy is still the current machine. The
+// machine itself is not touched.
+Changes OnCopy(const std::function<void()>& step,
+               const std::function<void(const Changes&)>& report = {});
 // Every key and file deleted, every entry queued for the restart.
 void ReportRemoval(const Changes& changes);
 
