@@ -60,6 +60,7 @@ TEST(LabExplain, ACustomersWindows98Registry) {
                   "\"SerialNumber\"=\"GH78\"\n\"PortName\"=\"usb/draftaire k9/ab12\"\n"
                   "\"Enabled\"=dword:00000001\n") +
         Interface("0042", "IJ90", "\"SerialNumber\"=\"IJ90\"\n\"Product\"=\"Draftaire K9\"\n") +
+        Interface("0042", "KL12", "") +
         "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Printers\\Draftaire K9 "
         "on USB]\n\"Port\"=\"USB/Draftaire K9/AB12\"\n\n"
         "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Printers\\Office "
@@ -90,6 +91,8 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     EXPECT_NE(disabled.find("EnumPorts lists it, OpenPort refuses it"), std::string::npos)
         << disabled;
     EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\IJ90").find("no Enabled value: no port"),
+              std::string::npos);
+    EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\KL12").find("names it \"USB/Draftaire/Unknown\""),
               std::string::npos);
     EXPECT_NE(r.out.find("\"Draftaire K9 on USB\" uses port \"USB/Draftaire K9/AB12\", a port of "
                          "the monitor"),

@@ -104,6 +104,18 @@ TEST(LabSession, TwoPrintersAPrintAndTheRemovalOfOne) {
     EXPECT_NE(Lab({"diff", "--machine", m}).out.find(kMonitors + "CD34"), std::string::npos);
     EXPECT_NE(Lab({"show", "files", "--machine", m}).out.find("vtxpmo01.dll"), std::string::npos);
 
+    // The last of its kind: the driver files go, the helper's own file at the restart.
+    labtest::Result last = Lab({"detach", "--machine", m, "--serial", "AB12"});
+    EXPECT_NE(last.out.find("NUL=C:\\Windows\\System\\vtxinh01.exe"), std::string::npos)
+        << last.out;
+    EXPECT_NE(Lab({"show", "files", "--machine", m}).out.find("vtxinh01.exe"), std::string::npos);
+    labtest::Result restart = Lab({"restart", "--machine", m});
+    EXPECT_NE(restart.out.find("deleted C:\\Windows\\System\\vtxinh01.exe"), std::string::npos)
+        << restart.out;
+    std::string files = Lab({"show", "files", "--machine", m}).out;
+    EXPECT_EQ(files.find("vtxinh01.exe"), std::string::npos) << files;
+    EXPECT_EQ(files.find("vtxpmo01.dll"), std::string::npos) << files;
+
     // The export loads again as a machine of its own, unchanged.
     labtest::WriteText(tmp.Path() / "saved.reg", after);
     std::string copy = (tmp.Path() / "copy").string();
@@ -128,6 +140,17 @@ TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
     EXPECT_EQ(print.Wait(), 0);
     std::string devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
     EXPECT_NE(devices.find("\"bytesReceived\": 20000"), std::string::npos) << devices;
+
+    // Unplugged in the middle of a job: the job ends, saying so, and the printer has what came.
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--offline"}).rc, 0);
+    labtest::Background pulled({"print", "--machine", m, "--port", "USB/Draftaire K7/EF56",
+                                (tmp.Path() / "job.prn").string()});
+    ASSERT_TRUE(pulled.WaitForLine("waiting: not ready"));
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--unplug"}).rc, 0);
+    EXPECT_EQ(pulled.Wait(), 1);
+    devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
+    EXPECT_NE(devices.find("\"bytesReceived\": 20000"), std::string::npos) << devices;
+    EXPECT_NE(devices.find("\"attached\": false"), std::string::npos) << devices;
 }
 
 } // namespace
