@@ -36,11 +36,12 @@ struct Parsed {
     DemoOptions demo;
 };
 
-void AddMachine(CLI::App* command, Parsed& p, bool required) {
-    CLI::Option* option = command->add_option("--machine", p.machine, "the machine directory")
-                              ->envname("VTXSIM_MACHINE");
-    if (required)
-        option->required();
+// Every command on a kept machine takes it from VTXSIM_MACHINE too; the demo makes its own
+// unless given one, so that an exported VTXSIM_MACHINE does not send it to a kept machine.
+void AddMachine(CLI::App* command, Parsed& p) {
+    command->add_option("--machine", p.machine, "the machine directory")
+        ->required()
+        ->envname("VTXSIM_MACHINE");
 }
 
 void AddVersionAndShell(CLI::App* command, Parsed& p) {
@@ -60,7 +61,7 @@ sim::WindowsVersion VersionOf(std::string text) {
 // The serial's device options: exactly one change.
 void AddDevice(CLI::App& app, Parsed& p, std::function<int()>& run) {
     CLI::App* c = app.add_subcommand("device", "change a printer: paper, online, stall, cable");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->add_option("--serial", p.device.serial, "the printer's serial number")->required();
     auto* paper =
         c->add_option("--paper", p.device.paper, "out or in")->check(CLI::IsMember({"out", "in"}));
@@ -88,7 +89,7 @@ void AddDevice(CLI::App& app, Parsed& p, std::function<int()>& run) {
 
 void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     CLI::App* c = app.add_subcommand("new", "make a fresh machine");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     AddVersionAndShell(c, p);
     c->add_option("--from", p.newMachine.from, "start from a REGEDIT4 export");
     c->add_flag("--force", p.newMachine.force, "start an existing vtxlab machine anew");
@@ -102,7 +103,7 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     });
 
     c = app.add_subcommand("attach", "plug in a printer after the maker's driver installation");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->add_option("--model", p.attach.model, "the model, as \"Draftaire K9\"")->required();
     c->add_option("--serial", p.attach.serial, "the serial number")->required();
     c->add_option("--product-id", p.attach.productId, "USB product id, 4 hex digits");
@@ -114,12 +115,12 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     });
 
     c = app.add_subcommand("ports", "the spooler loads the monitor and lists EnumPorts");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->add_option("--level", p.level, "1 or 2 (default 2)")->check(CLI::IsMember({1u, 2u}));
     c->callback([&] { run = [&] { return RunPorts(p.machine, p.level); }; });
 
     c = app.add_subcommand("print", "send a file to a port as a print job");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->add_option("--port", p.print.port, "the port, as \"USB/Draftaire K9/AB12\"")->required();
     c->add_option("file", p.print.file, "the file to print")->required();
     c->add_option("--chunk", p.print.chunk, "bytes per WritePort (default 4096)")
@@ -134,17 +135,17 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     AddDevice(app, p, run);
 
     c = app.add_subcommand("detach", "the printer goes away; the helper removes it");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->add_option("--serial", p.serial, "the printer's serial number")->required();
     c->add_flag("--dry-run", p.dryRun, "show what would be deleted, change nothing");
     c->callback([&] { run = [&] { return RunDetach(p.machine, p.serial, p.dryRun); }; });
 
     c = app.add_subcommand("restart", "carry out wininit.ini's RENAME section and RunOnce");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->callback([&] { run = [&] { return RunRestart(p.machine); }; });
 
     c = app.add_subcommand("show", "the machine: registry, files, journal or devices");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->add_option("what", p.what, "registry, files, journal or devices")
         ->required()
         ->check(CLI::IsMember({"registry", "files", "journal", "devices"}));
@@ -152,7 +153,7 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     c->callback([&] { run = [&] { return RunShow(p.machine, p.what, p.json); }; });
 
     c = app.add_subcommand("diff", "what the last command changed");
-    AddMachine(c, p, true);
+    AddMachine(c, p);
     c->add_flag("--json", p.json, "as JSON");
     c->callback([&] { run = [&] { return RunDiff(p.machine, p.json); }; });
 
@@ -163,12 +164,12 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     c->callback([&] { run = [&] { return RunExplain(p.explain); }; });
 
     c = app.add_subcommand("demo", "two printers of one model and one of another, narrated");
-    AddMachine(c, p, false);
+    // Its own variable: CLI11 fills the other commands' --machine from VTXSIM_MACHINE.
+    c->add_option("--machine", p.demo.machine, "keep the machine in DIR");
     AddVersionAndShell(c, p);
     c->add_flag("--force", p.demo.force, "start an existing vtxlab machine anew");
     c->callback([&] {
         run = [&] {
-            p.demo.machine = p.machine;
             p.demo.version = VersionOf(p.version);
             p.demo.shell = !p.noShell;
             return RunDemo(p.demo);

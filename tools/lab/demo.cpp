@@ -230,10 +230,11 @@ int RunDemo(const DemoOptions& options) {
                            fs::temp_directory_path().string());
         dir = pattern;
     }
-    CreateMachine(dir, options.force);
+    PrepareMachineDir(dir, options.force);
     int code = 1;
     {
         CommandLock lock(dir, "demo");
+        EmptyMachine(dir);
         try {
             code = Demo(options).Run();
         } catch (const LabError& error) {

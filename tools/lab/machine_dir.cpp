@@ -43,7 +43,7 @@ fs::path LabStateDir(const fs::path& dir) {
     return dir / "vtxlab";
 }
 
-void CreateMachine(const fs::path& dir, bool force) {
+void PrepareMachineDir(const fs::path& dir, bool force) {
     std::error_code ec;
     bool exists = fs::exists(dir, ec);
     if (exists && !fs::is_directory(dir, ec))
@@ -64,8 +64,12 @@ void CreateMachine(const fs::path& dir, bool force) {
     // The marker comes first, so that a machine left half made is still known as one.
     WriteMarker(dir);
     fs::create_directories(LabStateDir(dir), ec);
+}
+
+void EmptyMachine(const fs::path& dir) {
     vtxsim::UseMachine(dir);
     vtxsim::ResetMachine();
+    std::error_code ec;
     fs::remove(LabStateDir(dir) / "last-command.json", ec);
 }
 

@@ -13,9 +13,11 @@ bool IsLabMachine(const std::filesystem::path& dir);
 std::filesystem::path LabStateDir(const std::filesystem::path& dir);
 
 // `new`: refuses a directory that holds anything but a vtxlab machine, and a vtxlab machine
-// unless force; then makes it an empty machine and switches the simulator to it. Of an old
-// machine only what the simulator and vtxlab keep there is deleted.
-void CreateMachine(const std::filesystem::path& dir, bool force);
+// unless force; then makes it a vtxlab machine directory (marker and state directory).
+void PrepareMachineDir(const std::filesystem::path& dir, bool force);
+// Then, under the command lock: the simulator switched to the directory and its machine made
+// empty. Of an old machine only what the simulator and vtxlab keep there is deleted.
+void EmptyMachine(const std::filesystem::path& dir);
 // Every other command: the directory must be a vtxlab machine; switches the simulator to it.
 void OpenMachine(const std::filesystem::path& dir);
 

@@ -36,8 +36,9 @@ int RunNew(const NewOptions& options) {
         vtxsim::UseMachine({});
         ImportForeignRegistry(options.from);
     }
-    CreateMachine(options.machine, options.force);
+    PrepareMachineDir(options.machine, options.force);
     CommandLock lock(options.machine, "new");
+    EmptyMachine(options.machine);
     vtxsim::SetWindowsVersion(options.version);
     vtxsim::SetShellRunning(options.shell);
     fmt::print("new machine {}\n", options.machine.string());
