@@ -94,6 +94,7 @@ TEST(LabExplain, ACustomersWindows98Registry) {
               std::string::npos);
     EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\KL12").find("names it \"USB/Draftaire/Unknown\""),
               std::string::npos);
+    EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\GH78").find("which prints here"), std::string::npos);
     EXPECT_NE(r.out.find("\"Draftaire K9 on USB\" uses port \"USB/Draftaire K9/AB12\", a port of "
                          "the monitor"),
               std::string::npos);
@@ -111,6 +112,27 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     EXPECT_EQ(bad.rc, 1);
     EXPECT_NE(bad.err.find("bad.reg:4: bad dword"), std::string::npos) << bad.err;
     EXPECT_EQ(Lab({"explain", file.string(), "--serial", "ZZ00"}).rc, 1);
+}
+
+TEST(LabExplain, AnExportWithoutMonitorInstancesStillShowsThePorts) {
+    labtest::TempDir tmp;
+    fs::path file = tmp.Path() / "bare.reg";
+    labtest::WriteText(
+        file, WithCrLf("REGEDIT4\n\n" +
+                       Interface("0042", "MN34",
+                                 "\"SerialNumber\"=\"MN34\"\n\"Product\"=\"Draftaire K9\"\n"
+                                 "\"Enabled\"=dword:00000001\n") +
+                       Interface("0042", "OP56",
+                                 "\"PortName\"=\"USB/Draftaire K9/OP56\"\n"
+                                 "\"Enabled\"=hex:01,00,00,00,00\n")));
+    labtest::Result r = Lab({"explain", file.string()});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.out.find("none of vtxpmo01.dll"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("port \"USB/Draftaire K9/MN34\"\n    the monitor: EnumPorts lists it"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Enabled is 5 bytes long"), std::string::npos);
+    EXPECT_NE(r.out.find("(EnumPorts): 1\n"), std::string::npos);
 }
 
 } // namespace

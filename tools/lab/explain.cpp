@@ -46,11 +46,15 @@ class ThrowAwayMachine {
     fs::path dir_;
 };
 
+// What the monitor reads with its 4-byte buffer: a shorter value fills its low bytes, a
+// longer one does not read at all.
 std::optional<DWORD> EnabledOf(const InterfaceView& view) {
-    if (!view.enabled || view.enabled->data.size() != 4)
+    if (!view.enabled || view.enabled->data.size() > 4)
         return std::nullopt;
-    const std::vector<BYTE>& d = view.enabled->data;
-    return DWORD(d[0]) | DWORD(d[1]) << 8 | DWORD(d[2]) << 16 | DWORD(d[3]) << 24;
+    DWORD value = 0;
+    for (size_t i = 0; i < view.enabled->data.size(); ++i)
+        value |= DWORD(view.enabled->data[i]) << (8 * i);
+    return value;
 }
 
 std::string SerialText(const InterfaceView& view) {
@@ -68,7 +72,7 @@ std::string WhyNoPort(const InterfaceView& view) {
     if (!view.enabled)
         return "no Enabled value: no port";
     if (!EnabledOf(view))
-        return fmt::format("Enabled is {} bytes long, not a 32-bit number: no port",
+        return fmt::format("Enabled is {} bytes long, more than the 4 the monitor reads: no port",
                            view.enabled->data.size());
     return "";
 }
@@ -78,6 +82,39 @@ struct PortOutcome {
     bool listed = false; // EnumPorts lists that name
     bool opens = false;  // OpenPort accepts it
 };
+
+// Interfaces of the same name merge only while enabled: the monitor looks a name up among the
+// enabled entries of its table.
+bool HoldsEnabledPort(const InterfaceView& view) {
+    return view.hasValues && WhyNoPort(view).empty() && EnabledOf(view).value_or(0) != 0;
+}
+
+// The words for one interface whose values give it a port.
+std::string PortWords(const std::vector<InterfaceView>& all,
+                      const std::vector<PortOutcome>& outcomes, size_t i) {
+    const std::string& port = outcomes[i].port;
+    if (EnabledOf(all[i]) == 0u)
+        return fmt::format("port \"{}\": Enabled is 0: listed, cannot be opened", port);
+    std::string winner;
+    bool earlier = false;
+    for (size_t j = 0; j < all.size(); ++j) {
+        if (j == i || !HoldsEnabledPort(all[j]) || !SameName(outcomes[j].port, port))
+            continue;
+        if (j > i)
+            winner = all[j].deviceInstance;
+        else
+            earlier = true;
+    }
+    if (!winner.empty())
+        return fmt::format("two interfaces merge into one port: \"{}\" prints to {}, the one "
+                           "enumerated last",
+                           port, winner);
+    if (earlier)
+        return fmt::format("two interfaces merge into one port: \"{}\", which prints here, to "
+                           "the one enumerated last",
+                           port);
+    return fmt::format("port \"{}\"", port);
+}
 
 void ExplainInterfaces(const std::vector<InterfaceView>& original,
                        const std::vector<InterfaceView>& afterDiscovery,
@@ -90,31 +127,14 @@ void ExplainInterfaces(const std::vector<InterfaceView>& original,
         const InterfaceView& view = original[i];
         const PortOutcome& outcome = outcomes[i];
         fmt::print("\n  {} (serial {})\n", view.deviceInstance, SerialText(view));
-        std::string why = WhyNoPort(view);
-        if (!view.hasValues) {
+        if (!view.hasValues)
             fmt::print("    its key has no values: the monitor names it \"{}\" and writes that "
                        "to PortName; from then on it has a value but no Enabled, and no port\n",
                        outcome.port);
-        } else if (!why.empty()) {
+        else if (std::string why = WhyNoPort(view); !why.empty())
             fmt::print("    {}\n", why);
-        } else if (EnabledOf(view) == 0u) {
-            fmt::print("    port \"{}\": Enabled is 0: listed, cannot be opened\n", outcome.port);
-        } else {
-            // A later enabled interface of the same name takes this one's port over.
-            std::string winner;
-            for (size_t j = i + 1; j < original.size(); ++j) {
-                if (WhyNoPort(original[j]).empty() && original[j].hasValues &&
-                    EnabledOf(original[j]).value_or(0) != 0 &&
-                    SameName(outcomes[j].port, outcome.port))
-                    winner = original[j].deviceInstance;
-            }
-            if (!winner.empty())
-                fmt::print("    two interfaces merge into one port: \"{}\" prints to {}, the "
-                           "one enumerated last\n",
-                           outcome.port, winner);
-            else
-                fmt::print("    port \"{}\"\n", outcome.port);
-        }
+        else
+            fmt::print("    {}\n", PortWords(original, outcomes, i));
         if (!outcome.port.empty())
             fmt::print("    the monitor: EnumPorts {} it, OpenPort {} it\n",
                        outcome.listed ? "lists" : "does not list",
