@@ -148,6 +148,9 @@ int RunPrint(const PrintOptions& o) {
     }
     fmt::print("  done: {} bytes in {:.2f} s ({:.0f} bytes/s), EndDocPort and ClosePort\n",
                result.sent, progress.Seconds(), progress.Rate(result.sent));
+    if (std::optional<std::string> instance = InstanceOfPort(o.port))
+        fmt::print("  {} has received {} bytes in all\n", *instance,
+                   vtxsim::ReceivedData(*instance).size());
     return 0;
 }
 

@@ -19,6 +19,19 @@ std::string WaitReason(bool ok, unsigned long error) {
     return fmt::format("error {}", error);
 }
 
+std::string StartFailureWords(unsigned long error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return "the device cannot be opened";
+    case ERROR_SHARING_VIOLATION:
+        return "the device is held by another job";
+    case ERROR_BUSY:
+        return "the port is busy";
+    default:
+        return WaitReason(false, error);
+    }
+}
+
 void StartMonitor(vtxsim::MonitorHost& host) {
     vtxsim::SetMonitorLibraryDir(MonitorDir());
     if (!host.StartInstances() && !host.Error().empty() && host.Instances().empty())
@@ -37,12 +50,16 @@ JobResult RunJob(vtxsim::MonitorHost& host, const std::string& port, const std::
         result.failure = fmt::format("OpenPort refused {} (error {})", port, GetLastError());
         return result;
     }
+    std::optional<std::string> instance = InstanceOfPort(port);
     if (!host.StartDocPort(handle, printer, 1)) {
-        result.failure = fmt::format("StartDocPort failed: {}", WaitReason(false, GetLastError()));
+        DWORD error = GetLastError();
+        result.failure =
+            fmt::format("StartDocPort failed with error {}: {}", error, StartFailureWords(error));
+        if (instance && !vtxsim::IsPrinterAttached(*instance))
+            result.failure += " (the printer is unplugged)";
         host.ClosePort(handle);
         return result;
     }
-    std::optional<std::string> instance = InstanceOfPort(port);
     while (result.sent < data.size()) {
         std::string_view piece = std::string_view(data).substr(result.sent, chunk);
         DWORD written = 0;

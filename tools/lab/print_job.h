@@ -30,6 +30,9 @@ JobResult RunJob(vtxsim::MonitorHost& host, const std::string& port, const std::
 // The monitor's reason for a write that moved nothing, in words.
 std::string WaitReason(bool ok, unsigned long error);
 
+// Why StartDocPort failed, in words.
+std::string StartFailureWords(unsigned long error);
+
 // The spooler with every registered instance of the monitor started; a library that does not
 // load throws LabError.
 void StartMonitor(vtxsim::MonitorHost& host);
