@@ -9,13 +9,13 @@
 #include "tools/lab/print_job.h"
 #include "tools/lab/removal.h"
 #include "tools/lab/report.h"
+#include "tools/lab/temp_dir.h"
 
 #include "platform/sim/test/simctl.h"
 
 #include <fmt/format.h>
 
-#include <cstdlib>
-#include <system_error>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -221,14 +221,11 @@ class Demo {
 } // namespace
 
 int RunDemo(const DemoOptions& options) {
+    std::optional<TemporaryDir> temporary;
     fs::path dir = options.machine;
-    bool temporary = dir.empty();
-    if (temporary) {
-        std::string pattern = (fs::temp_directory_path() / "vtxlab-demo-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw LabError("cannot create a machine directory in " +
-                           fs::temp_directory_path().string());
-        dir = pattern;
+    if (dir.empty()) {
+        temporary.emplace("vtxlab-demo");
+        dir = temporary->Path();
     }
     PrepareMachineDir(dir, options.force);
     int code = 1;
@@ -240,10 +237,6 @@ int RunDemo(const DemoOptions& options) {
         } catch (const LabError& error) {
             fmt::print("\nFAIL the demo stopped: {}\n", error.what());
         }
-    }
-    if (temporary) {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
     return code;
 }

@@ -10,15 +10,14 @@
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/removal.h"
+#include "tools/lab/temp_dir.h"
 #include "tools/lab/user_files.h"
 
 #include "platform/sim/test/simctl.h"
 
 #include <fmt/format.h>
 
-#include <cstdlib>
 #include <stdexcept>
-#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -27,23 +26,13 @@ namespace {
 
 const char* const kProbeInstance = "vtxlab probe";
 
+// The customer's registry on a machine of its own, gone at the end.
 class ThrowAwayMachine {
   public:
-    ThrowAwayMachine() {
-        std::string pattern = (fs::temp_directory_path() / "vtxlab-explain-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw LabError("cannot create a temporary machine in " +
-                           fs::temp_directory_path().string());
-        dir_ = pattern;
-        vtxsim::UseMachine(dir_);
-    }
-    ~ThrowAwayMachine() {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
+    ThrowAwayMachine() : dir_("vtxlab-explain") { vtxsim::UseMachine(dir_.Path()); }
 
   private:
-    fs::path dir_;
+    TemporaryDir dir_;
 };
 
 // What the monitor reads with its 4-byte buffer: a shorter value fills its low bytes, a

@@ -3,6 +3,7 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/snapshot.h"
+#include "tools/lab/temp_dir.h"
 #include "tools/lab/user_files.h"
 
 #include "platform/sim/test/simctl.h"
@@ -32,8 +33,10 @@ const char* VersionName(sim::WindowsVersion version) {
 
 int RunNew(const NewOptions& options) {
     if (!options.from.empty()) {
-        // A trial import on a machine in memory first: a file that does not load changes nothing.
-        vtxsim::UseMachine({});
+        // A trial import on a machine of its own first: a file that does not load changes
+        // nothing.
+        TemporaryDir trial("vtxlab-trial");
+        vtxsim::UseMachine(trial.Path());
         ImportForeignRegistry(options.from);
     }
     PrepareMachineDir(options.machine, options.force);

@@ -5,37 +5,18 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/temp_dir.h"
 
 #include "platform/sim/test/simctl.h"
 
 #include <fmt/format.h>
 
-#include <cstdlib>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace lab {
 namespace {
-
-class TemporaryDir {
-  public:
-    TemporaryDir() {
-        std::string pattern = (fs::temp_directory_path() / "vtxlab-copy-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw LabError("cannot create a temporary directory in " +
-                           fs::temp_directory_path().string());
-        path_ = pattern;
-    }
-    ~TemporaryDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& Path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 bool PrinterExists(const std::string& instance) {
     for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters()) {
@@ -62,7 +43,7 @@ Changes RemovePrinter(const std::string& serial) {
 Changes OnCopy(const std::function<void()>& step,
                const std::function<void(const Changes&)>& report) {
     fs::path original = vtxsim::MachineDirectory();
-    TemporaryDir copy;
+    TemporaryDir copy("vtxlab-copy");
     std::error_code ec;
     fs::copy(original, copy.Path(), fs::copy_options::recursive, ec);
     if (ec)
