@@ -93,11 +93,14 @@ std::string MonitorInstanceOf(const std::string& serial) {
 
 void PlugIn(const vtxsim::PrinterSpec& spec) {
     vtxsim::InstallPrinter(spec);
-    // The maker's setup software: the marker that allows a direct start, and the program.
+    // The maker's setup software: the marker that allows a direct start, and its two programs.
     if (!vtxsim::FileExists(spec.setupRootPath + "\\launch.ini"))
         vtxsim::PutFile(spec.setupRootPath + "\\launch.ini", "[Launch]\r\n");
-    if (!vtxsim::FileExists(spec.setupRootPath + "\\..\\setup.exe"))
-        vtxsim::PutFile(spec.setupRootPath + "\\..\\setup.exe", "MZ");
+    for (const std::string& program :
+         {spec.setupRootPath + "\\..\\setup.exe", spec.setupRootPath + "\\" + spec.setupExecFile}) {
+        if (!vtxsim::FileExists(program))
+            vtxsim::PutFile(program, "MZ");
+    }
 }
 
 void ReportInstall(const std::string& model, const std::string& serial, const Changes& changes) {

@@ -78,7 +78,8 @@ void ShowJournal(bool json) {
                               {"currentDirectory", start.currentDirectory},
                               {"started", start.started}});
         } else {
-            fmt::print("{}: {} \"{}\"{}{}\n", start.source, start.application, start.commandLine,
+            fmt::print("{}: {}\"{}\"{}{}\n", start.source,
+                       start.application.empty() ? "" : start.application + " ", start.commandLine,
                        start.currentDirectory.empty() ? "" : " in " + start.currentDirectory,
                        start.started ? "" : " (no such file: not started)");
         }

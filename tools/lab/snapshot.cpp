@@ -27,7 +27,8 @@ std::string Digest(const std::string& bytes) {
 }
 
 std::string JournalLine(const vtxsim::ProcessStart& start) {
-    return fmt::format("{} {} \"{}\"{}", start.source, start.application, start.commandLine,
+    return fmt::format("{} {}\"{}\"{}", start.source,
+                       start.application.empty() ? "" : start.application + " ", start.commandLine,
                        start.started ? "" : " (no such file: not started)");
 }
 
