@@ -1,6 +1,7 @@
 #include "tools/lab/machine_view.h"
 
 #include "platform/sim/devices.h"
+#include "platform/sim/settings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,7 +22,29 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
     return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
 }
 
+const char* VersionName(sim::WindowsVersion version) {
+    switch (version) {
+    case sim::WindowsVersion::Win95:
+        return "Windows 95 (4.0)";
+    case sim::WindowsVersion::Win98:
+        return "Windows 98 (4.10)";
+    case sim::WindowsVersion::WinMe:
+        return "Windows ME (4.90): the monitor scans the devices again at each StartDocPort";
+    case sim::WindowsVersion::WinNt4:
+        return "Windows NT 4.0";
+    case sim::WindowsVersion::Win2000:
+        return "Windows 2000 (5.0)";
+    }
+    return "?";
+}
+
 } // namespace
+
+std::string MachineWords() {
+    return std::string(VersionName(sim::CurrentWindowsVersion())) +
+           (sim::ShellRunning() ? "; the shell runs (a window of class \"Progman\" exists)"
+                                : "; no shell yet: programs for the logon go to RunOnce");
+}
 
 std::string ModelRemainder(const std::string& model) {
     return model.substr(std::min(model.find_first_not_of("Draftaire "), model.size()));

@@ -43,6 +43,8 @@ std::optional<std::string> InstanceOfPort(const std::string& port);
 // The model after its leading run of the characters of "Draftaire ", as the helper names the
 // model's keys: "K9" of "Draftaire K9".
 std::string ModelRemainder(const std::string& model);
+// "Windows ME (4.90), the shell runs (...)": the version the machine reports and its shell.
+std::string MachineWords();
 // A value's bytes up to the first zero, as text.
 std::string TextOf(const vtxsim::RegistryValue& value);
 // ASCII letters folded, as the monitor compares port names.

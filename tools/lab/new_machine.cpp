@@ -2,6 +2,7 @@
 #include "tools/lab/commands.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_view.h"
 #include "tools/lab/snapshot.h"
 #include "tools/lab/temp_dir.h"
 #include "tools/lab/user_files.h"
@@ -11,25 +12,6 @@
 #include <fmt/format.h>
 
 namespace lab {
-namespace {
-
-const char* VersionName(sim::WindowsVersion version) {
-    switch (version) {
-    case sim::WindowsVersion::Win95:
-        return "Windows 95 (4.0)";
-    case sim::WindowsVersion::Win98:
-        return "Windows 98 (4.10)";
-    case sim::WindowsVersion::WinMe:
-        return "Windows ME (4.90)";
-    case sim::WindowsVersion::WinNt4:
-        return "Windows NT 4.0";
-    case sim::WindowsVersion::Win2000:
-        return "Windows 2000 (5.0)";
-    }
-    return "?";
-}
-
-} // namespace
 
 int RunNew(const NewOptions& options) {
     if (!options.from.empty()) {
@@ -45,9 +27,7 @@ int RunNew(const NewOptions& options) {
     vtxsim::SetWindowsVersion(options.version);
     vtxsim::SetShellRunning(options.shell);
     fmt::print("new machine {}\n", options.machine.string());
-    fmt::print("  {}, {}\n", VersionName(options.version),
-               options.shell ? "the shell runs (a window of class \"Progman\" exists)"
-                             : "no shell yet: programs for the logon go to RunOnce");
+    fmt::print("  {}\n", MachineWords());
     if (!options.from.empty()) {
         unsigned skipped = ImportForeignRegistry(options.from);
         fmt::print("  registry from {}{}\n", options.from.string(),

@@ -72,6 +72,7 @@ class Progress {
 int RunPorts(const std::filesystem::path& machine, unsigned level) {
     // No command lock: the ports may be listed while a job prints.
     OpenMachine(machine);
+    fmt::print("{}\n", MachineWords());
     vtxsim::MonitorHost host;
     StartMonitor(host);
     if (host.Instances().empty()) {

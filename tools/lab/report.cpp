@@ -9,11 +9,11 @@ void Report::Step(const std::string& title) {
 }
 
 void Report::Show(const std::string& line) {
-    std::printf("     %s\n", line.c_str());
+    std::printf("  %s\n", line.c_str());
 }
 
 bool Report::Check(bool holds, const std::string& what) {
-    std::printf("   %s %s\n", holds ? "ok  " : "FAIL", what.c_str());
+    std::printf("  %s %s\n", holds ? "ok  " : "FAIL", what.c_str());
     if (holds)
         passed_++;
     else

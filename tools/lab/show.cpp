@@ -2,6 +2,7 @@
 #include "tools/lab/commands.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_view.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/reg_text.h"
 #include "tools/lab/snapshot.h"
@@ -95,6 +96,8 @@ void ShowDevices(bool json) {
     std::vector<vtxsim::PrinterState> states = vtxsim::SimulatedPrinters();
     std::sort(states.begin(), states.end(),
               [](const auto& a, const auto& b) { return a.instance < b.instance; });
+    if (!json)
+        fmt::print("{}\n", MachineWords());
     for (const vtxsim::PrinterState& printer : states) {
         if (json)
             printers.push_back(PrinterJson(printer));
