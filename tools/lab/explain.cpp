@@ -185,25 +185,20 @@ void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
     }
 }
 
+// The serial's device is known to be there.
 void ExplainSerial(const std::string& serial) {
-    std::optional<DeviceView> device = DeviceOfSerial(serial);
-    if (!device)
-        throw LabError("the registry has no device with serial " + serial +
-                       " below "
-                       "HKEY_LOCAL_MACHINE\\Enum\\USB\\VID_0D7A&... (serials: " +
-                       KnownSerials() + ")");
+    const DeviceView device = *DeviceOfSerial(serial);
     // The customer's files are not in the export: the maker's files are taken as installed.
     std::string infPath = "OEM0.INF";
     std::string driver =
-        vtxsim::StringValue(kHklm + "Enum\\" + device->instance, "driver").value_or("");
+        vtxsim::StringValue(kHklm + "Enum\\" + device.instance, "driver").value_or("");
     if (!driver.empty())
         infPath = vtxsim::StringValue(
                       kHklm + "System\\CurrentControlSet\\Services\\Class\\" + driver, "InfPath")
                       .value_or("");
     vtxsim::InstallDriverFiles(infPath);
     if (std::optional<std::string> setupRoot = vtxsim::StringValue(
-            kHklm + "Software\\Kelvara\\VTXIO\\" + ModelRemainder(device->model),
-            "SetupRootPath")) {
+            kHklm + "Software\\Kelvara\\VTXIO\\" + ModelRemainder(device.model), "SetupRootPath")) {
         try {
             vtxsim::PutFile(*setupRoot + "\\launch.ini", "[Launch]\r\n");
             vtxsim::PutFile(*setupRoot + "\\..\\setup.exe", "MZ");
@@ -213,13 +208,13 @@ void ExplainSerial(const std::string& serial) {
     }
     fmt::print("\nIf {} ({}) were attached now (helper with -action=2, on a copy; the maker's "
                "files taken as installed):\n",
-               serial, device->model);
-    OnCopy([&] { RunHelperAction(2, device->model, device->serial); },
-           [&](const Changes& changes) { ReportInstall(device->model, device->serial, changes); });
+               serial, device.model);
+    OnCopy([&] { RunHelperAction(2, device.model, device.serial); },
+           [&](const Changes& changes) { ReportInstall(device.model, device.serial, changes); });
     fmt::print("\nIf {} were removed (helper with -action=64, on a copy, the same as detach "
                "--dry-run):\n",
                serial);
-    ReportRemoval(OnCopy([&] { RemovePrinter(device->serial); }));
+    ReportRemoval(OnCopy([&] { RemovePrinter(device.serial); }));
 }
 
 } // namespace
@@ -229,7 +224,7 @@ int RunExplain(const ExplainOptions& options) {
     ImportForeignRegistry(options.file);
     if (!options.serial.empty() && !DeviceOfSerial(options.serial))
         throw LabError("the registry has no device with serial " + options.serial +
-                       " (serials: " + KnownSerials() + ")");
+                       " below HKEY_LOCAL_MACHINE\\Enum\\USB (serials: " + KnownSerials() + ")");
     fmt::print("{}: what the Draftaire monitor and helper make of this registry\n\n",
                options.file.string());
     std::vector<InterfaceView> interfaces = PrinterInterfaces();
