@@ -1,5 +1,5 @@
-// The simulated registry's key tree and the store that keeps it in the machine directory as
-// "registry.reg" (REGEDIT4 text). Everything here runs inside a sim::MachineLock.
+// The simulated registry's key tree, as REGEDIT4 text reads and writes it, and the paths that
+// name its keys. The machine keeps its registry in a database (registry_db.h).
 #pragma once
 
 #include "platform/win32api.h"
@@ -38,6 +38,8 @@ struct RegKey {
 };
 
 enum class RegRoot { LocalMachine, CurrentUser };
+// Every root the machine keeps.
+inline constexpr RegRoot kRegRoots[] = {RegRoot::LocalMachine, RegRoot::CurrentUser};
 
 struct RegTree {
     RegKey localMachine{"HKEY_LOCAL_MACHINE", {}, {}};
@@ -72,10 +74,5 @@ RegKey* FindKey(RegTree& tree, const RegPath& path);
 RegKey& CreateKey(RegTree& tree, const RegPath& path, bool* created = nullptr);
 // Deletes the key at path with its subtree; false when it does not exist. Roots stay.
 bool DeleteKey(RegTree& tree, const RegPath& path);
-
-// The machine's registry as loaded by the current MachineLock.
-RegTree& MachineRegistry();
-// Marks the machine registry as changed: it is written back when the lock is let go.
-void MachineRegistryChanged();
 
 } // namespace sim

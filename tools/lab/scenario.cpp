@@ -234,6 +234,8 @@ int RunScenario(const Options& options) {
         report.Step("The registry afterwards");
         ShowLines(report, vtxsim::ExportRegistry());
     }
+    if (!temporary)
+        vtxsim::WriteRegistryFile(); // the kept machine's registry, to read as REGEDIT4
     int code = report.Finish();
     if (temporary) {
         std::error_code ignored;
