@@ -53,7 +53,7 @@ test: win32 test-asan test-tsan host
 # Benchmarks of a release build, with the stale/fresh ratios; never part of the tests.
 bench: deps
 	cmake --preset host-release >/dev/null
-	cmake --build --preset host-release -j $(JOBS) --target enum_ports_bench
+	cmake --build --preset host-release -j $(JOBS) --target benchmarks
 	bench/print-ratios.sh build/host-release
 
 # Coverage-guided fuzzing with clang's libFuzzer, address and undefined-behaviour sanitizers, in
