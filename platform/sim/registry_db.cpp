@@ -20,17 +20,19 @@
 namespace sim {
 namespace {
 
-// A root is a key whose parent is 0. "folded" is the name with A-Z in lower case, the key of
-// every lookup. A new row's id is above every existing one, so ids give creation order.
+// A root is a key whose parent is 0. A key's "path" is its whole path from the root with A-Z
+// in lower case, components joined by "\": a key is found with one lookup, and a subtree is
+// one range of paths. A value's "folded" is its name so folded. A new row's id is above every
+// existing one, so ids give creation order.
+constexpr int kSchemaVersion = 1;
 constexpr const char* kSchema = R"(
-CREATE TABLE IF NOT EXISTS keys(
+CREATE TABLE keys(
     id INTEGER PRIMARY KEY,
     parent INTEGER NOT NULL,
     name BLOB NOT NULL,
-    folded BLOB NOT NULL,
-    UNIQUE(parent, folded));
-CREATE INDEX IF NOT EXISTS keys_in_order ON keys(parent, id);
-CREATE TABLE IF NOT EXISTS vals(
+    path BLOB NOT NULL UNIQUE);
+CREATE INDEX keys_in_order ON keys(parent, id);
+CREATE TABLE vals(
     id INTEGER PRIMARY KEY,
     key INTEGER NOT NULL,
     name BLOB NOT NULL,
@@ -38,8 +40,8 @@ CREATE TABLE IF NOT EXISTS vals(
     type INTEGER NOT NULL,
     data BLOB NOT NULL,
     UNIQUE(key, folded));
-CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key, id);
-CREATE TABLE IF NOT EXISTS meta(name BLOB PRIMARY KEY, value BLOB NOT NULL);
+CREATE INDEX vals_in_order ON vals(key, id);
+CREATE TABLE meta(name BLOB PRIMARY KEY, value BLOB NOT NULL);
 )";
 
 constexpr int kBusyTimeoutMs = 10000;
@@ -132,6 +134,26 @@ class Query {
     int bound_ = 0;
 };
 
+// A new database gets the schema; one of another format is a fault rather than a guess.
+void MakeSchema(sqlite3* db) {
+    int version = -1;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        version = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    if (version == kSchemaVersion)
+        return;
+    if (version != 0)
+        MachineFault("the machine registry " + DatabaseFile().string() +
+                     " has the unknown format " + std::to_string(version) +
+                     " (remove it; a registry.reg beside it seeds a new one)");
+    Execute(db, "BEGIN");
+    Execute(db, kSchema);
+    Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    Execute(db, "COMMIT");
+}
+
 void Close(Connection& c) {
     if (c.db != nullptr && c.owner == getpid()) {
         if (c.inTransaction)
@@ -159,7 +181,7 @@ void Open(Connection& c) {
     // to survive one (nor did its files written by rename), so nothing waits for the disk.
     if (persistent)
         Execute(c.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF");
-    Execute(c.db, kSchema);
+    MakeSchema(c.db);
     static const bool closeAtExit = [] {
         std::atexit([] { Close(TheConnection()); });
         return true;
@@ -193,30 +215,45 @@ void Commit() {
     Run("COMMIT").Step();
 }
 
-std::optional<KeyId> FindChild(KeyId parent, std::string_view name) {
-    std::string folded = FoldAscii(name);
-    Query q = Run("SELECT id FROM keys WHERE parent = ? AND folded = ?");
-    q.Bind(parent).Bind(folded);
+std::string ChildPath(std::string_view parentPath, std::string_view name) {
+    std::string path(parentPath);
+    path += '\\';
+    path += FoldAscii(name);
+    return path;
+}
+
+std::optional<KeyId> FindPath(std::string_view path) {
+    Query q = Run("SELECT id FROM keys WHERE path = ?");
+    q.Bind(path);
     if (!q.Step())
         return std::nullopt;
     return q.Number(0);
 }
 
-KeyId AddChild(KeyId parent, std::string_view name) {
-    std::string folded = FoldAscii(name);
-    Run("INSERT INTO keys(parent, name, folded) VALUES(?, ?, ?)")
+KeyId AddKey(KeyId parent, std::string_view name, std::string_view path) {
+    Run("INSERT INTO keys(parent, name, path) VALUES(?, ?, ?)")
         .Bind(parent)
         .Bind(name)
-        .Bind(folded)
+        .Bind(path)
         .Step();
     return sqlite3_last_insert_rowid(TheConnection().db);
 }
 
+// A root always exists: one missing (a fresh or emptied machine) is made when first named.
 KeyId RootId(RegRoot root) {
-    std::string_view name = RootName(root);
-    if (std::optional<KeyId> id = FindChild(0, name))
+    std::string path = FoldAscii(RootName(root));
+    if (std::optional<KeyId> id = FindPath(path))
         return *id;
-    return AddChild(0, name);
+    return AddKey(0, RootName(root), path);
+}
+
+std::string PathOf(const RegPath& key) {
+    std::string path = FoldAscii(RootName(key.root));
+    for (const std::string& component : key.components) {
+        path += '\\';
+        path += FoldAscii(component);
+    }
+    return path;
 }
 
 RegValue ValueFrom(const Query& q) {
@@ -235,7 +272,7 @@ void SetMetaValue(const char* name, const std::string& value) {
     Run("INSERT OR REPLACE INTO meta(name, value) VALUES(?, ?)").Bind(name).Bind(value).Step();
 }
 
-void InsertSubtree(KeyId id, const RegKey& key) {
+void InsertSubtree(KeyId id, const std::string& path, const RegKey& key) {
     for (const RegValue& value : key.values) {
         std::string folded = FoldAscii(value.name);
         Run("INSERT INTO vals(key, name, folded, type, data) VALUES(?, ?, ?, ?, ?)")
@@ -246,8 +283,10 @@ void InsertSubtree(KeyId id, const RegKey& key) {
             .Bind(value.data)
             .Step();
     }
-    for (const RegKey& subkey : key.subkeys)
-        InsertSubtree(AddChild(id, subkey.name), subkey);
+    for (const RegKey& subkey : key.subkeys) {
+        std::string subpath = ChildPath(path, subkey.name);
+        InsertSubtree(AddKey(id, subkey.name, subpath), subpath, subkey);
+    }
 }
 
 // The identity of registry.reg ("" when there is none): any copy or rewrite changes it.
@@ -312,26 +351,27 @@ const bool registered = [] {
 } // namespace
 
 std::optional<KeyId> RegistryDb::Find(const RegPath& path) {
-    KeyId id = RootId(path.root);
-    for (const std::string& component : path.components) {
-        std::optional<KeyId> child = FindChild(id, component);
-        if (!child)
-            return std::nullopt;
-        id = *child;
-    }
-    return id;
+    if (path.components.empty())
+        return RootId(path.root);
+    return FindPath(PathOf(path));
 }
 
 KeyId RegistryDb::Create(const RegPath& path, bool* created) {
-    bool any = false;
+    if (created != nullptr)
+        *created = false;
+    if (std::optional<KeyId> existing = Find(path))
+        return *existing;
     KeyId id = RootId(path.root);
+    std::string levelPath = FoldAscii(RootName(path.root));
+    bool any = false;
     for (const std::string& component : path.components) {
-        std::optional<KeyId> child = any ? std::nullopt : FindChild(id, component);
-        if (!child) {
-            child = AddChild(id, component);
+        levelPath = ChildPath(levelPath, component);
+        std::optional<KeyId> level = any ? std::nullopt : FindPath(levelPath);
+        if (!level) {
+            level = AddKey(id, component, levelPath);
             any = true;
         }
-        id = *child;
+        id = *level;
     }
     if (created != nullptr)
         *created = any;
@@ -341,21 +381,20 @@ KeyId RegistryDb::Create(const RegPath& path, bool* created) {
 bool RegistryDb::Delete(const RegPath& path) {
     if (path.components.empty())
         return false;
-    std::optional<KeyId> top = Find(path);
-    if (!top)
+    std::string top = PathOf(path);
+    std::optional<KeyId> id = FindPath(top);
+    if (!id)
         return false;
-    std::vector<KeyId> doomed;
-    {
-        Query q = Run("WITH RECURSIVE below(id) AS (SELECT ? UNION ALL SELECT keys.id FROM keys "
-                      "JOIN below ON keys.parent = below.id) SELECT id FROM below");
-        q.Bind(*top);
-        while (q.Step())
-            doomed.push_back(q.Number(0));
-    }
-    for (KeyId id : doomed) {
-        Run("DELETE FROM vals WHERE key = ?").Bind(id).Step();
-        Run("DELETE FROM keys WHERE id = ?").Bind(id).Step();
-    }
+    // Below the key: every path that goes on with "\", the range from "<path>\" to "<path>]".
+    std::string first = top + '\\';
+    std::string end = top + ']';
+    Run("DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE path >= ? AND path < ?)")
+        .Bind(first)
+        .Bind(end)
+        .Step();
+    Run("DELETE FROM keys WHERE path >= ? AND path < ?").Bind(first).Bind(end).Step();
+    Run("DELETE FROM vals WHERE key = ?").Bind(*id).Step();
+    Run("DELETE FROM keys WHERE id = ?").Bind(*id).Step();
     return true;
 }
 
@@ -470,7 +509,7 @@ void RegistryDb::ReplaceTree(const RegTree& tree) {
     Run("DELETE FROM vals").Step();
     Run("DELETE FROM keys").Step();
     for (RegRoot root : kRegRoots)
-        InsertSubtree(RootId(root), tree.Root(root));
+        InsertSubtree(RootId(root), FoldAscii(RootName(root)), tree.Root(root));
 }
 
 RegistryDb& MachineRegistry() {
