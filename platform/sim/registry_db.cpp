@@ -45,6 +45,8 @@ CREATE TABLE meta(name BLOB PRIMARY KEY, value BLOB NOT NULL);
 )";
 
 constexpr int kBusyTimeoutMs = 10000;
+// No mutex of SQLite's own: the machine lock already keeps the connection to one thread.
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
 
 struct Connection {
     sqlite3* db = nullptr;
@@ -82,8 +84,7 @@ class Query {
   public:
     Query(sqlite3* db, sqlite3_stmt* statement) : db_(db), statement_(statement) {}
     ~Query() {
-        sqlite3_reset(statement_);
-        sqlite3_clear_bindings(statement_);
+        sqlite3_reset(statement_); // every use binds every parameter anew
     }
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
@@ -171,8 +172,7 @@ void Open(Connection& c) {
     c = Connection{}; // one inherited through fork is the parent's to use and close
     bool persistent = IsPersistent();
     std::string file = persistent ? DatabaseFile().string() : ":memory:";
-    if (sqlite3_open_v2(file.c_str(), &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_open_v2(file.c_str(), &c.db, kOpenFlags, nullptr) != SQLITE_OK)
         DatabaseFault(c.db, "cannot open");
     c.owner = getpid();
     sqlite3_busy_timeout(c.db, kBusyTimeoutMs);
