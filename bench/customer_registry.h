@@ -23,20 +23,22 @@ inline std::string CustomerRegistry(int keys) {
             std::snprintf(
                 line, sizeof line,
                 "[HKEY_LOCAL_MACHINE\\Enum\\Root\\Device%03d\\%04d]\n\"Class\"=\"System\"\n"
-                "\"ConfigFlags\"=hex:00,00,00,00\n",
+                "\"ConfigFlags\"=hex:00,00,00,00\n\"Mfg\"=\"(Standard system devices)\"\n",
                 i % 97, i);
             break;
         case 2:
             std::snprintf(
                 line, sizeof line,
                 "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Unknown\\"
-                "%04d]\n\"DriverDesc\"=\"Driver %d\"\n\"Start\"=dword:%08x\n",
+                "%04d]\n\"DriverDesc\"=\"Driver %d\"\n\"Start\"=dword:%08x\n"
+                "\"InfPath\"=\"MACHINE.INF\"\n",
                 i, i, i % 4);
             break;
         default:
             std::snprintf(line, sizeof line,
                           "[HKEY_LOCAL_MACHINE\\Software\\Vendor%02d\\Product%04d]\n"
-                          "\"Path\"=\"C:\\\\Program Files\\\\Vendor%02d\\\\Product%04d\"\n",
+                          "\"Path\"=\"C:\\\\Program Files\\\\Vendor%02d\\\\Product%04d\"\n"
+                          "\"Version\"=\"4.10.2222\"\n",
                           i % 53, i, i % 53, i);
         }
         text += line;

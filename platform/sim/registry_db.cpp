@@ -289,7 +289,9 @@ void InsertSubtree(KeyId id, const std::string& path, const RegKey& key) {
     }
 }
 
-// The identity of registry.reg ("" when there is none): any copy or rewrite changes it.
+// What tells one registry.reg from another ("" when there is none): its size and modification
+// time. A copy that keeps the time (cp -a, a machine directory copied whole) is the same file;
+// one written or copied anew is another.
 std::string SeedSignature() {
     struct stat info {};
     std::filesystem::path file = SeedFile();
@@ -298,11 +300,8 @@ std::string SeedSignature() {
             return "";
         MachineFault("cannot read " + file.string() + ": " + std::strerror(errno));
     }
-    std::ostringstream text;
-    text << info.st_dev << ':' << info.st_ino << ':' << info.st_size << ':' << info.st_mtim.tv_sec
-         << '.' << info.st_mtim.tv_nsec << ':' << info.st_ctim.tv_sec << '.'
-         << info.st_ctim.tv_nsec;
-    return text.str();
+    return std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+           std::to_string(info.st_mtim.tv_nsec);
 }
 
 RegTree ReadSeed() {
