@@ -50,7 +50,8 @@ test-host: host
 test: win32 test-asan test-tsan host
 	ctest --preset host -j $(JOBS)
 
-# Benchmarks of a release build, with the stale/fresh ratios; never part of the tests.
+# Benchmarks of a release build, each figure as a ratio against its baseline measured in the
+# same run (bench/README.md); never part of the tests.
 bench: deps
 	cmake --preset host-release >/dev/null
 	cmake --build --preset host-release -j $(JOBS) --target benchmarks

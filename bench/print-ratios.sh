@@ -4,9 +4,9 @@
 #   - the helper's install and removal as processes with 20,000 extra keys, against the same on
 #     the one-printer machine and against loading and saving that registry once;
 #   - WritePort against WriteFile of the same chunks on the same device handle, in time and (with
-#     valgrind) in instructions counted by callgrind, which repeat exactly;
+#     valgrind) in instructions counted by callgrind, which repeat exactly on a busy machine too;
 #   - EnumPorts at levels 1 and 2 and ScanDevices with 1, 16 and 127 ports: stale against fresh,
-#     and the cost per port against that with one port;
+#     and the cost per port against that with one port, in time and in instructions;
 #   - the table rebuilds under eight threads over 60 simulated seconds, and the WritePort
 #     throughput of 2 and 4 threads against one.
 # Each benchmark runs REPETITIONS times (default 3) and the median counts.
@@ -58,28 +58,37 @@ instructions() {
         "$build/bench/print_path_bench" --calls 1000 2>&1 |
         awk '/Collected :/ { printf "%.0f", $NF / 1000 }'
 }
+# Instructions per port of ScanDevices: four scans and the one at the monitor's start.
+scan_instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null --toggle-collect='ScanDevices()' \
+        "$build/bench/enum_ports_bench" --scans 4 "$1" 2>&1 |
+        awk -v ports="$1" '/Collected :/ { printf "%.0f", $NF / (5 * ports) }'
+}
 if command -v valgrind >/dev/null 2>&1; then
-    echo "running print_path_bench under callgrind ..." >&2
+    echo "running print_path_bench and enum_ports_bench under callgrind ..." >&2
     printf "callgrind/WritePort\t%s\ncallgrind/WriteFile\t%s\n" \
         "$(instructions vtxbench_write_port_calls)" "$(instructions vtxbench_write_file_calls)" \
         >>"$results"
+    for ports in 1 16 127; do
+        printf "callgrind/ScanDevices/%s\t%s\n" "$ports" "$(scan_instructions "$ports")" >>"$results"
+    done
 fi
 
 awk -F'\t' '
     { real[$1] = $2; cpu[$1] = $3; bytes[$1] = $4; rebuilds[$1] = $6; count[$1] = $2 }
     function line(figure, value, base, goal, unit,   ratio) {
         if (!(value > 0) || !(base > 0)) {
-            printf "  %-58s (not measured)\n", figure
+            printf "  %-62s (not measured)\n", figure
             return
         }
         ratio = value / base
-        printf "  %-58s %10.3f %-3s %10.3f %-3s  x%-8.3f %s\n", figure, value, unit, base, unit,
+        printf "  %-62s %10.3f %-3s %10.3f %-3s  x%-8.3f %s\n", figure, value, unit, base, unit,
                ratio, goal
     }
     function ms(ns) { return ns / 1e6 }
     function us(ns) { return ns / 1e3 }
     END {
-        printf "%-60s %14s %14s  %-9s %s\n", "figure", "value", "baseline", "ratio", "goal"
+        printf "%-64s %14s %14s  %-9s %s\n", "figure", "value", "baseline", "ratio", "goal"
         print "Helper as a process, 20,000 extra keys (real time)"
         line("install against the one-printer machine", ms(real["BM_HelperInstall/20000/real_time"]),
              ms(real["BM_HelperInstall/0/real_time"]), "within x2", "ms")
@@ -123,9 +132,15 @@ awk -F'\t' '
                  us(cpu["BM_ScanDevices/" n] / n), us(cpu["BM_ScanDevices/1"]), "flat (about x1)", "us")
         }
 
+        for (i = 2; i <= 3; i++) {
+            n = sizes[i]
+            line(sprintf("ScanDevices, %3d interfaces: instructions per port against 1", n),
+                 count["callgrind/ScanDevices/" n], count["callgrind/ScanDevices/1"], "flat (about x1)", "")
+        }
+
         print "Threads"
         r = rebuilds["BM_TableRebuildsUnderEightThreads/iterations:1"]
-        printf "  %-58s %10d     %10d      x%-8.3f %s\n", "table rebuilds, 8 threads, 60 s of the clock", r,
+        printf "  %-62s %10d     %10d      x%-8.3f %s\n", "table rebuilds, 8 threads, 60 s of the clock", r,
                7, r / 7, "at most 7 (x1)"
         one = bytes["BM_WritePortThreads/real_time/threads:1"]
         line("WritePort throughput, 2 threads against 1", bytes["BM_WritePortThreads/real_time/threads:2"] / 1e6,
