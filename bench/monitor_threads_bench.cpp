@@ -1,17 +1,24 @@
 // The monitor under the spooler's threads: how often the port table is rebuilt while 8 threads
 // call EnumPorts and OpenPort for 60 s of the machine's clock (the 10000 ms window allows at
 // most 7 rebuilds), and the aggregate WritePort throughput of 1, 2 and 4 threads, each on a
-// port of its own, which takes no lock of the monitor's.
+// port of its own, which takes no lock of the monitor's, against what the host's file system
+// allows the same threads.
 #include "bench/monitor_bench.h"
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int kSpoolerThreads = 8;
 constexpr DWORD kSimulatedMs = 60'000;
@@ -120,6 +127,34 @@ BENCHMARK(BM_WritePortThreads)
     ->Threads(2)
     ->Threads(4)
     ->UseRealTime();
+
+// The ceiling the host sets: the same chunks appended with plain system calls, each thread to a
+// file of its own in a directory of its own, as the simulated printers keep what they receive.
+void BM_HostAppendThreads(benchmark::State& state) {
+    fs::path dir = vtxsim::MachineDirectory() / ("append-" + std::to_string(state.thread_index()));
+    fs::create_directories(dir);
+    fs::path file = dir / "received";
+    std::vector<BYTE> chunk(64 << 10, 0x1b);
+    size_t kept = 0;
+    for (auto _ : state) {
+        int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0 || write(fd, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) {
+            state.SkipWithError("the append failed");
+            break;
+        }
+        close(fd);
+        kept += chunk.size();
+        if (kept >= kKeepAtMost) {
+            state.PauseTiming();
+            fs::remove(file);
+            kept = 0;
+            state.ResumeTiming();
+        }
+    }
+    fs::remove_all(dir);
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(chunk.size()));
+}
+BENCHMARK(BM_HostAppendThreads)->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 
 } // namespace
 

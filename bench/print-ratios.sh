@@ -8,7 +8,8 @@
 #   - EnumPorts at levels 1 and 2 and ScanDevices with 1, 16 and 127 ports: stale against fresh,
 #     and the cost per port against that with one port, in time and in instructions;
 #   - the table rebuilds under eight threads over 60 simulated seconds, and the WritePort
-#     throughput of 2 and 4 threads against one.
+#     throughput of 2 and 4 threads against one, beside the same for plain file appends (the
+#     ceiling the host's file system sets).
 # Each benchmark runs REPETITIONS times (default 3) and the median counts.
 #   bench/print-ratios.sh [build dir, default build/host-release]
 set -euo pipefail
@@ -37,6 +38,7 @@ measure() {
             if (name ~ /_(mean|stddev|cv)$/)
                 next
             sub(/_median$/, "", name)
+            sub(/\/min_time:[0-9.]+/, "", name)
             scale = ($column["time_unit"] == "ms") ? 1e6 : ($column["time_unit"] == "us") ? 1e3 : 1
             rebuilds = ("rebuilds" in column) ? $column["rebuilds"] : ""
             printf "%s\t%.1f\t%.1f\t%s\t%s\t%s\n", name, $column["real_time"] * scale,
@@ -147,4 +149,10 @@ awk -F'\t' '
              one / 1e6, "towards x2 (the cores)", "MB/s")
         line("WritePort throughput, 4 threads against 1", bytes["BM_WritePortThreads/real_time/threads:4"] / 1e6,
              one / 1e6, "as many as the cores", "MB/s")
+        host = bytes["BM_HostAppendThreads/real_time/threads:1"]
+        line("host file appends (the ceiling), 2 threads against 1",
+             bytes["BM_HostAppendThreads/real_time/threads:2"] / 1e6, host / 1e6, "", "MB/s")
+        line("host file appends (the ceiling), 4 threads against 1",
+             bytes["BM_HostAppendThreads/real_time/threads:4"] / 1e6, host / 1e6, "", "MB/s")
+        line("WritePort throughput, 1 thread against host appends", one / 1e6, host / 1e6, "", "MB/s")
     }' "$results"
