@@ -8,7 +8,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-win32 deps-fuzz host win32 lab test test-host test-asan test-tsan bench fuzz format
+.PHONY: all deps deps-win32 deps-fuzz deps-bench host win32 lab test test-host test-asan test-tsan bench fuzz format
 
 all: lab
 
@@ -20,6 +20,9 @@ deps-win32:
 
 deps-fuzz:
 	@bash tools/install-deps.sh fuzz
+
+deps-bench:
+	@bash tools/install-deps.sh bench
 
 host: deps
 	cmake --preset host >/dev/null
@@ -55,10 +58,11 @@ test-host: host
 test: win32 test-asan test-tsan host
 	ctest --preset host -j $(JOBS)
 
-# Benchmarks of a release build, with the stale/fresh ratios; never part of the tests.
-bench: deps
+# Benchmarks of a release build, each figure as a ratio against its baseline measured in the
+# same run (bench/README.md); never part of the tests.
+bench: deps-bench
 	cmake --preset host-release >/dev/null
-	cmake --build --preset host-release -j $(JOBS) --target enum_ports_bench
+	cmake --build --preset host-release -j $(JOBS) --target benchmarks
 	bench/print-ratios.sh build/host-release
 
 # Coverage-guided fuzzing with clang's libFuzzer, address and undefined-behaviour sanitizers, in

@@ -1,62 +1,80 @@
-// EnumPorts over a port table of N ports: the spooler's size query and fill at level 2, with the
-// table fresh, and with the table stale at every call so that each call rebuilds it from the
-// devices (what the 10-second window saves).
-#include "platform/monitor9x.h"
-#include "platform/sim/test/simctl.h"
+// EnumPorts over a port table of N ports (1, 16 and 127, the USB limit per controller), at
+// levels 1 and 2: the spooler's size query and fill, with the table fresh, and with the table
+// stale at every call so that each call rebuilds it from the devices (what the 10-second
+// window saves); and one ScanDevices over N interfaces. The cost per port must stay flat as
+// the ports grow.
+#include "bench/monitor_bench.h"
+#include "port_monitor/monitor.h"
 
 #include <benchmark/benchmark.h>
 
-#include <string>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
 
-MONITOR StartMonitor(int ports) {
-    vtxsim::ResetMachine();
-    vtxsim::ClearFailures();
-    vtxsim::SetTickCount(0);
-    for (int i = 0; i < ports; ++i) {
-        vtxsim::PrinterSpec spec;
-        spec.serial = "SN" + std::to_string(1000 + i);
-        vtxsim::InstallPrinter(spec);
-    }
-    MONITOR table{};
-    std::string root = "System\\CurrentControlSet\\Control\\Print\\Monitors\\SN1000";
-    InitializeMonitorEx(root.data(), &table);
-    // Within the window of a build at tick 0: the table stays as it is.
-    vtxsim::SetTickCount(1);
-    return table;
-}
-
-DWORD EnumerateOnce(const MONITOR& table, std::vector<BYTE>& buffer) {
+DWORD EnumerateOnce(const MONITOR& table, DWORD level, std::vector<BYTE>& buffer) {
     DWORD needed = 0;
     DWORD returned = 0;
-    table.pfnEnumPorts(nullptr, 2, nullptr, 0, &needed, &returned);
+    table.pfnEnumPorts(nullptr, level, nullptr, 0, &needed, &returned);
     buffer.resize(needed);
-    table.pfnEnumPorts(nullptr, 2, buffer.data(), needed, &needed, &returned);
+    table.pfnEnumPorts(nullptr, level, buffer.data(), needed, &needed, &returned);
     return returned;
 }
 
 void BM_EnumPortsFresh(benchmark::State& state) {
-    MONITOR table = StartMonitor(static_cast<int>(state.range(0)));
+    MONITOR table = vtxbench::StartMonitor(static_cast<int>(state.range(1)));
+    DWORD level = static_cast<DWORD>(state.range(0));
     std::vector<BYTE> buffer;
     for (auto _ : state)
-        benchmark::DoNotOptimize(EnumerateOnce(table, buffer));
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+        benchmark::DoNotOptimize(EnumerateOnce(table, level, buffer));
+    state.SetItemsProcessed(state.iterations() * state.range(1));
 }
-BENCHMARK(BM_EnumPortsFresh)->Arg(1)->Arg(8)->Arg(64)->Arg(256);
+BENCHMARK(BM_EnumPortsFresh)->ArgsProduct({{1, 2}, {1, 16, 127}})->MinTime(0.2);
 
 void BM_EnumPortsStale(benchmark::State& state) {
-    MONITOR table = StartMonitor(static_cast<int>(state.range(0)));
+    MONITOR table = vtxbench::StartMonitor(static_cast<int>(state.range(1)));
+    DWORD level = static_cast<DWORD>(state.range(0));
     std::vector<BYTE> buffer;
     for (auto _ : state) {
         vtxsim::AdvanceTickCount(10'001);
-        benchmark::DoNotOptimize(EnumerateOnce(table, buffer));
+        benchmark::DoNotOptimize(EnumerateOnce(table, level, buffer));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(1));
+}
+BENCHMARK(BM_EnumPortsStale)->ArgsProduct({{1, 2}, {1, 16, 127}})->MinTime(0.2);
+
+void BM_ScanDevices(benchmark::State& state) {
+    vtxbench::StartMonitor(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        EnterCriticalSection(&PortTableLock);
+        ClearPortTable();
+        ScanDevices();
+        LeaveCriticalSection(&PortTableLock);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_EnumPortsStale)->Arg(1)->Arg(8)->Arg(64);
+BENCHMARK(BM_ScanDevices)->Arg(1)->Arg(16)->Arg(127)->MinTime(0.2);
 
 } // namespace
 
-BENCHMARK_MAIN();
+// "--scans N PORTS" instead makes N scans of PORTS interfaces outside the benchmark library,
+// for counting instructions under callgrind (bench/print-ratios.sh does).
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--scans") == 0) {
+        int scans = std::atoi(argv[2]);
+        vtxbench::StartMonitor(std::atoi(argv[3]));
+        for (int i = 0; i < scans; ++i) {
+            EnterCriticalSection(&PortTableLock);
+            ClearPortTable();
+            ScanDevices();
+            LeaveCriticalSection(&PortTableLock);
+        }
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

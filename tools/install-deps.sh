@@ -1,15 +1,19 @@
 #!/bin/bash
 # Installs what the build needs from Debian's packages, only what is missing.
-#   install-deps.sh host    compiler, cmake, GoogleTest, Google Benchmark, and vtxlab's CLI11,
-#                           fmt and nlohmann-json
+#   install-deps.sh host    compiler, cmake, GoogleTest, Google Benchmark, SQLite, and vtxlab's
+#                           CLI11, fmt and nlohmann-json
 #   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine
 #   install-deps.sh fuzz    the host packages plus clang 14 and its libFuzzer runtime
+#   install-deps.sh bench   the host packages plus valgrind (callgrind's instruction counts)
 set -euo pipefail
 
-want=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev
+want=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
       libcli11-dev libfmt-dev nlohmann-json3-dev)
 if [[ "${1:-host}" == win32 ]]; then
     want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
+fi
+if [[ "${1:-host}" == bench ]]; then
+    want+=(valgrind)
 fi
 if [[ "${1:-host}" == fuzz ]]; then
     want+=(clang-14 libclang-rt-14-dev)

@@ -359,7 +359,7 @@ void ApplyRegedit4(RegTree& tree, std::string_view text, const std::string& sour
 
 std::string FormatRegedit4(const RegTree& tree) {
     std::string out = std::string(kHeader) + "\n\n";
-    for (RegRoot root : kAllRoots)
+    for (RegRoot root : kRegRoots)
         WriteKey(out, tree.Root(root), std::string(RootName(root)), true);
     return out;
 }

@@ -1,8 +1,8 @@
 // ADVAPI32's registry functions as Windows 98 behaves.
 //
 // Notes on the 9x behaviour reproduced here:
-// - an HKEY is process-local and names its key by path, so it stays valid when another process
-//   rewrites registry.reg; once its key is deleted, every use fails with ERROR_KEY_DELETED;
+// - an HKEY is process-local and names its key by path, so it stays valid whatever another
+//   process changes; once its key is deleted, every use fails with ERROR_KEY_DELETED;
 // - the predefined roots can be "closed" (nothing happens); other handles not open give
 //   ERROR_INVALID_HANDLE, and so do the predefined roots this machine does not keep
 //   (HKEY_CLASSES_ROOT, HKEY_USERS, ...), where 9x itself may answer ERROR_BADKEY;
@@ -11,7 +11,7 @@
 // - classes and write times are not kept: class buffers get "", times are zero.
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/registry_store.h"
+#include "platform/sim/registry_db.h"
 #include "platform/sim/test/registry_ctl.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@
 
 namespace {
 
-using sim::RegKey;
+using sim::KeyId;
 using sim::RegPath;
 using sim::RegRoot;
 using sim::RegValue;
@@ -70,20 +70,20 @@ std::optional<RegPath> PathOf(HKEY key, LONG* error) {
     return it->second;
 }
 
-// The key a handle names, or nullptr with *error set.
-RegKey* KeyOf(HKEY key, LONG* error) {
+// The key a handle names, or nullopt with *error set.
+std::optional<KeyId> KeyOf(HKEY key, LONG* error) {
     std::optional<RegPath> path = PathOf(key, error);
     if (!path)
-        return nullptr;
-    RegKey* found = sim::FindKey(sim::MachineRegistry(), *path);
-    if (found == nullptr)
+        return std::nullopt;
+    std::optional<KeyId> found = sim::MachineRegistry().Find(*path);
+    if (!found)
         *error = ERROR_KEY_DELETED;
     return found;
 }
 
 // The path of subkey below the handle's key, or nullopt with *error set.
 std::optional<RegPath> SubkeyPath(HKEY key, LPCSTR subkey, LONG* error) {
-    if (KeyOf(key, error) == nullptr)
+    if (!KeyOf(key, error))
         return std::nullopt;
     std::optional<RegPath> path = PathOf(key, error);
     std::optional<std::vector<std::string>> parts =
@@ -118,11 +118,8 @@ LONG OpenSubkey(HKEY key, LPCSTR subkey, bool create, PHKEY result) {
     if (!path)
         return error;
     if (create) {
-        bool created = false;
-        sim::CreateKey(sim::MachineRegistry(), *path, &created);
-        if (created)
-            sim::MachineRegistryChanged();
-    } else if (sim::FindKey(sim::MachineRegistry(), *path) == nullptr) {
+        sim::MachineRegistry().Create(*path);
+    } else if (!sim::MachineRegistry().Find(*path)) {
         return ERROR_FILE_NOT_FOUND;
     }
     *result = NewHandle(*path);
@@ -192,11 +189,11 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
         if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
-        RegKey* key = KeyOf(hKey, &error);
-        if (key == nullptr)
+        std::optional<KeyId> key = KeyOf(hKey, &error);
+        if (!key)
             return error;
-        const RegValue* value = key->FindValue(ValueName(lpValueName));
-        if (value == nullptr)
+        std::optional<RegValue> value = sim::MachineRegistry().Value(*key, ValueName(lpValueName));
+        if (!value)
             return ERROR_FILE_NOT_FOUND;
         if (lpType != nullptr)
             *lpType = value->type;
@@ -211,16 +208,15 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
                            DWORD cbData) {
     return RegistryCall("RegSetValueExA", [&]() -> LONG {
         std::string_view name = ValueName(lpValueName);
-        // A name with a line break could not be written to registry.reg.
+        // A name with a line break could not be exported as REGEDIT4.
         if ((lpData == nullptr && cbData > 0) || name.find_first_of("\r\n") != name.npos)
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
-        RegKey* key = KeyOf(hKey, &error);
-        if (key == nullptr)
+        std::optional<KeyId> key = KeyOf(hKey, &error);
+        if (!key)
             return error;
         std::vector<BYTE> data(lpData, lpData + cbData);
-        key->SetValue(name, dwType, std::move(data));
-        sim::MachineRegistryChanged();
+        sim::MachineRegistry().SetValue(*key, name, dwType, data);
         return ERROR_SUCCESS;
     });
 }
@@ -232,13 +228,13 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
         if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr)
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
-        RegKey* key = KeyOf(hKey, &error);
-        if (key == nullptr)
+        std::optional<KeyId> key = KeyOf(hKey, &error);
+        if (!key)
             return error;
-        if (dwIndex >= key->subkeys.size())
+        std::optional<std::string> subkey = sim::MachineRegistry().SubkeyAt(*key, dwIndex);
+        if (!subkey)
             return ERROR_NO_MORE_ITEMS;
-        const RegKey& subkey = *std::next(key->subkeys.begin(), dwIndex);
-        error = CopyName(subkey.name, lpName, lpcchName);
+        error = CopyName(*subkey, lpName, lpcchName);
         if (error != ERROR_SUCCESS)
             return error;
         EmptyClass(lpClass, lpcchClass);
@@ -254,12 +250,13 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
             (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
-        RegKey* key = KeyOf(hKey, &error);
-        if (key == nullptr)
+        std::optional<KeyId> key = KeyOf(hKey, &error);
+        if (!key)
             return error;
-        if (dwIndex >= key->values.size())
+        std::optional<RegValue> found = sim::MachineRegistry().ValueAt(*key, dwIndex);
+        if (!found)
             return ERROR_NO_MORE_ITEMS;
-        const RegValue& value = key->values[dwIndex];
+        const RegValue& value = *found;
         if (value.name.size() + 1 > *lpcchValueName)
             return ERROR_MORE_DATA;
         if (!DataFits(value, lpData, lpcbData))
@@ -281,25 +278,17 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
         if (lpReserved != nullptr)
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
-        RegKey* key = KeyOf(hKey, &error);
-        if (key == nullptr)
+        std::optional<KeyId> key = KeyOf(hKey, &error);
+        if (!key)
             return error;
-        size_t maxSubkey = 0;
-        for (const RegKey& subkey : key->subkeys)
-            maxSubkey = std::max(maxSubkey, subkey.name.size());
-        size_t maxName = 0;
-        size_t maxData = 0;
-        for (const RegValue& value : key->values) {
-            maxName = std::max(maxName, value.name.size());
-            maxData = std::max(maxData, value.data.size());
-        }
+        sim::KeyInfo info = sim::MachineRegistry().Info(*key);
         EmptyClass(lpClass, lpcchClass);
-        SetIfGiven(lpcSubKeys, key->subkeys.size());
-        SetIfGiven(lpcbMaxSubKeyLen, maxSubkey);
+        SetIfGiven(lpcSubKeys, info.subkeys);
+        SetIfGiven(lpcbMaxSubKeyLen, info.maxSubkeyName);
         SetIfGiven(lpcbMaxClassLen, 0);
-        SetIfGiven(lpcValues, key->values.size());
-        SetIfGiven(lpcbMaxValueNameLen, maxName);
-        SetIfGiven(lpcbMaxValueLen, maxData);
+        SetIfGiven(lpcValues, info.values);
+        SetIfGiven(lpcbMaxValueNameLen, info.maxValueName);
+        SetIfGiven(lpcbMaxValueLen, info.maxValueData);
         SetIfGiven(lpcbSecurityDescriptor, 0); // 9x keeps no security
         ZeroTime(lpftLastWriteTime);
         return ERROR_SUCCESS;
@@ -317,9 +306,8 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
             return error;
         if (path->components.empty())
             return ERROR_ACCESS_DENIED; // a root cannot be deleted
-        if (!sim::DeleteKey(sim::MachineRegistry(), *path))
+        if (!sim::MachineRegistry().Delete(*path))
             return ERROR_FILE_NOT_FOUND;
-        sim::MachineRegistryChanged();
         return ERROR_SUCCESS;
     });
 }
@@ -327,12 +315,11 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     return RegistryCall("RegDeleteValueA", [&]() -> LONG {
         LONG error = ERROR_SUCCESS;
-        RegKey* key = KeyOf(hKey, &error);
-        if (key == nullptr)
+        std::optional<KeyId> key = KeyOf(hKey, &error);
+        if (!key)
             return error;
-        if (!key->DeleteValue(ValueName(lpValueName)))
+        if (!sim::MachineRegistry().DeleteValue(*key, ValueName(lpValueName)))
             return ERROR_FILE_NOT_FOUND;
-        sim::MachineRegistryChanged();
         return ERROR_SUCCESS;
     });
 }

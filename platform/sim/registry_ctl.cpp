@@ -3,7 +3,7 @@
 
 #include "platform/sim/machine.h"
 #include "platform/sim/regedit4.h"
-#include "platform/sim/registry_store.h"
+#include "platform/sim/registry_db.h"
 
 #include <fstream>
 #include <sstream>
@@ -20,17 +20,16 @@ sim::RegPath PathFrom(const std::string& keyPath) {
     return *path;
 }
 
-const sim::RegValue* FindValue(const std::string& keyPath, const std::string& name) {
-    sim::RegKey* key = sim::FindKey(sim::MachineRegistry(), PathFrom(keyPath));
-    return key == nullptr ? nullptr : key->FindValue(name);
+std::optional<sim::RegValue> FindValue(const std::string& keyPath, const std::string& name) {
+    std::optional<sim::KeyId> key = sim::MachineRegistry().Find(PathFrom(keyPath));
+    return key ? sim::MachineRegistry().Value(*key, name) : std::nullopt;
 }
 
 void Import(const std::string& text, const std::string& source) {
     sim::MachineLock lock;
-    sim::RegTree merged = sim::MachineRegistry();
+    sim::RegTree merged = sim::MachineRegistry().ReadTree();
     sim::ApplyRegedit4(merged, text, source);
-    sim::MachineRegistry() = std::move(merged);
-    sim::MachineRegistryChanged();
+    sim::MachineRegistry().ReplaceTree(merged);
 }
 
 } // namespace
@@ -50,38 +49,30 @@ void ImportRegText(const std::string& text) {
 
 std::string ExportRegistry() {
     sim::MachineLock lock;
-    return sim::FormatRegedit4(sim::MachineRegistry());
+    return sim::FormatRegedit4(sim::MachineRegistry().ReadTree());
 }
 
 bool KeyExists(const std::string& keyPath) {
     sim::MachineLock lock;
-    return sim::FindKey(sim::MachineRegistry(), PathFrom(keyPath)) != nullptr;
+    return sim::MachineRegistry().Find(PathFrom(keyPath)).has_value();
 }
 
 std::vector<std::string> SubkeyNames(const std::string& keyPath) {
     sim::MachineLock lock;
-    std::vector<std::string> names;
-    if (sim::RegKey* key = sim::FindKey(sim::MachineRegistry(), PathFrom(keyPath))) {
-        for (const sim::RegKey& subkey : key->subkeys)
-            names.push_back(subkey.name);
-    }
-    return names;
+    std::optional<sim::KeyId> key = sim::MachineRegistry().Find(PathFrom(keyPath));
+    return key ? sim::MachineRegistry().SubkeyNames(*key) : std::vector<std::string>();
 }
 
 std::vector<std::string> ValueNames(const std::string& keyPath) {
     sim::MachineLock lock;
-    std::vector<std::string> names;
-    if (sim::RegKey* key = sim::FindKey(sim::MachineRegistry(), PathFrom(keyPath))) {
-        for (const sim::RegValue& value : key->values)
-            names.push_back(value.name);
-    }
-    return names;
+    std::optional<sim::KeyId> key = sim::MachineRegistry().Find(PathFrom(keyPath));
+    return key ? sim::MachineRegistry().ValueNames(*key) : std::vector<std::string>();
 }
 
 std::optional<std::string> StringValue(const std::string& keyPath, const std::string& name) {
     sim::MachineLock lock;
-    const sim::RegValue* value = FindValue(keyPath, name);
-    if (value == nullptr)
+    std::optional<sim::RegValue> value = FindValue(keyPath, name);
+    if (!value)
         return std::nullopt;
     std::string text(value->data.begin(), value->data.end());
     return text.substr(0, text.find('\0'));
@@ -89,8 +80,8 @@ std::optional<std::string> StringValue(const std::string& keyPath, const std::st
 
 std::optional<DWORD> DwordValue(const std::string& keyPath, const std::string& name) {
     sim::MachineLock lock;
-    const sim::RegValue* value = FindValue(keyPath, name);
-    if (value == nullptr || value->data.size() != 4)
+    std::optional<sim::RegValue> value = FindValue(keyPath, name);
+    if (!value || value->data.size() != 4)
         return std::nullopt;
     const std::vector<BYTE>& d = value->data;
     return static_cast<DWORD>(d[0] | d[1] << 8 | d[2] << 16 | static_cast<DWORD>(d[3]) << 24);
@@ -98,17 +89,16 @@ std::optional<DWORD> DwordValue(const std::string& keyPath, const std::string& n
 
 std::optional<RegistryValue> RawValue(const std::string& keyPath, const std::string& name) {
     sim::MachineLock lock;
-    const sim::RegValue* value = FindValue(keyPath, name);
-    if (value == nullptr)
+    std::optional<sim::RegValue> value = FindValue(keyPath, name);
+    if (!value)
         return std::nullopt;
     return RegistryValue{value->type, value->data};
 }
 
 void SetRawValue(const std::string& keyPath, const std::string& name, const RegistryValue& value) {
     sim::MachineLock lock;
-    sim::CreateKey(sim::MachineRegistry(), PathFrom(keyPath))
-        .SetValue(name, value.type, value.data);
-    sim::MachineRegistryChanged();
+    sim::RegistryDb& db = sim::MachineRegistry();
+    db.SetValue(db.Create(PathFrom(keyPath)), name, value.type, value.data);
 }
 
 void SetStringValue(const std::string& keyPath, const std::string& name, const std::string& value) {
@@ -126,10 +116,7 @@ void SetDwordValue(const std::string& keyPath, const std::string& name, DWORD va
 
 bool DeleteRegistryKey(const std::string& keyPath) {
     sim::MachineLock lock;
-    if (!sim::DeleteKey(sim::MachineRegistry(), PathFrom(keyPath)))
-        return false;
-    sim::MachineRegistryChanged();
-    return true;
+    return sim::MachineRegistry().Delete(PathFrom(keyPath));
 }
 
 } // namespace vtxsim

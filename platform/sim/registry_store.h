@@ -1,5 +1,5 @@
-// The simulated registry's key tree and the store that keeps it in the machine directory as
-// "registry.reg" (REGEDIT4 text). Everything here runs inside a sim::MachineLock.
+// The simulated registry's key tree, as REGEDIT4 text reads and writes it, and the paths that
+// name its keys. The machine keeps its registry in a database (registry_db.h).
 #pragma once
 
 #include "platform/win32api.h"
@@ -41,8 +41,9 @@ struct RegKey {
 // makes of them) so that a registry exported from a real machine loads and exports again; the
 // Reg* functions do not open them, since the product reads HKEY_LOCAL_MACHINE only.
 enum class RegRoot { LocalMachine, CurrentUser, Users, ClassesRoot };
-constexpr RegRoot kAllRoots[] = {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::Users,
-                                 RegRoot::ClassesRoot};
+// Every root the machine keeps.
+inline constexpr RegRoot kRegRoots[] = {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::Users,
+                                        RegRoot::ClassesRoot};
 
 struct RegTree {
     RegKey localMachine{"HKEY_LOCAL_MACHINE", {}, {}};
@@ -80,10 +81,5 @@ RegKey* FindKey(RegTree& tree, const RegPath& path);
 RegKey& CreateKey(RegTree& tree, const RegPath& path, bool* created = nullptr);
 // Deletes the key at path with its subtree; false when it does not exist. Roots stay.
 bool DeleteKey(RegTree& tree, const RegPath& path);
-
-// The machine's registry as loaded by the current MachineLock.
-RegTree& MachineRegistry();
-// Marks the machine registry as changed: it is written back when the lock is let go.
-void MachineRegistryChanged();
 
 } // namespace sim

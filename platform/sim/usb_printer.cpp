@@ -14,6 +14,11 @@
 //   calls       every device control received: "<code> <hex input>" per line
 //   lock-<generation>  held with flock(LOCK_EX) by the one open handle of the printer as
 //               plugged in that time; the kernel lets go of it when the holding process dies
+//   busy        held with flock(LOCK_EX) while a call reads or changes these files
+//
+// A printer's files are its own: a call through its handle takes the printer's lock only, not
+// the machine's, so that writes to different printers go on side by side, as the spooler's
+// threads write to different ports. The test controls take the machine's lock first.
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
@@ -25,11 +30,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -69,11 +75,22 @@ fs::path DeviceDir(std::string_view instance) {
     return DevicesDir() / DirNameFor(instance);
 }
 
+// Plain system calls: every write to a printer reads and appends through these.
 std::optional<std::string> ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string text;
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = read(fd, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+        if (got > 0)
+            text.append(chunk, static_cast<size_t>(got));
+    }
+    close(fd);
+    if (got < 0)
+        return std::nullopt;
+    return text;
 }
 
 std::string ReadOr(const fs::path& path, const std::string& fallback) {
@@ -91,11 +108,20 @@ std::uint64_t ReadNumber(const fs::path& path, std::uint64_t fallback) {
     }
 }
 
-void AppendTo(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out)
+void AppendTo(const fs::path& path, std::string_view bytes) {
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    bool whole = fd >= 0;
+    while (whole && !bytes.empty()) {
+        ssize_t done = write(fd, bytes.data(), bytes.size());
+        if (done < 0 && errno == EINTR)
+            continue;
+        whole = done > 0;
+        if (whole)
+            bytes.remove_prefix(static_cast<size_t>(done));
+    }
+    if (fd >= 0)
+        close(fd);
+    if (!whole)
         MachineFault("cannot append to " + path.string());
 }
 
@@ -136,6 +162,42 @@ bool Exists(const fs::path& path) {
     return fs::exists(path, ignored);
 }
 
+// One printer's lock: a mutex for this process's threads, flock on "busy" for the other
+// processes of the machine. Taken after the machine lock when both are needed, never before.
+class DeviceLock {
+  public:
+    explicit DeviceLock(const fs::path& dir) : mutex_(MutexOf(dir)) {
+        mutex_.lock();
+        // Opened each time: a reset machine removes the directory with the file in it.
+        fd_ = open((dir / "busy").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~DeviceLock() {
+        if (fd_ >= 0)
+            close(fd_); // lets go of the flock
+        mutex_.unlock();
+    }
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+
+  private:
+    static std::mutex& MutexOf(const fs::path& dir) {
+        static std::mutex* guard = new std::mutex; // both used until exit
+        static auto* mutexes = new std::map<std::string, std::unique_ptr<std::mutex>>;
+        std::lock_guard hold(*guard);
+        std::unique_ptr<std::mutex>& mutex = (*mutexes)[dir.string()];
+        if (!mutex)
+            mutex = std::make_unique<std::mutex>();
+        return *mutex;
+    }
+
+    std::mutex& mutex_;
+    int fd_ = -1;
+};
+
 struct ControlReply {
     DWORD error = 0;
     std::string bytes;
@@ -154,8 +216,9 @@ std::optional<ControlReply> FindControlReply(const fs::path& dir, DWORD code) {
     return found;
 }
 
-bool IsAttachedAs(const fs::path& dir, const std::string& generation) {
-    std::optional<std::string> attached = ReadWhole(dir / "attached");
+// Whether the printer's "attached" file (attachedFile) holds generation.
+bool IsAttachedAs(const fs::path& attachedFile, const std::string& generation) {
+    std::optional<std::string> attached = ReadWhole(attachedFile);
     return attached && *attached == generation;
 }
 
@@ -163,7 +226,8 @@ bool IsAttachedAs(const fs::path& dir, const std::string& generation) {
 class PrinterHandle : public KernelObject {
   public:
     PrinterHandle(fs::path dir, std::string generation, DWORD access, int lockFd)
-        : dir_(std::move(dir)), generation_(std::move(generation)), access_(access),
+        : dir_(std::move(dir)), attached_(dir_ / "attached"), stall_(dir_ / "stall"),
+          received_(dir_ / "received"), generation_(std::move(generation)), access_(access),
           lockFd_(lockFd) {}
     ~PrinterHandle() override { Release(); }
     PrinterHandle(const PrinterHandle&) = delete;
@@ -171,7 +235,7 @@ class PrinterHandle : public KernelObject {
 
     DWORD Read(void* buffer, DWORD count, DWORD* done) override {
         *done = 0;
-        MachineLock lock;
+        DeviceLock lock(dir_);
         if (std::optional<DWORD> early = Refusal(GENERIC_READ, buffer, count))
             return *early;
         std::string queued = ReadOr(dir_ / "replies", "");
@@ -185,19 +249,18 @@ class PrinterHandle : public KernelObject {
 
     DWORD Write(const void* buffer, DWORD count, DWORD* done) override {
         *done = 0;
-        MachineLock lock;
+        DeviceLock lock(dir_);
         if (std::optional<DWORD> early = Refusal(GENERIC_WRITE, buffer, count))
             return *early;
         DWORD accepted = count;
-        fs::path stall = dir_ / "stall";
-        if (Exists(stall)) {
-            std::uint64_t remaining = ReadNumber(stall, 0);
+        if (Exists(stall_)) {
+            std::uint64_t remaining = ReadNumber(stall_, 0);
             accepted = static_cast<DWORD>(std::min<std::uint64_t>(count, remaining));
             if (accepted == 0)
                 return vtxsim::kStallError;
-            WriteFileAtomically(stall, std::to_string(remaining - accepted));
+            WriteFileAtomically(stall_, std::to_string(remaining - accepted));
         }
-        AppendTo(dir_ / "received", std::string(static_cast<const char*>(buffer), accepted));
+        AppendTo(received_, std::string_view(static_cast<const char*>(buffer), accepted));
         *done = accepted;
         return 0;
     }
@@ -205,8 +268,8 @@ class PrinterHandle : public KernelObject {
     DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                     DWORD* returned) override {
         *returned = 0;
-        MachineLock lock;
-        if (!IsAttachedAs(dir_, generation_))
+        DeviceLock lock(dir_);
+        if (!IsAttachedAs(attached_, generation_))
             return ERROR_DEVICE_NOT_CONNECTED;
         std::string input;
         if (in != nullptr)
@@ -242,7 +305,7 @@ class PrinterHandle : public KernelObject {
     std::optional<DWORD> Refusal(DWORD right, const void* buffer, DWORD count) const {
         if ((access_ & right) == 0)
             return ERROR_ACCESS_DENIED;
-        if (!IsAttachedAs(dir_, generation_))
+        if (!IsAttachedAs(attached_, generation_))
             return ERROR_DEVICE_NOT_CONNECTED;
         if (count == 0)
             return 0;
@@ -258,6 +321,9 @@ class PrinterHandle : public KernelObject {
     }
 
     fs::path dir_;
+    fs::path attached_; // the files every write reads or changes
+    fs::path stall_;
+    fs::path received_;
     std::string generation_;
     DWORD access_;
     int lockFd_;
@@ -412,6 +478,7 @@ namespace vtxsim {
 void AttachPrinter(const std::string& serialOrInstance) {
     sim::MachineLock lock;
     fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
     if (sim::Exists(dir / "attached"))
         return;
     std::string generation = std::to_string(sim::ReadNumber(dir / "generation", 0) + 1);
@@ -422,6 +489,7 @@ void AttachPrinter(const std::string& serialOrInstance) {
 void DetachPrinter(const std::string& serialOrInstance) {
     sim::MachineLock lock;
     fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
     // A handle still open on the pulled printer keeps its generation's lock; the printer plugged
     // in again is a new device object with a lock of its own, as on Windows.
     sim::RemoveFile(dir / "attached");
@@ -434,40 +502,60 @@ bool IsPrinterAttached(const std::string& serialOrInstance) {
 
 void SetStatusByte(const std::string& serialOrInstance, std::uint8_t status) {
     sim::MachineLock lock;
-    sim::WriteFileAtomically(sim::DeviceOf(serialOrInstance) / "status", std::to_string(status));
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    sim::WriteFileAtomically(dir / "status", std::to_string(status));
 }
 
 void QueueReply(const std::string& serialOrInstance, const std::string& bytes) {
     sim::MachineLock lock;
-    sim::AppendTo(sim::DeviceOf(serialOrInstance) / "replies", bytes);
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    sim::AppendTo(dir / "replies", bytes);
 }
 
 std::string ReceivedData(const std::string& serialOrInstance) {
     sim::MachineLock lock;
-    return sim::ReadOr(sim::DeviceOf(serialOrInstance) / "received", "");
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    return sim::ReadOr(dir / "received", "");
+}
+
+void ClearReceivedData(const std::string& serialOrInstance) {
+    sim::MachineLock lock;
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    sim::RemoveFile(dir / "received");
 }
 
 void SetStall(const std::string& serialOrInstance, std::uint64_t remaining) {
     sim::MachineLock lock;
-    sim::WriteFileAtomically(sim::DeviceOf(serialOrInstance) / "stall", std::to_string(remaining));
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    sim::WriteFileAtomically(dir / "stall", std::to_string(remaining));
 }
 
 void ClearStall(const std::string& serialOrInstance) {
     sim::MachineLock lock;
-    sim::RemoveFile(sim::DeviceOf(serialOrInstance) / "stall");
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    sim::RemoveFile(dir / "stall");
 }
 
 void SetControlReply(const std::string& serialOrInstance, DWORD code, const std::string& bytes,
                      DWORD error) {
     sim::MachineLock lock;
-    sim::AppendTo(sim::DeviceOf(serialOrInstance) / "controls", std::to_string(code) + " " +
-                                                                    std::to_string(error) + " " +
-                                                                    sim::HexOf(bytes) + "\n");
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    sim::AppendTo(dir / "controls", std::to_string(code) + " " + std::to_string(error) + " " +
+                                        sim::HexOf(bytes) + "\n");
 }
 
 std::vector<ControlCall> ReceivedControls(const std::string& serialOrInstance) {
     sim::MachineLock lock;
-    std::istringstream lines(sim::ReadOr(sim::DeviceOf(serialOrInstance) / "calls", ""));
+    fs::path dir = sim::DeviceOf(serialOrInstance);
+    sim::DeviceLock device(dir);
+    std::istringstream lines(sim::ReadOr(dir / "calls", ""));
     std::vector<ControlCall> calls;
     DWORD code = 0;
     std::string hex;

@@ -75,6 +75,8 @@ TEST_F(RegistryKeys, DeletingAKeyDeletesItsWholeSubtree) {
                           "[HKEY_LOCAL_MACHINE\\Software\\A\\B\\C]\n\"v\"=\"1\"\n"
                           "[HKEY_LOCAL_MACHINE\\Software\\A\\B\\D]\n"
                           "[HKEY_LOCAL_MACHINE\\Software\\A\\E]\n\"w\"=dword:00000002\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\A2\\X]\n\"x\"=\"kept\"\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\A]]\n\"y\"=\"kept\"\n"
                           "[HKEY_LOCAL_MACHINE\\Software\\Other]\n");
     HKEY deep = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\A\\B\\C", 0, KEY_ALL_ACCESS, &deep), 0);
@@ -82,7 +84,11 @@ TEST_F(RegistryKeys, DeletingAKeyDeletesItsWholeSubtree) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "software\\a"), ERROR_SUCCESS);
     EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\A"));
     EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\A\\B\\C"));
-    EXPECT_EQ(vtxsim::SubkeyNames("HKLM\\Software"), std::vector<std::string>{"Other"});
+    // Keys whose names go on from the deleted one's are not below it.
+    EXPECT_EQ(vtxsim::SubkeyNames("HKLM\\Software"),
+              (std::vector<std::string>{"A2", "A]", "Other"}));
+    EXPECT_EQ(vtxsim::StringValue("HKLM\\Software\\A2\\X", "x"), "kept");
+    EXPECT_EQ(vtxsim::StringValue("HKLM\\Software\\A]", "y"), "kept");
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\A"), ERROR_FILE_NOT_FOUND);
 
     // A handle to a deleted key fails every use but still closes.

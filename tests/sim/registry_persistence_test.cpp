@@ -1,5 +1,5 @@
-// The registry kept in the machine directory as "registry.reg": shared between processes,
-// written atomically, and the REGEDIT4 loader that also imports fixtures.
+// The registry kept in the machine directory: shared between processes, one transaction per
+// call, seeded from "registry.reg", and the REGEDIT4 loader that also imports fixtures.
 #include "platform/sim/test/fault_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
@@ -8,13 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -41,10 +41,6 @@ class RegistryPersistence : public ::testing::Test {
 
     static void WriteText(const fs::path& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
-    }
-    static ino_t Inode(const fs::path& path) {
-        struct stat info {};
-        return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
     }
 
     fs::path dir_;
@@ -102,23 +98,37 @@ TEST_F(RegistryPersistence, TwoProcessesSeeEachOthersChanges) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
-TEST_F(RegistryPersistence, TheFileIsRewrittenOnlyWhenTheRegistryChanges) {
-    vtxsim::SetDwordValue("HKLM\\Software\\Once", "Count", 1);
-    fs::path file = dir_ / "registry.reg";
-    ino_t written = Inode(file);
-    ASSERT_NE(written, 0u);
+TEST_F(RegistryPersistence, ARegistryFileSeedsTheMachineAndIsTakenInAgainOnlyWhenReplaced) {
+    const std::string seed = "HKLM\\Software\\Seed";
+    WriteText(dir_ / "registry.reg",
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Seed]\n\"v\"=\"first\"\n");
+    int status = InChild(dir_, [&seed] {
+        if (vtxsim::StringValue(seed, "v") != "first")
+            return 1;
+        vtxsim::SetStringValue(seed, "w", "added");
+        return 0;
+    });
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(vtxsim::StringValue(seed, "w"), "added"); // not taken in again over the change
+    vtxsim::UseMachine({});
+    vtxsim::UseMachine(dir_);
+    EXPECT_EQ(vtxsim::StringValue(seed, "w"), "added");
 
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Once", 0, KEY_READ, &key), 0);
-    DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "Count", nullptr, nullptr, nullptr, &size), 0);
-    EXPECT_EQ(RegDeleteValueA(key, "Missing"), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Inode(file), written); // atomic replacement would give a new inode
+    // A new file is the whole registry.
+    WriteText(dir_ / "registry.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Other]\n");
+    EXPECT_FALSE(vtxsim::KeyExists(seed));
+    EXPECT_TRUE(vtxsim::KeyExists("HKLM\\Software\\Other"));
 
-    const BYTE two[] = {2, 0, 0, 0};
-    EXPECT_EQ(RegSetValueExA(key, "Count", 0, REG_DWORD, two, 4), 0);
-    EXPECT_NE(Inode(file), written);
-    EXPECT_EQ(RegCloseKey(key), 0);
+    // The file the machine writes is its own registry: not taken in over later changes.
+    vtxsim::SetDwordValue("HKLM\\Software\\Other", "n", 5);
+    vtxsim::WriteRegistryFile();
+    std::ifstream in(dir_ / "registry.reg", std::ios::binary);
+    std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, vtxsim::ExportRegistry());
+    vtxsim::SetDwordValue("HKLM\\Software\\Other", "n", 6);
+    vtxsim::UseMachine({});
+    vtxsim::UseMachine(dir_);
+    EXPECT_EQ(vtxsim::DwordValue("HKLM\\Software\\Other", "n"), 6u);
 }
 
 TEST_F(RegistryPersistence, AKilledWriterLeavesAWholeRegistry) {
@@ -145,7 +155,7 @@ TEST_F(RegistryPersistence, AKilledWriterLeavesAWholeRegistry) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
 
-    // A half-written registry.reg would stop this process with a machine fault.
+    // A half-written registry would stop this process with a machine fault.
     std::vector<std::string> names = vtxsim::ValueNames("HKLM\\Software\\Busy");
     EXPECT_GE(names.size(), 20u);
     EXPECT_EQ(vtxsim::StringValue("HKLM\\Software\\Busy", "Value0"), std::string(4000, 'x'));
@@ -188,7 +198,7 @@ TEST_F(RegistryPersistence, EveryValueKindSurvivesImportExportAndReimport) {
     for (const std::string& name : names)
         values.push_back(vtxsim::RawValue(kEveryKind, name));
 
-    // Through the machine file: a fresh process view reads registry.reg back.
+    // Through the machine directory: a fresh process view reads the registry back.
     vtxsim::UseMachine({});
     EXPECT_FALSE(vtxsim::KeyExists(kEveryKind));
     vtxsim::UseMachine(dir_);
@@ -256,12 +266,13 @@ TEST_F(RegistryPersistence, ACorruptMachineRegistryIsAFaultNamingFileAndLine) {
         ::testing::ExitedWithCode(3), "registry\\.reg:4:");
 }
 
-TEST(RegistryInMemory, AMachineWithoutDirectoryWritesNoRegistryFile) {
+TEST(RegistryInMemory, AMachineWithoutDirectoryWritesNoRegistryFiles) {
     vtxsim::UseMachine({});
     vtxsim::ResetMachine();
     vtxsim::SetStringValue("HKLM\\Software\\Memory", "Only", "here");
     EXPECT_EQ(vtxsim::StringValue("HKLM\\Software\\Memory", "Only"), "here");
     EXPECT_FALSE(fs::exists(vtxsim::MachineDirectory() / "registry.reg"));
+    EXPECT_FALSE(fs::exists(vtxsim::MachineDirectory() / "registry.db"));
 }
 
 } // namespace

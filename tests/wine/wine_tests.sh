@@ -7,7 +7,8 @@
 #   wine_tests.sh helper_install | helper_port_in_use | monitor_print | monitor_write_fails
 #
 # Environment (set by CTest): VTX_WIN32_DIR, the win32 build with the images; VTX_WINE_WORK, a
-# scratch directory of this test; VTX_HOST_HELPER, the helper built for the simulated machine.
+# scratch directory of this test; VTX_HOST_HELPER, the helper built for the simulated machine;
+# VTX_HOST_REGFILE, the tool that writes a simulated machine's registry to its registry.reg.
 # Exit status: 0 passed, 1 failed, 77 skipped (no Wine that can run 32-bit programs, or no
 # images).
 #
@@ -137,8 +138,8 @@ comparable() {
 run_on_simulator() {
     local fixture=$1 sim=$work/sim
     shift
-    [[ -x ${VTX_HOST_HELPER:-} ]] || {
-        note "no host helper (VTX_HOST_HELPER): the comparison with the simulator is left out"
+    [[ -x ${VTX_HOST_HELPER:-} && -x ${VTX_HOST_REGFILE:-} ]] || {
+        note "no host helper or registry tool (VTX_HOST_HELPER, VTX_HOST_REGFILE): the comparison with the simulator is left out"
         return 1
     }
     mkdir -p "$sim/drive_c/Windows/System"
@@ -147,6 +148,8 @@ run_on_simulator() {
     cp "$win32_dir/vtxinh01.exe" "$sim/drive_c/Windows/System/vtxinh01.exe"
     VTXSIM_MACHINE=$sim VTXSIM_COMMAND_LINE="vtxinh01.exe $*" \
         timeout 60 "$VTX_HOST_HELPER" >>"$work/sim.log" 2>&1 || fail "the host helper failed"
+    VTXSIM_MACHINE=$sim "$VTX_HOST_REGFILE" >>"$work/sim.log" 2>&1 ||
+        fail "the simulated machine's registry could not be written out"
     awk -f "$here/registry_lines.awk" "$sim/registry.reg" >"$work/sim.values"
     comparable "$work/sim.values" "$(find_nocase "$sim/drive_c" windows/wininit.ini)" \
         >"$work/sim.compare"

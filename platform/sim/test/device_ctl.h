@@ -89,6 +89,8 @@ void SetStatusByte(const std::string& serialOrInstance, std::uint8_t status);
 void QueueReply(const std::string& serialOrInstance, const std::string& bytes);
 // Everything written to the printer since it was created.
 std::string ReceivedData(const std::string& serialOrInstance);
+// Forgets what the printer has received so far (a long run would fill the disk).
+void ClearReceivedData(const std::string& serialOrInstance);
 // The printer accepts remaining more bytes, then moves nothing: a write that gets no byte
 // through fails with kStallError and zero bytes written.
 void SetStall(const std::string& serialOrInstance, std::uint64_t remaining);

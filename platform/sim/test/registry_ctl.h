@@ -20,6 +20,9 @@ void ImportReg(const std::filesystem::path& path);
 void ImportRegText(const std::string& text);
 // The whole registry as REGEDIT4 text (keys and values in creation order).
 std::string ExportRegistry();
+// Writes the whole registry to the machine directory's "registry.reg", the REGEDIT4 file a
+// machine directory can be seeded with, as the seed the machine has already taken in.
+void WriteRegistryFile();
 
 bool KeyExists(const std::string& keyPath);
 std::vector<std::string> SubkeyNames(const std::string& keyPath); // empty when no key
