@@ -1,7 +1,9 @@
 #!/bin/bash
 # Installs what the build needs from Debian's packages, only what is missing.
 #   install-deps.sh host    compiler, cmake, GoogleTest, Google Benchmark
-#   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine
+#   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine,
+#                           and where the kernel runs no i386 programs, Wine through qemu-i386
+#                           in build/wine-qemu (tools/wine-qemu.sh)
 #   install-deps.sh fuzz    the host packages plus clang 14 and its libFuzzer runtime
 set -euo pipefail
 
@@ -23,7 +25,15 @@ if [[ "${1:-host}" == win32 ]]; then
     dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need_wine=yes
 fi
 
+readonly root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+wine_route() {
+    if [[ "${1:-host}" == win32 ]]; then
+        bash "$root/tools/wine-qemu.sh" "$root/build/wine-qemu"
+    fi
+}
+
 if [[ ${#missing[@]} -eq 0 && $need_wine == no ]]; then
+    wine_route "${1:-host}"
     exit 0
 fi
 if [[ $(id -u) -ne 0 ]]; then
@@ -41,3 +51,4 @@ fi
 if [[ $need_wine == yes ]]; then
     apt-get install -y -qq wine wine32:i386 >/dev/null
 fi
+wine_route "${1:-host}"
