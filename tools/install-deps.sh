@@ -25,7 +25,8 @@ if [[ "${1:-host}" == win32 ]]; then
     dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need_wine=yes
 fi
 
-readonly root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+readonly root
 wine_route() {
     if [[ "${1:-host}" == win32 ]]; then
         bash "$root/tools/wine-qemu.sh" "$root/build/wine-qemu"

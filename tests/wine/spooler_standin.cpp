@@ -115,9 +115,8 @@ bool NegotiateLevel(MONITOR* monitor, DWORD level) {
         return false;
     DWORD neededShort = 0;
     ok = monitor->pfnEnumPorts(NULL, level, buffer, needed - 1, &neededShort, &count);
-    printf("EnumPorts%lu.short=%s error=%lu count=%lu same=%s\n", Num(level),
-           ok ? "ok" : "failed", Num(ok ? 0 : GetLastError()), Num(count),
-           neededShort == needed ? "yes" : "no");
+    printf("EnumPorts%lu.short=%s error=%lu count=%lu same=%s\n", Num(level), ok ? "ok" : "failed",
+           Num(ok ? 0 : GetLastError()), Num(count), neededShort == needed ? "yes" : "no");
     ok = monitor->pfnEnumPorts(NULL, level, buffer, needed, &needed, &count);
     if (!ok) {
         printf("EnumPorts%lu=failed error=%lu\n", Num(level), Num(GetLastError()));

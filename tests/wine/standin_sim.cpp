@@ -27,8 +27,7 @@ namespace {
 // What the status control of a plain file fails with under Wine (ERROR_NOT_SUPPORTED).
 constexpr DWORD kControlFails = 50;
 
-int MakeDevice(const std::string& instance, const std::string& serial,
-               const std::string& product) {
+int MakeDevice(const std::string& instance, const std::string& serial, const std::string& product) {
     vtxsim::PrinterSpec spec = vtxsim::DraftaireK9(serial);
     std::string::size_type pid = instance.find("PID_");
     if (pid != std::string::npos)
@@ -82,8 +81,8 @@ int Restart() {
 int Journal() {
     for (const vtxsim::ProcessStart& start : vtxsim::ProcessJournal()) {
         std::cout << "Start=" << start.source << " application=[" << start.application
-                  << "] command=[" << start.commandLine << "] directory=["
-                  << start.currentDirectory << "]\n";
+                  << "] command=[" << start.commandLine << "] directory=[" << start.currentDirectory
+                  << "]\n";
     }
     return 0;
 }
@@ -97,8 +96,7 @@ bool standin::LoadMonitor(char* registryRoot, MONITOR* monitor) {
         std::cout << "LoadLibraryA=failed error=126\n";
         return false;
     }
-    auto initialize =
-        reinterpret_cast<INITIALIZEMONITOREX>(dlsym(library, "InitializeMonitorEx"));
+    auto initialize = reinterpret_cast<INITIALIZEMONITOREX>(dlsym(library, "InitializeMonitorEx"));
     if (initialize == nullptr) {
         std::cout << "GetProcAddress=failed error=127\n";
         return false;

@@ -109,7 +109,10 @@ int RunUnderShell(bool waitForSetup, const char* commandLine) {
     return 0;
 }
 
-bool NamedSetup(const char* program) {
+// By its file: the helper's command line for setup.exe holds no program name.
+bool NamedSetup() {
+    char program[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, program, sizeof(program));
     const char* name = strrchr(program, '\\');
     name = name != NULL ? name + 1 : program;
     return _stricmp(name, "setup.exe") == 0;
@@ -156,7 +159,7 @@ bool standin::LoadMonitor(char* registryRoot, MONITOR* monitor) {
 }
 
 int standin::RunMachineCommand(int argc, char** argv) {
-    if (argc >= 1 && NamedSetup(argv[0]))
+    if (NamedSetup())
         return RecordSetupStart();
     if (argc == 5 && strcmp(argv[1], "device") == 0)
         return MakeDevice(argv[2], argv[3], argv[4]);

@@ -37,7 +37,8 @@
 set -uo pipefail
 
 readonly SKIP=77
-readonly here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+readonly here
 readonly scenario=${1:-}
 readonly win32_dir=${VTX_WIN32_DIR:-$here/../../build/win32}
 readonly route=${VTX_WINE_ROUTE:-$here/../../build/wine-qemu}
@@ -46,7 +47,6 @@ readonly work=${VTX_WINE_WORK:-${TMPDIR:-/tmp}/vtx-wine-$scenario}
 readonly step_timeout=${VTX_WINE_STEP_TIMEOUT:-180}
 readonly prefix=$work/prefix
 readonly sim=$work/sim
-readonly interface_class='{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}'
 readonly fixtures=$here/../fixtures
 failures=0
 
@@ -108,8 +108,7 @@ end_session() {
 
 make_template() {
     require_wine
-    rm -rf "$work" "$template"
-    mkdir -p "$work"
+    rm -rf "$template"
     export WINEPREFIX=$template
     note "making a Windows 98 prefix in $template"
     run wine wineboot -i || skip "wineboot could not make a prefix (see $work/wine.log)"
@@ -125,8 +124,8 @@ make_template() {
 # the simulator beside it.
 new_machines() {
     local version=$1 shell=$2
-    rm -rf "$work"
-    mkdir -p "$work" "$sim"
+    rm -rf "$prefix" "$sim"
+    mkdir -p "$sim"
     [[ -f $template/.complete ]] || {
         fail "no Windows 98 prefix in $template (wine.prefix makes it)"
         return 1
@@ -148,24 +147,26 @@ find_nocase() {
     find "$1" -ipath "$1/$2" -print -quit 2>/dev/null
 }
 
-# Puts a file at a Windows path ("C:\..." below drive_c) on both machines.
+# The host path of a Windows path ("C:\..." below drive_c), each existing directory found
+# without regard to case, missing ones made as named.
+host_path() {
+    local rest=${1#C:\\} dir=$prefix/drive_c part found
+    rest=${rest//\\//}
+    while [[ $rest == */* ]]; do
+        part=${rest%%/*}
+        rest=${rest#*/}
+        found=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -iname "$part" -print -quit 2>/dev/null)
+        [[ -n $found ]] || { found=$dir/$part; mkdir -p "$found"; }
+        dir=$found
+    done
+    found=$(find "$dir" -mindepth 1 -maxdepth 1 -iname "$rest" -print -quit 2>/dev/null)
+    echo "${found:-$dir/$rest}"
+}
+
+# Puts a file at a Windows path on both machines.
 put_file() {
-    local path=$1 source=$2 relative host
-    relative=${path#C:\\}
-    relative=${relative//\\//}
-    host=$(find_nocase "$prefix/drive_c" "$relative")
-    if [[ -z $host ]]; then
-        local dir=${relative%/*} found
-        [[ $dir == "$relative" ]] && dir=""
-        found=$( [[ -n $dir ]] && find_nocase "$prefix/drive_c" "$dir")
-        if [[ -n $found ]]; then
-            host=$found/${relative##*/}
-        else
-            host=$prefix/drive_c/$relative
-            mkdir -p "$(dirname "$host")"
-        fi
-    fi
-    cp "$source" "$host"
+    local path=$1 source=$2
+    cp "$source" "$(host_path "$path")"
     VTXSIM_MACHINE=$sim "$VTX_SIM_SPOOLER" put "$path" "$source" || fail "putting $path on the simulator"
 }
 
@@ -202,7 +203,7 @@ rename_entries() {
 }
 
 # The keys the product touches, in lower case as registry_lines.awk writes them.
-readonly touched='^hkey_local_machine\\(software\\kelvara|software\\microsoft\\windows\\currentversion\\runonce|system\\currentcontrolset\\control\\print\\monitors\\ab12|system\\currentcontrolset\\control\\print\\printers\\draftaire|enum\\usb\\vid_0d7a|system\\currentcontrolset\\control\\deviceclasses\\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\}|system\\currentcontrolset\\services\\class\\(usb draftaire|\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\})|system\\currentcontrolset\\services\\(vxd\\)?vtxiod01)(\\|'$'\t'')'
+readonly touched='^hkey_local_machine\\(software\\kelvara|software\\microsoft\\windows\\currentversion\\runonce|system\\currentcontrolset\\control\\print\\monitors\\ab12|enum\\usb\\vid_0d7a&pid_[0-9a-f]+|system\\currentcontrolset\\control\\deviceclasses\\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\}|system\\currentcontrolset\\services\\class\\(usb draftaire|\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\})|system\\currentcontrolset\\services\\(vxd\\)?vtxiod01)(\\|'$'\t'')'
 
 # The files the product copies, renames or deletes, present or absent.
 readonly product_files=(
@@ -254,14 +255,16 @@ leaves() {
 }
 
 # The comparable state: touched keys, RENAME entries and product files, with the monitor error
-# code and the tick-derived copy number masked.
+# code and the tick-derived copy number masked. Wine's prefix has a RunOnce key of its own, the
+# simulated machine only once a value is set: of RunOnce only the values are compared.
 comparable() {
     local values=$1 wininit=$2 files=$3
     {
         grep -i -E "$touched" "$values" | leaves
         rename_entries "$wininit" | sed 's/^/RENAME\t/'
         cat "$files"
-    } | sed -E 's/-v error=12[67]\b/-v error=<monitor>/; s/[0-9]{8}\.ex_/########.ex_/g' | sort
+    } | grep -v -i -x -F "$runonce_key"$'\t\t' |
+        sed -E 's/-v error=12[67]\b/-v error=<monitor>/; s/[0-9]{8}\.ex_/########.ex_/g' | sort
 }
 
 # Both machines' state now, saved as <stage>.wine and <stage>.sim, and compared.
@@ -354,19 +357,15 @@ install_scenario() {
     compare_state restarted
 }
 
-# A copy of the helper (or of ExecFile's file) queued to replace it at the restart: one
-# RENAME entry, the copy byte for byte.
+# The helper's copy was queued to replace it at the restart (one RENAME entry, now in
+# wininit.bak) and the restart put it in place, byte for byte.
 expect_helper_copy() {
-    local source=$1 entries copy
-    entries=$(rename_entries "$(find_nocase "$prefix/drive_c" windows/wininit.ini)" | grep -v '^NUL=' | tail -1)
-    if [[ ! $entries =~ ^'C:\Windows\System\vtxinh01.exe=C:\Windows\System\'([0-9]{8})'.ex_'$ ]]; then
+    local entries
+    entries=$(rename_entries "$(find_nocase "$prefix/drive_c" windows/wininit.bak)" | grep -v '^NUL=' | tail -1)
+    [[ $entries =~ ^'C:\Windows\System\vtxinh01.exe=C:\Windows\System\'[0-9]{8}'.ex_'$ ]] ||
         fail "wininit.ini RENAME: expected an entry for a copy of vtxinh01.exe, got [$entries]"
-        return
-    fi
-    copy=$(find_nocase "$prefix/drive_c" "windows/system/${BASH_REMATCH[1]}.ex_")
-    if [[ -z $copy ]] || ! cmp -s "$copy" "$source"; then
-        fail "the temporary copy ${BASH_REMATCH[1]}.ex_ is missing or differs from $(basename "$source")"
-    fi
+    cmp -s "$(find_nocase "$prefix/drive_c" windows/system/vtxinh01.exe)" "$win32_dir/vtxinh01.exe" ||
+        fail "after the restart vtxinh01.exe is not the helper's copy"
 }
 
 scenario_install_no_shell() {
@@ -378,6 +377,7 @@ scenario_install_no_shell() {
     expect_line "RunOnce (no shell window)" \
         "$runonce_key"$'\trunonce\t''"C:\\Setup\\start.exe -vtregistry=K9\\AB12"' "$values"
     expect_no_match "monitor key" 'monitors\\ab12' "$values"
+    expect_helper_copy
     # The restart: the copy replaced the helper, wininit.ini became wininit.bak, RunOnce ran
     # and is gone; on the simulator the start of C:\Setup\start.exe is in the journal.
     expect_no_match "RunOnce after the restart" $'runonce\trunonce\t' "$work/restarted.wine.values"
@@ -411,7 +411,7 @@ scenario_install_shell_no_launch() {
     install_scenario "$install_k9" 1 nowait
     # No "launch.ini": nothing is started and nothing is queued; the copy is still made.
     expect_no_match "RunOnce (shell running)" $'runonce\trunonce\t' "$work/installed.wine.values"
-    expect_helper_copy "$win32_dir/vtxinh01.exe"
+    expect_helper_copy
     VTXSIM_MACHINE=$sim "$VTX_SIM_SPOOLER" journal >"$work/journal.sim"
     [[ ! -s $work/journal.sim ]] || fail "a program was started: $(cat "$work/journal.sim")"
 }
@@ -422,15 +422,14 @@ scenario_install_exec_file() {
         "$(fixture_with "$install_k9" $'[HKEY_LOCAL_MACHINE\\Software\\Kelvara\\VTXIO\\K9]\n"ExecFile"="vtxalt01.exe"')" 0 nowait
     local entries
     entries=$(rename_entries "$(find_nocase "$prefix/drive_c" windows/wininit.bak)")
-    [[ $entries =~ ^'C:\Windows\System\vtxinh01.exe=C:\Windows\System\'[0-9]{8}'.ex_'$ ]] ||
-        fail "wininit.ini RENAME: expected a copy of vtxalt01.exe for vtxinh01.exe, got [$entries]"
+    [[ $entries =~ ^'C:\Windows\System\vtxalt01.exe=C:\Windows\System\'[0-9]{8}'.ex_'$ ]] ||
+        fail "wininit.ini RENAME: expected one entry for a copy of vtxalt01.exe, got [$entries]"
 }
 
 scenario_install_rename_kept() {
     printf '[Boot]\r\nshell=Explorer.exe\r\n[rename]\r\nNUL=C:\\Windows\\Temp\\old.tmp\r\nC:\\Windows\\a.dll=C:\\Windows\\a.new\r\n' \
-        >"$work.wininit"
-    wininit_before=$work.wininit install_scenario "$install_k9" 0 nowait
-    rm -f "$work.wininit"
+        >"$work/wininit.before"
+    wininit_before=$work/wininit.before install_scenario "$install_k9" 0 nowait
     local entries
     entries=$(rename_entries "$(find_nocase "$prefix/drive_c" windows/wininit.bak)")
     [[ $(sed -n 1p <<<"$entries") == 'NUL=C:\Windows\Temp\old.tmp' &&
@@ -452,7 +451,7 @@ scenario_install_no_setup_root() {
     # No setup directory (2): no CmdLine and no launch; the copy is still queued.
     expect_no_match "CmdLine" $'\tcmdline\t' "$work/installed.wine.values"
     expect_no_match "RunOnce" $'runonce\trunonce\t' "$work/installed.wine.values"
-    expect_helper_copy "$win32_dir/vtxinh01.exe"
+    expect_helper_copy
 }
 
 scenario_install_empty_exec_file() {
@@ -490,7 +489,8 @@ readonly removal_fixtures=$fixtures/removal
 scenario_remove_one_device() {
     remove_scenario "$removal_fixtures/one_device.reg" '-model=Draftaire K9' AB12
     # The last device of all: everything of the maker's goes; two files wait for the restart.
-    expect_no_match "the maker's keys" 'kelvara|vtxiod01|usb draftaire|vid_0d7a' "$work/removed.wine"
+    # The empty "VTX" key stays: nothing in the sequence deletes it.
+    expect_no_match "the maker's values" $'^hkey[^\t]*(kelvara|vtxiod01|usb draftaire|vid_0d7a)[^\t]*\t[^\t]' "$work/removed.wine"
     expect_line "queued deletion" $'RENAME\tNUL=C:\\Windows\\System\\vtxinh01.exe' "$work/removed.wine"
     expect_line "queued deletion" $'RENAME\tNUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll' "$work/removed.wine"
     expect_line "after the restart" $'FILE\tC:\\Windows\\System\\vtxinh01.exe\tabsent' "$work/restarted.wine"
@@ -498,8 +498,10 @@ scenario_remove_one_device() {
 
 scenario_remove_second_of_type() {
     remove_scenario "$removal_fixtures/two_devices_one_type.reg" '-model=Draftaire K9' CD34
-    # Another device of the type remains: only this device's keys go, no file is touched.
-    expect_no_match "the removed device" 'cd34' "$work/removed.wine"
+    # Another device of the type remains: only this device's keys below Enum, DeviceClasses and
+    # the class go; no file is touched.
+    expect_no_match "the removed device" '^hkey_local_machine\\(enum|system).*cd34' "$work/removed.wine"
+    expect_no_match "the removed device's class instance" 'usb draftaire\\0001' "$work/removed.wine"
     grep -qi 'vid_0d7a&pid_0042\\ab12' "$work/removed.wine" || fail "the other device's key went too"
     expect_line "wininit.ini" $'FILE\tC:\\Windows\\wininit.ini\tabsent' "$work/removed.wine"
 }
@@ -608,6 +610,8 @@ monitor_scenario() {
     diff -u "$work/names.expected" "$work/names.sim" >&2 || fail "PortName written back on the simulator"
 }
 
+rm -rf "$work"
+mkdir -p "$work"
 case $scenario in
 prefix)
     make_template
