@@ -5,6 +5,7 @@
 # vtxspool, our spooler stand-in, built for both machines; its report lines are compared.
 #
 #   wine_tests.sh prefix          the Windows 98 prefix every scenario copies (a CTest fixture)
+#   wine_tests.sh prefix_removed  that prefix removed again
 #   wine_tests.sh <scenario>      install_*, remove_*, monitor_* (see the end of this file)
 #
 # Environment (set by CTest): VTX_WIN32_DIR, the win32 build with the images; VTX_WINE_ROUTE,
@@ -616,6 +617,11 @@ case $scenario in
 prefix)
     make_template
     ;;
+prefix_removed)
+    rm -rf "$template" "$work"
+    echo "$scenario: passed"
+    exit 0
+    ;;
 install_no_shell | install_shell_launch | install_shell_no_launch | install_exec_file | \
     install_rename_kept | install_port_in_use | install_no_setup_root | install_empty_exec_file | \
     remove_one_device | remove_second_of_type | remove_last_of_model | remove_no_driver | \
@@ -626,7 +632,7 @@ monitor_98 | monitor_me)
     monitor_scenario "${scenario#monitor_}"
     ;;
 *)
-    echo "usage: wine_tests.sh prefix | install_* | remove_* | monitor_98 | monitor_me" >&2
+    echo "usage: wine_tests.sh prefix | prefix_removed | install_* | remove_* | monitor_98 | monitor_me" >&2
     exit 2
     ;;
 esac
