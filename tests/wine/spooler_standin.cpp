@@ -33,7 +33,18 @@ unsigned long Num(DWORD value) {
     return static_cast<unsigned long>(value);
 }
 
+// The version the monitor sees: Windows ME (4.90) scans the devices again at each job.
+void PrintVersion() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (GetVersionExA(&version))
+        printf("Version=%lu.%lu\n", Num(version.dwMajorVersion), Num(version.dwMinorVersion));
+    else
+        Fail("GetVersionExA");
+}
+
 bool LoadMonitor(MONITOR* monitor) {
+    PrintVersion();
     static char root[sizeof(kMonitorRoot)];
     memcpy(root, kMonitorRoot, sizeof(kMonitorRoot));
     return standin::LoadMonitor(root, monitor);
