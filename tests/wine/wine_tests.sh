@@ -32,6 +32,9 @@
 #   "Parameters"), so the defect is not met; a fixture that met it would show as a difference.
 # - Wine's own registry holds keys of its own below "Services" and the like, so the removal is
 #   compared below the maker's keys only, not at the shared parents it may remove when empty.
+# - Wine's spooler gives each printer key a "Name" value, and its prefix has a RunOnce key of its
+#   own: the printers' keys, which the product only reads, are not compared, and of RunOnce
+#   only the values are.
 # - A started program: the simulated machine records the current directory as given
 #   ("C:\Setup\..\"), Windows resolves it ("C:\").
 # - EnumPorts sizes: the Linux build's records hold 64-bit pointers; vtxspool reports the size
