@@ -10,19 +10,22 @@
 # the package qemu-user of the release's backports suite (bookworm's own qemu 7.2 is far too
 # slow for Wine and its wineboot hangs), fetched with apt-get download through a private source
 # list made from the machine's own Debian source, and kept in DIR. Rerunnable: what is already
-# in place is kept.
+# in place is kept. When the route cannot be set up, DIR/failure says why.
 set -euo pipefail
 
 readonly dir=${1:?usage: wine-qemu.sh DIR}
 readonly loader=/usr/lib/wine/wine
 readonly server=/usr/lib/wine/wineserver32
 
+# The reason stays in DIR/failure for the Wine tests to report when they skip.
 die() {
     echo "wine-qemu: $*" >&2
+    echo "$*" >"$dir/failure"
     exit 1
 }
 
 mkdir -p "$dir"
+rm -f "$dir/failure" "$dir/mode"
 [[ -x $loader && -x $server ]] || die "$loader or $server is missing: install wine32:i386"
 
 if "$loader" --version >/dev/null 2>&1; then

@@ -86,6 +86,9 @@ require_wine() {
     fi
     command -v wine >/dev/null 2>&1 || skip "wine is not installed (tools/install-deps.sh win32)"
     if ! probe=$(timeout 60 wine --version 2>&1); then
+        if [[ -f $route/failure ]]; then
+            skip "wine cannot run 32-bit programs here (${probe##*$'\n'}) and the qemu route failed: $(cat "$route/failure")"
+        fi
         if [[ -z $mode ]]; then
             skip "wine cannot run 32-bit programs here (${probe##*$'\n'}) and $route is not set up: run tools/install-deps.sh win32"
         fi
