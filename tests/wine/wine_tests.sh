@@ -324,7 +324,7 @@ run_helper() {
     else
         # Wine joins its arguments with single spaces, quoting only those that hold one:
         # giving the model's two words apart passes the command line as the device installer.
-        # shellcheck disable=SC2086
+        # shellcheck disable=SC2048,SC2086
         run wine 'C:\windows\system\vtxinh01.exe' $* || fail "vtxinh01.exe exited with $?"
     fi
     VTXSIM_MACHINE=$sim VTXSIM_COMMAND_LINE="vtxinh01.exe $*" \
