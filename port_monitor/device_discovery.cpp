@@ -8,8 +8,9 @@
 
 #define VALUE_READ 0
 #define VALUE_UNREADABLE 1
-// The value filled its buffer without a terminator.
-#define VALUE_UNTERMINATED 2
+// The value is there but does not fit its buffer: longer than it, or filling it without a
+// terminator.
+#define VALUE_UNFIT 2
 
 // A registry call counts as accepted when it returns 0 or 122; 234 (more data) does not.
 static BOOL Accepted(LONG result) {
@@ -19,13 +20,16 @@ static BOOL Accepted(LONG result) {
 static DWORD ReadTextValue(HKEY key, LPCSTR valueName, LPSTR buffer, DWORD size) {
     MemoryZero(buffer, size);
     DWORD length = size;
-    if (!Accepted(RegQueryValueExA(key, valueName, NULL, NULL, (LPBYTE)buffer, &length)))
+    LONG result = RegQueryValueExA(key, valueName, NULL, NULL, (LPBYTE)buffer, &length);
+    if (result == ERROR_MORE_DATA)
+        return VALUE_UNFIT;
+    if (!Accepted(result))
         return VALUE_UNREADABLE;
     // Values are stored as given and need not carry a terminator; the buffer was zeroed, so a
     // shorter value is terminated, and one that fills the buffer is refused rather than cut into
     // a name that could be another device's.
     if (TextLengthBounded(buffer, size) >= size)
-        return VALUE_UNTERMINATED;
+        return VALUE_UNFIT;
     return VALUE_READ;
 }
 
@@ -63,9 +67,10 @@ BOOL ReadInterfaceValues(HKEY key, LPSTR name, DWORD nameSize, LPDWORD enabled) 
         return TextCopy(name, nameSize, DEFAULT_PORT_NAME) && WritePortName(key, name);
     }
 
-    // A stored PortName is used as it is, whatever its form, and never rewritten.
+    // A stored PortName is used as it is, whatever its form, and never rewritten: one that does
+    // not fit is not ours to replace, and the interface gets no port.
     DWORD read = ReadTextValue(key, "PortName", name, nameSize);
-    if (read == VALUE_UNTERMINATED)
+    if (read == VALUE_UNFIT)
         return FALSE;
     if (read == VALUE_UNREADABLE) {
         if (!ComposePortName(key, name, nameSize) || !WritePortName(key, name))

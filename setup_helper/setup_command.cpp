@@ -118,8 +118,10 @@ void BuildSetupCommand(void) {
         ErrorCode = (LONG)rc;
     } else {
         // Other read errors (a value too long, say) are not reported; the parameters still go.
+        // The port search's code is reported only when nothing failed before it: a failed
+        // registration or an unsupported platform is what the setup program must be told.
         DWORD portResult = BuildParameterString(SetupParameterString);
-        if (portResult != ERROR_SUCCESS)
+        if (portResult != ERROR_SUCCESS && ErrorCode == 0)
             ErrorCode = (LONG)portResult;
         AppendError(SetupParameterString, ErrorCode);
         AppendAbort(SetupParameterString, AbortFlag);

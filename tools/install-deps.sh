@@ -2,7 +2,9 @@
 # Installs what the build needs from Debian's packages, only what is missing.
 #   install-deps.sh host    compiler, cmake, GoogleTest, Google Benchmark, SQLite, and vtxlab's
 #                           CLI11, fmt and nlohmann-json
-#   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine
+#   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine,
+#                           and where the kernel runs no i386 programs, Wine through qemu-i386
+#                           in build/wine-qemu (tools/wine-qemu.sh)
 #   install-deps.sh fuzz    the host packages plus clang 14 and its libFuzzer runtime
 #   install-deps.sh bench   the host packages plus valgrind (callgrind's instruction counts)
 set -euo pipefail
@@ -29,7 +31,18 @@ if [[ "${1:-host}" == win32 ]]; then
     dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need_wine=yes
 fi
 
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+readonly root
+wine_route() {
+    if [[ "${1:-host}" == win32 ]]; then
+        # Without it the images still build; the Wine tests then skip and say why.
+        bash "$root/tools/wine-qemu.sh" "$root/build/wine-qemu" ||
+            echo "install-deps: no 32-bit Wine on this machine (see build/wine-qemu/failure)" >&2
+    fi
+}
+
 if [[ ${#missing[@]} -eq 0 && $need_wine == no ]]; then
+    wine_route "${1:-host}"
     exit 0
 fi
 if [[ $(id -u) -ne 0 ]]; then
@@ -47,3 +60,4 @@ fi
 if [[ $need_wine == yes ]]; then
     apt-get install -y -qq wine wine32:i386 >/dev/null
 fi
+wine_route "${1:-host}"

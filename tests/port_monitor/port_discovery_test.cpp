@@ -65,14 +65,17 @@ TEST_F(MonitorTest, InterfacesWithUnusableValuesGetNoPort) {
     vtxsim::PrinterSpec tooLong = Printer(longest.product, "S1X");
     vtxsim::PrinterSpec unterminated = Printer("Draftaire K9", "EF56");
     vtxsim::PrinterSpec unterminatedName = Printer("Draftaire K9", "GH78");
+    vtxsim::PrinterSpec longName = Printer("Draftaire K9", "IJ90");
     for (const auto& spec :
-         {noEnabled, noProduct, longest, tooLong, unterminated, unterminatedName})
+         {noEnabled, noProduct, longest, tooLong, unterminated, unterminatedName, longName})
         vtxsim::InstallPrinter(spec);
     vtxsim::DeleteRegistryKey(InterfaceKey(noProduct));
     vtxsim::SetStringValue(InterfaceKey(noProduct), "SerialNumber", "CD34");
     vtxsim::SetDwordValue(InterfaceKey(noProduct), "Enabled", 1);
     vtxsim::SetRawValue(InterfaceKey(unterminated), "Product", Bytes(std::string(256, 'P')));
     vtxsim::SetRawValue(InterfaceKey(unterminatedName), "PortName", Bytes(std::string(256, 'N')));
+    // Longer than the name buffer (the read fails with 234): not ours to overwrite either.
+    vtxsim::SetStringValue(InterfaceKey(longName), "PortName", std::string(300, 'L'));
     StartMonitor();
 
     std::string longestName = vtxsim::PortNameOf(longest);
@@ -86,6 +89,7 @@ TEST_F(MonitorTest, InterfacesWithUnusableValuesGetNoPort) {
     EXPECT_EQ(vtxsim::StringValue(InterfaceKey(unterminated), "PortName"), std::nullopt);
     EXPECT_EQ(vtxsim::RawValue(InterfaceKey(unterminatedName), "PortName"),
               Bytes(std::string(256, 'N')));
+    EXPECT_EQ(vtxsim::StringValue(InterfaceKey(longName), "PortName"), std::string(300, 'L'));
 
     HANDLE port = Open(longestName);
     ASSERT_NE(port, nullptr);

@@ -57,6 +57,18 @@ TEST_F(SetupCommandTest, NoPortNameForTheSerialIsReportedButTheParametersStillGo
     EXPECT_EQ(ErrorCode, 1168);
     EXPECT_TRUE(vtxsim::StringValue(kCmdLineKey, "CmdLine").has_value());
     EXPECT_STREQ(SetupProgramPath, "D:\\Setup\\start.exe -vtregistry=K9\\AB12");
+
+    // An earlier failure (a monitor registration's 3006, the platform check's 120) is what
+    // the setup program is told, not the port search's code.
+    for (LONG earlier : {3006L, 120L}) {
+        ErrorCode = earlier;
+        BuildSetupCommand();
+        EXPECT_EQ(ErrorCode, earlier);
+        EXPECT_NE(
+            std::string(SetupParameterString).find(" -v error=" + std::to_string(earlier) + " "),
+            std::string::npos)
+            << SetupParameterString;
+    }
 }
 
 TEST_F(SetupCommandTest, MissingOrEmptySetupValuesWriteNoCmdLine) {
