@@ -1,6 +1,6 @@
 #!/bin/bash
 # Installs what the build needs from Debian's packages, only what is missing.
-#   install-deps.sh host    compiler, cmake, GoogleTest, Google Benchmark, SQLite, and vtxlab's
+#   install-deps.sh host    compiler, cmake, GoogleTest, RapidCheck, Google Benchmark, SQLite, and vtxlab's
 #                           CLI11, fmt and nlohmann-json
 #   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine,
 #                           and where the kernel runs no i386 programs, Wine through qemu-i386
@@ -9,7 +9,7 @@
 #   install-deps.sh bench   the host packages plus valgrind (callgrind's instruction counts)
 set -euo pipefail
 
-want=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
+want=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev librapidcheck-dev
       libcli11-dev libfmt-dev nlohmann-json3-dev)
 if [[ "${1:-host}" == win32 ]]; then
     want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
@@ -53,11 +53,19 @@ export DEBIAN_FRONTEND=noninteractive
 if [[ $need_wine == yes ]]; then
     dpkg --add-architecture i386
 fi
-apt-get update -qq
+# A mirror caught mid-sync fails one index (seen: bookworm-security's i386 list) and apt-get
+# update exits 100 although every list the install needs was read; try once more, then let the
+# install itself say whether anything is really missing.
+if ! apt-get update -qq; then
+    sleep 5
+    apt-get update -qq || echo "install-deps: apt-get update reported errors; installing from the lists it has" >&2
+fi
 if [[ ${#missing[@]} -gt 0 ]]; then
     apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
-if [[ $need_wine == yes ]]; then
-    apt-get install -y -qq wine wine32:i386 >/dev/null
+# Without Wine the images still build and every other test runs; the Wine tests then skip and
+# say why (the qemu route's failure file names the missing wine32).
+if [[ $need_wine == yes ]] && ! apt-get install -y -qq wine wine32:i386 >/dev/null; then
+    echo "install-deps: wine and wine32:i386 could not be installed (see apt-get's message above)" >&2
 fi
 wine_route "${1:-host}"
