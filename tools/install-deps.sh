@@ -63,9 +63,18 @@ fi
 if [[ ${#missing[@]} -gt 0 ]]; then
     apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+# wine32:i386 needs every Multi-Arch: same library at one version for both architectures. When
+# the security suite's i386 index could not be read, the amd64 candidates come from it and the
+# i386 ones cannot: then the release's own suite is preferred, where both are found.
 # Without Wine the images still build and every other test runs; the Wine tests then skip and
 # say why (the qemu route's failure file names the missing wine32).
-if [[ $need_wine == yes ]] && ! apt-get install -y -qq wine wine32:i386 >/dev/null; then
+install_wine() {
+    local codename
+    apt-get install -y -qq wine wine32:i386 >/dev/null && return 0
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [[ -n $codename ]] && apt-get install -y -qq -t "$codename" wine wine32:i386 >/dev/null
+}
+if [[ $need_wine == yes ]] && ! install_wine; then
     echo "install-deps: wine and wine32:i386 could not be installed (see apt-get's message above)" >&2
 fi
 wine_route "${1:-host}"
