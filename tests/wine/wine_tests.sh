@@ -6,12 +6,14 @@
 #
 #   wine_tests.sh prefix          the Windows 98 prefix every scenario copies (a CTest fixture)
 #   wine_tests.sh prefix_removed  that prefix removed again
-#   wine_tests.sh <scenario>      install_*, remove_*, monitor_* (see the end of this file)
+#   wine_tests.sh <scenario>      install_*, remove_*, monitor_*, version_info (see the end of
+#                                 this file)
 #
 # Environment (set by CTest): VTX_WIN32_DIR, the win32 build with the images; VTX_WINE_ROUTE,
 # the directory made by tools/wine-qemu.sh; VTX_WINE_TEMPLATE, the prefix to copy;
 # VTX_WINE_WORK, a scratch directory of this test; VTX_HOST_HELPER and VTX_SIM_SPOOLER, the
-# helper and the stand-in built for the simulated machine; VTXSIM_MONITOR_DIR, the monitor's.
+# helper and the stand-in built for the simulated machine; VTXSIM_MONITOR_DIR, the monitor's;
+# VTX_PROJECT_VERSION, the version the images must carry.
 # Exit status: 0 passed, 1 failed, 77 skipped (no Wine that can run 32-bit programs, or no
 # images).
 #
@@ -619,6 +621,43 @@ monitor_scenario() {
     diff -u "$work/names.expected" "$work/names.sim" >&2 || fail "PortName written back on the simulator"
 }
 
+# What vtxver prints for one image (the copyright's year as <year>).
+version_lines() {
+    local file=$1 type=$2 description=$3 v=$VTX_PROJECT_VERSION
+    printf '%s\n' "Image=C:\\vtx\\$file" "FileVersion.fixed=$v.0" "ProductVersion.fixed=$v.0" \
+        "FileType=$type" Translation=040904e4 CompanyName=Kelvara "FileDescription=$description" \
+        "FileVersion=$v" "InternalName=${file%.*}" "LegalCopyright=Copyright (C) <year> Kelvara" \
+        "OriginalFilename=$file" 'ProductName=Draftaire USB printing for Windows 98 and Windows ME' \
+        "ProductVersion=$v"
+}
+
+# Both images' version information as Explorer reads it, through version.dll (vtxver): the
+# project's version in the fixed part and in the strings, the maker, each image's own names.
+scenario_version_info() {
+    require_wine vtxinh01.exe vtxpmo01.dll vtxver.exe
+    [[ -n ${VTX_PROJECT_VERSION:-} ]] || skip "VTX_PROJECT_VERSION, the project's version, is not set"
+    [[ -f $template/.complete ]] || {
+        fail "no Windows 98 prefix in $template (wine.prefix makes it)"
+        return
+    }
+    cp -a "$template" "$prefix"
+    export WINEPREFIX=$prefix
+    trap end_session EXIT
+    mkdir -p "$prefix/drive_c/vtx"
+    cp "$win32_dir/vtxver.exe" "$win32_dir/vtxpmo01.dll" "$win32_dir/vtxinh01.exe" "$prefix/drive_c/vtx/"
+    timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxver.exe' 'C:\vtx\vtxpmo01.dll' \
+        'C:\vtx\vtxinh01.exe' 2>>"$work/wine.log" | tr -d '\r' >"$work/version.wine" ||
+        fail "vtxver.exe failed: $(cat "$work/version.wine")"
+    cat "$work/version.wine"
+    {
+        version_lines vtxpmo01.dll 2 'Draftaire USB port monitor'
+        version_lines vtxinh01.exe 1 'Draftaire USB device setup helper'
+    } >"$work/version.expected"
+    sed -E 's/^(LegalCopyright=Copyright \(C\) )[0-9]{4}( Kelvara)$/\1<year>\2/' "$work/version.wine" >"$work/version.seen"
+    diff -u "$work/version.expected" "$work/version.seen" >&2 ||
+        fail "the images' version information differs from the expected (- expected, + Wine)"
+}
+
 rm -rf "$work"
 mkdir -p "$work"
 case $scenario in
@@ -639,8 +678,11 @@ install_no_shell | install_shell_launch | install_shell_no_launch | install_exec
 monitor_98 | monitor_me)
     monitor_scenario "${scenario#monitor_}"
     ;;
+version_info)
+    scenario_version_info
+    ;;
 *)
-    echo "usage: wine_tests.sh prefix | prefix_removed | install_* | remove_* | monitor_98 | monitor_me" >&2
+    echo "usage: wine_tests.sh prefix | prefix_removed | install_* | remove_* | monitor_98 | monitor_me | version_info" >&2
     exit 2
     ;;
 esac
