@@ -1,6 +1,7 @@
 #include "tools/lab/cli.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/lab_error.h"
+#include "tools/lab/version_text.h"
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
@@ -194,6 +195,7 @@ int RunCommandLine(int argc, char** argv) {
                  "machine, step by step",
                  "vtxlab"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", VersionText(), "the version and the commit built from");
     app.footer("Every command but explain and demo needs --machine DIR (or VTXSIM_MACHINE).\n"
                "vtxlab COMMAND --help describes a command.");
     Parsed parsed;
@@ -201,7 +203,7 @@ int RunCommandLine(int argc, char** argv) {
     AddCommands(app, parsed, run);
     // CLI11 would only say that a command is missing.
     if (argc > 1 && argv[1][0] == '-' && std::string(argv[1]) != "--help" &&
-        std::string(argv[1]) != "-h") {
+        std::string(argv[1]) != "-h" && std::string(argv[1]) != "--version") {
         fmt::print(stderr, "vtxlab: unknown option {} before the command (vtxlab --help)\n",
                    argv[1]);
         return 2;
@@ -212,6 +214,8 @@ int RunCommandLine(int argc, char** argv) {
         return app.exit(help);
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
     } catch (const CLI::ParseError& error) {
         std::string where =
             app.get_subcommands().empty() ? "" : " " + app.get_subcommands().front()->get_name();

@@ -52,12 +52,31 @@ HelperRun RunHelper(const std::filesystem::path& helperExe, const std::filesyste
     return run;
 }
 
+namespace {
+
+// Installed (the Debian package), the helper and the monitor library lie in lib/vtxlab beside
+// the bin directory that holds vtxlab; in the build tree, where they were built. Empty when
+// vtxlab is not installed.
+std::filesystem::path InstalledDir() {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return {};
+    std::filesystem::path dir = self.parent_path().parent_path() / "lib" / "vtxlab";
+    return std::filesystem::is_regular_file(dir / "vtxinh01", error) ? dir
+                                                                     : std::filesystem::path{};
+}
+
+} // namespace
+
 std::filesystem::path HelperExe() {
-    return VTX_HELPER_EXE;
+    std::filesystem::path installed = InstalledDir();
+    return installed.empty() ? std::filesystem::path(VTX_HELPER_EXE) : installed / "vtxinh01";
 }
 
 std::filesystem::path MonitorDir() {
-    return VTX_MONITOR_DIR;
+    std::filesystem::path installed = InstalledDir();
+    return installed.empty() ? std::filesystem::path(VTX_MONITOR_DIR) : installed;
 }
 
 std::string RunHelperAction(int action, const std::string& model, const std::string& serial) {
