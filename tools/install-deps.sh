@@ -1,7 +1,8 @@
 #!/bin/bash
 # Installs what the build needs from Debian's packages, only what is missing.
 #   install-deps.sh host    compiler, cmake, GoogleTest, RapidCheck, Google Benchmark, SQLite, and vtxlab's
-#                           CLI11, fmt and nlohmann-json
+#                           CLI11, fmt and nlohmann-json; for its Debian package and the release
+#                           kit help2man, dpkg-dev and zip
 #   install-deps.sh win32   the above plus the i686 mingw-w64 cross compiler and 32-bit Wine,
 #                           and where the kernel runs no i386 programs, Wine through qemu-i386
 #                           in build/wine-qemu (tools/wine-qemu.sh)
@@ -10,7 +11,7 @@
 set -euo pipefail
 
 want=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev librapidcheck-dev
-      libcli11-dev libfmt-dev nlohmann-json3-dev)
+      libcli11-dev libfmt-dev nlohmann-json3-dev help2man dpkg-dev zip)
 if [[ "${1:-host}" == win32 ]]; then
     want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
 fi
