@@ -4,11 +4,13 @@
 #               Windows 98 machine, with the real helper and monitor (vtxlab demo)
 #   make test   every test: unit, integration, sanitizers, the PE32 images under Wine
 #   make fuzz   each fuzz target under libFuzzer for FUZZ_SECONDS (never part of make test)
+#   make release  the kit a printer maker ships, from fresh build trees, in dist/
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-win32 deps-fuzz deps-bench host win32 lab test test-host test-asan test-tsan bench fuzz format
+.PHONY: all deps deps-win32 deps-fuzz deps-bench host win32 lab test test-host test-asan test-tsan bench fuzz format \
+	release package
 
 all: lab
 
@@ -84,6 +86,18 @@ fuzz: deps-fuzz
 	        -artifact_prefix=build/fuzz/artifacts/$$name- \
 	        build/fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
 	done
+
+# The kit (tools/release.sh): the zip of the two images, vtxlab's Debian package, FIELD-NOTE.txt
+# and SHA256SUMS in dist/, built in build/release without ccache; dated SOURCE_DATE_EPOCH, by
+# default the commit's time.
+release: deps-win32
+	bash tools/release.sh
+
+# vtxlab's Debian package alone, from the release build of build/host-release.
+package: deps
+	cmake --preset host-release >/dev/null
+	cmake --build --preset host-release -j $(JOBS) --target vtxlab_package_files
+	cd build/host-release && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
