@@ -3,6 +3,7 @@
 // port is closed and the table is empty.
 #include "generators.h"
 #include "interfaces.h"
+#include "loaded_monitor.h"
 #include "machine_setup.h"
 #include "property_check.h"
 #include "port_monitor/monitor.h"
@@ -13,32 +14,6 @@
 
 namespace property {
 namespace {
-
-constexpr DWORD kTick = 1'000'000;
-constexpr DWORD kWindow = 10'000;
-
-// The monitor's instance started in the spooler stand-in, its table rebuilt at kTick.
-class LoadedMonitor {
-  public:
-    LoadedMonitor() {
-        vtxsim::SetStringValue(std::string("HKLM\\") + vtxsim::kMonitorsKeyPath + "\\SN0", "Driver",
-                               "vtxpmo01.dll");
-        RC_ASSERT(host_.StartInstances());
-        Rebuild();
-    }
-    // However old the last rebuild, one call before and one at kTick leave a fresh table.
-    void Rebuild() {
-        vtxsim::SetTickCount(kTick - 2 * kWindow - 1);
-        host_.EnumPorts(1);
-        vtxsim::SetTickCount(kTick);
-        host_.EnumPorts(1);
-    }
-    const MONITOR& Table() const { return host_.Table(); }
-    vtxsim::MonitorHost& Host() { return host_; }
-
-  private:
-    vtxsim::MonitorHost host_;
-};
 
 std::vector<std::string> Strings(const std::vector<Entry>& table, DWORD level) {
     std::vector<std::string> strings;
