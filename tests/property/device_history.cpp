@@ -1,7 +1,7 @@
 #include "device_history.h"
 
 #include "generators.h"
-#include "setup_helper/helper_fixture.h"
+#include "maker_printers.h"
 #include "support/rename_entries.h"
 
 #include <algorithm>
@@ -11,40 +11,6 @@ namespace {
 
 const std::vector<std::string> kSerials = {"S1", "S2", "S3", "S4", "S5", "S6", "S7", "S8"};
 const std::string kJob(3000, 'j');
-
-struct ModelKind {
-    std::string model, productId, infPath;
-};
-const std::vector<ModelKind> kModels = {{"Draftaire K9", "0042", "OEM0.INF"},
-                                        {"Draftaire K7", "0041", "OEM1.INF"},
-                                        {"Draftaire K5", "0043", "OEM2.INF"}};
-
-const ModelKind& KindOf(const std::string& model) {
-    return *std::find_if(kModels.begin(), kModels.end(),
-                         [&](const ModelKind& k) { return k.model == model; });
-}
-
-vtxsim::PrinterSpec SpecOf(const std::string& serial, const std::string& model) {
-    vtxsim::PrinterSpec spec;
-    spec.model = model;
-    spec.productId = KindOf(model).productId;
-    spec.infPath = KindOf(model).infPath;
-    spec.serial = serial;
-    return spec;
-}
-
-std::string PortOf(const std::string& serial, const std::string& model) {
-    return "USB/" + model + "/" + serial;
-}
-
-// The helper as the device installer starts it, in this process as if in a new one.
-void RunHelper(int action, const std::string& model, const std::string& serial) {
-    vtxsim::ResetWindows();
-    helper_test::ResetHelperState();
-    std::string line =
-        "-action=" + std::to_string(action) + " -model=" + model + " -serial=" + serial;
-    RC_ASSERT(WinMain(nullptr, nullptr, line.data(), SW_SHOWNORMAL) == 0);
-}
 
 void ClosePortOf(HistoryMachine& machine, const std::string& serial) {
     auto open = machine.openPorts.find(serial);
@@ -61,18 +27,15 @@ void CheckMachine(const HistoryModel& model, HistoryMachine& machine) {
         instances.insert(serial);
     std::vector<std::string> names = vtxsim::MonitorNames();
     RC_ASSERT(std::set<std::string>(names.begin(), names.end()) == instances);
-    for (const std::string& serial : model.used) {
-        auto printer = model.printers.find(serial);
-        bool present = printer != model.printers.end();
-        const std::string& kind = present ? printer->second.model : kModels[0].model;
-        RC_ASSERT(vtxsim::KeyExists(vtxsim::InterfaceKeyOf(SpecOf(serial, kind))) == present);
+    for (const auto& [serial, kind] : model.used) {
+        bool present = model.printers.count(serial) == 1u;
+        RC_ASSERT(vtxsim::KeyExists(vtxsim::InterfaceKeyOf(MakerPrinter(serial, kind))) == present);
     }
-    for (const ModelKind& kind : kModels) {
+    for (const std::string& kind : MakerModels()) {
         bool left = std::any_of(model.printers.begin(), model.printers.end(),
-                                [&](const auto& p) { return p.second.model == kind.model; });
+                                [&](const auto& p) { return p.second.model == kind; });
         if (!left)
-            RC_ASSERT(
-                !vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTXIO\\" + RemainderOf(kind.model)));
+            RC_ASSERT(!vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTXIO\\" + RemainderOf(kind)));
     }
     // The section only grows until the restart carries it out: no earlier entry is lost.
     std::vector<std::string> entries = vtxtest::RenameEntries();
@@ -89,7 +52,7 @@ void CheckMachine(const HistoryModel& model, HistoryMachine& machine) {
 struct Attach : HistoryCommand {
     std::string serial, model;
     explicit Attach(const HistoryModel& m)
-        : serial(*rc::gen::elementOf(kSerials)), model((*rc::gen::elementOf(kModels)).model) {
+        : serial(*rc::gen::elementOf(kSerials)), model(*rc::gen::elementOf(MakerModels())) {
         (void)m;
     }
     void checkPreconditions(const HistoryModel& m) const override {
@@ -97,10 +60,10 @@ struct Attach : HistoryCommand {
     }
     void apply(HistoryModel& m) const override {
         m.printers[serial] = PrinterModel{model};
-        m.used.insert(serial);
+        m.used[serial] = model;
     }
     void run(const HistoryModel& m, HistoryMachine& machine) const override {
-        vtxsim::InstallPrinter(SpecOf(serial, model));
+        vtxsim::InstallPrinter(MakerPrinter(serial, model));
         RunHelper(2, model, serial);
         HistoryModel after = m;
         apply(after);
@@ -108,7 +71,7 @@ struct Attach : HistoryCommand {
     }
     void show(std::ostream& os) const override {
         os << "vtxlab attach --model \"" << model << "\" --serial " << serial << " --product-id "
-           << KindOf(model).productId;
+           << MakerPrinter(serial, model).productId;
     }
 };
 
@@ -165,7 +128,7 @@ struct Print : PrinterStep {
         if (!p.portOpen) {
             // A port not open yet is looked up in a table rebuilt when stale.
             vtxsim::AdvanceTickCount(kStaleWindow + 1);
-            std::string name = PortOf(serial, p.model);
+            std::string name = MakerPortName(serial, p.model);
             HANDLE port = nullptr;
             RC_ASSERT(machine.monitor.Table().pfnOpenPort(name.data(), &port));
             machine.openPorts[serial] = port;
@@ -192,7 +155,8 @@ struct Print : PrinterStep {
         Check(m, machine);
     }
     void show(std::ostream& os) const override {
-        os << "vtxlab print --port \"" << PortOf(serial, model) << "\" job.txt   # 3000 bytes";
+        os << "vtxlab print --port \"" << MakerPortName(serial, model)
+           << "\" job.txt   # 3000 bytes";
     }
 };
 
@@ -260,8 +224,9 @@ struct Enabled : PrinterStep {
     }
     void run(const HistoryModel& m, HistoryMachine& machine) const override {
         ClosePortOf(machine, serial);
-        vtxsim::SetDwordValue(vtxsim::InterfaceParametersKeyOf(SpecOf(serial, Printer(m).model)),
-                              "Enabled", on ? 1 : 0);
+        vtxsim::SetDwordValue(
+            vtxsim::InterfaceParametersKeyOf(MakerPrinter(serial, Printer(m).model)), "Enabled",
+            on ? 1 : 0);
         Check(m, machine);
     }
     void show(std::ostream& os) const override {
@@ -299,7 +264,7 @@ struct Restart : HistoryCommand {
         machine.monitor.Rebuild();
         std::vector<std::string> expected;
         for (const auto& [serial, printer] : m.printers)
-            expected.push_back(PortOf(serial, printer.model));
+            expected.push_back(MakerPortName(serial, printer.model));
         std::sort(expected.begin(), expected.end());
         std::vector<std::string> listed = machine.monitor.PortNames();
         std::sort(listed.begin(), listed.end());

@@ -31,7 +31,7 @@ struct PrinterModel {
 // What must be there after each step.
 struct HistoryModel {
     std::map<std::string, PrinterModel> printers; // by serial: set up and not removed
-    std::set<std::string> used;                   // serials attached at some time
+    std::map<std::string, std::string> used;      // model by serial: attached at some time
 };
 
 // The machine the history runs on, with the monitor loaded and the ports it holds open.
