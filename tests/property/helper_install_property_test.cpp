@@ -223,7 +223,7 @@ void Install(const InstallCase& c) {
 }
 
 TEST(HelperInstallProperty, ParametersEndInTheStatusPiecesAndOnlyWholePathsAreQueued) {
-    Check(300, [] {
+    Check(200, [] {
         const InstallCase c = *AnyInstall();
         Install(c);
         const Expected e = Expect(c);

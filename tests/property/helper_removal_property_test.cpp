@@ -46,7 +46,7 @@ std::map<std::string, std::string> Values(const std::string& key) {
 }
 
 TEST(HelperRemovalProperty, OnlyTheDeviceAndWhatNoOtherPrinterNeedsGoes) {
-    Check(60, [] {
+    Check(40, [] {
         const auto count = static_cast<std::size_t>(*rc::gen::inRange(1, 9));
         const std::vector<std::string> models =
             *rc::gen::container<std::vector<std::string>>(count, rc::gen::elementOf(MakerModels()));

@@ -103,7 +103,7 @@ std::vector<std::string> NamesToOpen(const std::vector<Interface>& interfaces) {
 }
 
 TEST(MonitorProperty, PortsAreListedAtEveryBufferSizeAndOnlyEnabledOnesOpen) {
-    Check(60, [] {
+    Check(40, [] {
         const std::vector<Interface> interfaces = *Interfaces(0, 127);
         FreshMachine({});
         {
