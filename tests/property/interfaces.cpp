@@ -75,7 +75,7 @@ rc::Gen<std::vector<Interface>> Interfaces(int minCount, int maxCount) {
     });
 }
 
-vtxsim::PrinterSpec SpecOf(const Interface& i) {
+vtxsim::PrinterSpec PrinterOf(const Interface& i) {
     vtxsim::PrinterSpec spec = vtxsim::DraftaireK9(i.serial);
     spec.product = i.product;
     spec.enabled = i.enabled;
@@ -85,7 +85,7 @@ vtxsim::PrinterSpec SpecOf(const Interface& i) {
 
 void InstallInterfaces(const std::vector<Interface>& interfaces) {
     for (const Interface& i : interfaces) {
-        vtxsim::PrinterSpec spec = SpecOf(i);
+        vtxsim::PrinterSpec spec = PrinterOf(i);
         vtxsim::InstallPrinter(spec);
         if (i.portName)
             vtxsim::SetRawValue(vtxsim::InterfaceParametersKeyOf(spec), "PortName", *i.portName);
@@ -121,7 +121,7 @@ std::optional<Port> PortOf(const Interface& i) {
             return std::nullopt;
         port.name = *name;
     } else {
-        const std::string product = i.product.empty() ? SpecOf(i).model : i.product;
+        const std::string product = i.product.empty() ? PrinterOf(i).model : i.product;
         port.name = "USB/" + product + "/" + i.serial;
         if (product.size() >= kNameBuffer || port.name.size() >= kNameBuffer)
             return std::nullopt;
@@ -135,7 +135,7 @@ std::optional<Port> PortOf(const Interface& i) {
 void RecordPass(std::vector<Entry>& table, const std::vector<Interface>& interfaces) {
     std::map<std::string, const Interface*> byPath;
     for (const Interface& i : interfaces)
-        byPath[vtxsim::DevicePathOf(SpecOf(i))] = &i;
+        byPath[vtxsim::DevicePathOf(PrinterOf(i))] = &i;
     for (const std::string& path : EnumerationOrder()) {
         auto found = byPath.find(path);
         if (found == byPath.end())

@@ -25,7 +25,7 @@ void showValue(const Interface& i, std::ostream& os);
 // any length; stored port names of any form, some of them one name in different case.
 rc::Gen<std::vector<Interface>> Interfaces(int minCount, int maxCount);
 
-vtxsim::PrinterSpec SpecOf(const Interface& i);
+vtxsim::PrinterSpec PrinterOf(const Interface& i);
 // Puts the interfaces on the machine, one printer each, plugged in.
 void InstallInterfaces(const std::vector<Interface>& interfaces);
 // The device paths of the interface class in the order the machine enumerates them.
