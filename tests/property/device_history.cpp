@@ -59,7 +59,9 @@ struct Attach : HistoryCommand {
         RC_PRE(m.used.count(serial) == 0u);
     }
     void apply(HistoryModel& m) const override {
-        m.printers[serial] = PrinterModel{model};
+        PrinterModel printer;
+        printer.model = model;
+        m.printers[serial] = printer;
         m.used[serial] = model;
     }
     void run(const HistoryModel& m, HistoryMachine& machine) const override {
@@ -254,8 +256,7 @@ struct Restart : HistoryCommand {
             else
                 deleted.erase(key);
         }
-        while (!machine.openPorts.empty())
-            ClosePortOf(machine, machine.openPorts.begin()->first);
+        machine.CloseAllPorts();
         for (const vtxsim::RestartStep& step : vtxsim::RestartMachine())
             RC_LOG() << "  restart: " << vtxsim::Describe(step) << "\n";
         for (const std::string& path : deleted)
@@ -281,9 +282,10 @@ struct Restart : HistoryCommand {
 HistoryMachine::HistoryMachine(const MachineSetup& setup)
     : fresh((FreshMachine(setup, kTick), true)) {}
 
-HistoryMachine::~HistoryMachine() {
+void HistoryMachine::CloseAllPorts() {
     for (const auto& [serial, port] : openPorts)
         monitor.Table().pfnClosePort(port);
+    openPorts.clear();
 }
 
 rc::Gen<std::shared_ptr<const HistoryCommand>> NextStep(const HistoryModel& model) {

@@ -38,7 +38,8 @@ struct HistoryModel {
 struct HistoryMachine {
     explicit HistoryMachine(const MachineSetup& setup);
     // Lets go of the ports it holds, as the spooler does when it stops.
-    ~HistoryMachine();
+    ~HistoryMachine() { CloseAllPorts(); }
+    void CloseAllPorts();
     HistoryMachine(const HistoryMachine&) = delete;
     HistoryMachine& operator=(const HistoryMachine&) = delete;
     bool fresh; // the machine is made before the monitor is loaded on it

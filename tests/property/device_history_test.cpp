@@ -15,6 +15,12 @@ TEST(DeviceHistory, EveryStepLeavesWhatTheModelSays) {
         RC_LOG() << "export VTXSIM_MACHINE=/tmp/replay\n" << NewMachineCommand(setup) << "\n";
         HistoryMachine machine(setup);
         rc::state::check(HistoryModel{}, machine, &NextStep);
+        // Every port closed and the table rebuilt with no device left: nothing of the monitor
+        // is still allocated, whatever the history did.
+        machine.CloseAllPorts();
+        FreshMachine(setup);
+        machine.monitor.Rebuild();
+        RC_ASSERT(vtxsim::LiveGlobalBlocks() == 0u);
     });
 }
 
