@@ -117,15 +117,30 @@ static HKEY OpenInterfaceKey(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data) {
     return key;
 }
 
-// An interface whose name matches an enabled entry updates it (the later interface wins);
-// any other gets an entry of its own.
+// The entry this interface had from an earlier pass: its name and its device path. Only the
+// Windows ME document scan, which does not clear the table, finds one.
+static PortEntry* FindOwnEntry(LPCSTR name, LPCSTR devicePath) {
+    for (PortEntry* entry = PortTable; entry != NULL; entry = entry->next) {
+        if (entry->devicePath != NULL && TextEqualAsciiNoCase(entry->name, name) &&
+            TextEqual(entry->devicePath, devicePath))
+            return entry;
+    }
+    return NULL;
+}
+
+// An interface whose name matches an enabled entry updates it (the later interface wins); one
+// that already has its own entry updates that; any other gets an entry of its own.
 static void RecordInterface(LPCSTR name, LPCSTR devicePath, DWORD enabled) {
     PortEntry* entry = FindPortEntry(name);
+    if (entry == NULL)
+        entry = FindOwnEntry(name, devicePath);
     if (entry == NULL) {
         AddPortEntry(name, MonitorName, devicePath, enabled);
         return;
     }
     entry->enabled = enabled;
+    if (entry->devicePath != NULL && TextEqual(entry->devicePath, devicePath))
+        return;
     FreeBlock(entry->devicePath);
     entry->devicePath = DupString(devicePath);
 }

@@ -18,6 +18,7 @@
 #define HELPER_ERROR_RENAME_NOT_SAVED 1003 // "RENAME" section not written
 #define HELPER_ERROR_SETUP_EMPTY 1008      // SetupRootPath or SetupExecFile empty
 #define HELPER_ERROR_PORT_NOT_FOUND 1168   // ERROR_NOT_FOUND: no "PortName<n>" names the serial
+#define HELPER_ERROR_PATH_TOO_LONG 206     // ERROR_FILENAME_EXCED_RANGE: setup program path
 
 // Program-wide state (helper_state.cpp), zero at load.
 extern CHAR CommandLineCopy[HELPER_TEXT_SIZE];
@@ -45,15 +46,18 @@ void InstallDevice(void);
 DWORD ReadModelValue(LPCSTR keyPath, LPCSTR valueName, LPDWORD type, LPSTR data);
 DWORD ReadSetupRootPath(LPSTR destination, LPSTR root);
 DWORD ReadSetupExecFile(LPSTR destination, LPSTR buffer);
-DWORD AppendSetupParameters(LPSTR destination);
-DWORD AppendPortName(LPSTR destination);
+// The two appenders add their piece whole within room bytes of the destination, or not at all.
+DWORD AppendSetupParameters(LPSTR destination, DWORD room);
+DWORD AppendPortName(LPSTR destination, DWORD room);
 
 // Setup command line (setup_command.cpp). Destinations are SetupParameterString-sized.
 void BuildSetupCommand(void);
 DWORD BuildParameterString(LPSTR destination);
+// Label and text appended whole within room bytes, or nothing; FALSE when left out.
+BOOL AppendParameterPiece(LPSTR destination, DWORD room, LPCSTR label, LPCSTR text);
 void AppendBusType(LPSTR destination);
-void AppendModel(LPSTR destination, LPCSTR text);
-void AppendSerial(LPSTR destination, LPCSTR text);
+void AppendModel(LPSTR destination, DWORD room, LPCSTR text);
+void AppendSerial(LPSTR destination, DWORD room, LPCSTR text);
 void AppendDialog(LPSTR destination, LONG number);
 void AppendError(LPSTR destination, LONG number);
 void AppendAbort(LPSTR destination, LONG number);

@@ -103,27 +103,28 @@ DWORD ReadSetupExecFile(LPSTR destination, LPSTR buffer) {
     return ERROR_SUCCESS;
 }
 
-// The parameter string is only reported to the setup program: what does not fit is cut at
-// the buffer's end.
-DWORD AppendSetupParameters(LPSTR destination) {
+// A value that does not fit whole counts as unreadable: cut, the setup program would act on
+// another option than the maker's.
+DWORD AppendSetupParameters(LPSTR destination, DWORD room) {
     CHAR value[HELPER_TEXT_SIZE];
     DWORD type = 0;
     value[0] = '\0';
     DWORD rc = ReadModelValue(ModelKeyPath, "SetupParameters", &type, value);
     if (rc != ERROR_SUCCESS)
         return rc;
-    TextAppendCut(destination, PARAMETER_STRING_SIZE, value);
+    if (!AppendParameterPiece(destination, room, "", value))
+        return ERROR_MORE_DATA;
     return ERROR_SUCCESS;
 }
 
-DWORD AppendPortName(LPSTR destination) {
+// A port name found but too long for the room is left out; the search itself succeeded.
+DWORD AppendPortName(LPSTR destination, DWORD room) {
     CHAR portName[HELPER_TEXT_SIZE];
     DWORD type = 0;
     portName[0] = '\0';
     DWORD rc = ReadModelValue(ModelKeyPath, "PortName", &type, portName);
     if (rc != ERROR_SUCCESS)
         return rc;
-    TextAppendCut(destination, PARAMETER_STRING_SIZE, " -v port=");
-    TextAppendCut(destination, PARAMETER_STRING_SIZE, portName);
+    AppendParameterPiece(destination, room, " -v port=", portName);
     return ERROR_SUCCESS;
 }

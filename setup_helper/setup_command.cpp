@@ -6,32 +6,54 @@
 
 #define SETUP_KEY_BASE "Software\\Kelvara\\VTX"
 
-// The parameter string is only reported to the setup program, so each piece is cut at the
-// buffer's end when it does not fit; the pieces after it are then lost.
-static void AppendPiece(LPSTR destination, LPCSTR label, LPCSTR text) {
-    TextAppendCut(destination, PARAMETER_STRING_SIZE, label);
-    TextAppendCut(destination, PARAMETER_STRING_SIZE, text);
+#define BUS_TYPE_PIECE " -v bustype=usb"
+// The widest number a status piece can carry: "-2147483648".
+#define STATUS_NUMBER_WIDTH 11
+
+BOOL AppendParameterPiece(LPSTR destination, DWORD room, LPCSTR label, LPCSTR text) {
+    DWORD length = TextLength(destination);
+    if (TextAppend(destination, room, label) && TextAppend(destination, room, text))
+        return TRUE;
+    destination[length] = '\0';
+    return FALSE;
+}
+
+static DWORD DecimalWidth(LONG number) {
+    CHAR digits[16];
+    digits[0] = '\0';
+    TextAppendDecimal(digits, sizeof(digits), number);
+    return TextLength(digits);
+}
+
+// The bytes the optional pieces may fill: the status pieces always go on whole after them. The
+// error number is not settled while ErrorCode is 0 (the port search may still set it), so the
+// widest number is kept for it then.
+static DWORD OptionalPieceRoom(void) {
+    DWORD errorWidth = ErrorCode != 0 ? DecimalWidth(ErrorCode) : STATUS_NUMBER_WIDTH;
+    DWORD status = TextLength(" -v dialog=") + DecimalWidth(DialogCode) + TextLength(" -v error=") +
+                   errorWidth + TextLength(" -v abort=") + DecimalWidth(AbortFlag);
+    return PARAMETER_STRING_SIZE - status;
 }
 
 static void AppendNumberPiece(LPSTR destination, LPCSTR label, LONG number) {
     CHAR digits[16];
     digits[0] = '\0';
     TextAppendDecimal(digits, sizeof(digits), number);
-    AppendPiece(destination, label, digits);
+    AppendParameterPiece(destination, PARAMETER_STRING_SIZE, label, digits);
 }
 
 void AppendBusType(LPSTR destination) {
-    AppendPiece(destination, " -v bustype=", "usb");
+    AppendParameterPiece(destination, PARAMETER_STRING_SIZE, BUS_TYPE_PIECE, "");
 }
 
-void AppendModel(LPSTR destination, LPCSTR text) {
+void AppendModel(LPSTR destination, DWORD room, LPCSTR text) {
     if (text != NULL && text[0] != '\0')
-        AppendPiece(destination, " -v model=", text);
+        AppendParameterPiece(destination, room, " -v model=", text);
 }
 
-void AppendSerial(LPSTR destination, LPCSTR text) {
+void AppendSerial(LPSTR destination, DWORD room, LPCSTR text) {
     if (text != NULL && text[0] != '\0')
-        AppendPiece(destination, " -v serial=", text);
+        AppendParameterPiece(destination, room, " -v serial=", text);
 }
 
 void AppendDialog(LPSTR destination, LONG number) {
@@ -46,13 +68,16 @@ void AppendAbort(LPSTR destination, LONG number) {
     AppendNumberPiece(destination, " -v abort=", number);
 }
 
+// Each optional piece goes in whole or not at all, in order, within the room the status pieces
+// leave; the setup parameters also leave room for the bus type, which always goes.
 DWORD BuildParameterString(LPSTR destination) {
+    DWORD room = OptionalPieceRoom();
     destination[0] = '\0';
-    AppendSetupParameters(destination);
+    AppendSetupParameters(destination, room - TextLength(BUS_TYPE_PIECE));
     AppendBusType(destination);
-    DWORD result = AppendPortName(destination);
-    AppendModel(destination, DeviceModel);
-    AppendSerial(destination, DeviceSerial);
+    DWORD result = AppendPortName(destination, room);
+    AppendModel(destination, room, DeviceModel);
+    AppendSerial(destination, room, DeviceSerial);
     AppendDialog(destination, DialogCode);
     return result;
 }
@@ -96,14 +121,25 @@ DWORD StoreCmdLine(LPCSTR remainder) {
     return ERROR_SUCCESS;
 }
 
-// " -vtregistry=<remainder>\<serial>" completes the program path when there is a remainder and
-// the whole fits; otherwise the path is left empty and nothing is queued for it.
-static void AppendRegistryOption(LPCSTR remainder) {
+// " -vtregistry=<remainder>\<serial>" completes the program path; FALSE, with the path left
+// empty, when there is no remainder or the whole does not fit.
+static BOOL AppendRegistryOption(LPCSTR remainder) {
     if (remainder == NULL || !TextAppend(SetupProgramPath, HELPER_TEXT_SIZE, " -vtregistry=") ||
         !TextAppend(SetupProgramPath, HELPER_TEXT_SIZE, remainder) ||
         !TextAppend(SetupProgramPath, HELPER_TEXT_SIZE, "\\") ||
-        !TextAppend(SetupProgramPath, HELPER_TEXT_SIZE, DeviceSerial))
+        !TextAppend(SetupProgramPath, HELPER_TEXT_SIZE, DeviceSerial)) {
         SetupProgramPath[0] = '\0';
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A program path that does not fit is never queued; the setup program hears why unless an
+// earlier failure is what it is told.
+static void RefuseProgramPath(void) {
+    SetupProgramPath[0] = '\0';
+    if (ErrorCode == 0)
+        ErrorCode = HELPER_ERROR_PATH_TOO_LONG;
 }
 
 void BuildSetupCommand(void) {
@@ -116,22 +152,25 @@ void BuildSetupCommand(void) {
 
     if (rc == HELPER_ERROR_SETUP_EMPTY || rc == HELPER_ERROR_NOT_FOUND) {
         ErrorCode = (LONG)rc;
-    } else {
-        // Other read errors (a value too long, say) are not reported; the parameters still go.
-        // The port search's code is reported only when nothing failed before it: a failed
-        // registration or an unsupported platform is what the setup program must be told.
-        DWORD portResult = BuildParameterString(SetupParameterString);
-        if (portResult != ERROR_SUCCESS && ErrorCode == 0)
-            ErrorCode = (LONG)portResult;
-        AppendError(SetupParameterString, ErrorCode);
-        AppendAbort(SetupParameterString, AbortFlag);
-        StoreCmdLine(remainder);
-    }
-
-    // The option goes on whatever was read; only a path cut short by another read error is
-    // dropped, since it would be queued to run a directory or a part of a name.
-    if (rc == ERROR_SUCCESS || rc == HELPER_ERROR_SETUP_EMPTY || rc == HELPER_ERROR_NOT_FOUND)
         AppendRegistryOption(remainder);
-    else
+        return;
+    }
+    // The path is settled first, so that a refused one is reported in the parameters. A value
+    // too long for its buffer cannot be part of the path either; other read errors are not
+    // reported and leave no path, since it would name a directory or a part of a name.
+    if (rc == ERROR_MORE_DATA)
+        RefuseProgramPath();
+    else if (rc != ERROR_SUCCESS)
         SetupProgramPath[0] = '\0';
+    else if (!AppendRegistryOption(remainder) && remainder != NULL)
+        RefuseProgramPath();
+
+    // The port search's code is reported only when nothing failed before it: a failed
+    // registration or an unsupported platform is what the setup program must be told.
+    DWORD portResult = BuildParameterString(SetupParameterString);
+    if (portResult != ERROR_SUCCESS && ErrorCode == 0)
+        ErrorCode = (LONG)portResult;
+    AppendError(SetupParameterString, ErrorCode);
+    AppendAbort(SetupParameterString, AbortFlag);
+    StoreCmdLine(remainder);
 }

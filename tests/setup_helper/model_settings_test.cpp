@@ -29,7 +29,7 @@ class ModelSettingsTest : public HelperTest {
     // AppendPortName onto "head"; returns the result and the text.
     std::pair<DWORD, std::string> PortPiece() {
         CHAR destination[PARAMETER_STRING_SIZE] = "head";
-        DWORD rc = AppendPortName(destination);
+        DWORD rc = AppendPortName(destination, PARAMETER_STRING_SIZE);
         return {rc, destination};
     }
 };
@@ -83,7 +83,7 @@ TEST_F(ModelSettingsTest, MissingAndEmptySetupValuesGiveTwoAndTenOhEight) {
     CHAR buffer[HELPER_TEXT_SIZE];
     EXPECT_EQ(ReadSetupRootPath(destination, SetupRoot), 2u); // no model key at all
     EXPECT_EQ(ReadSetupExecFile(destination, buffer), 2u);
-    EXPECT_EQ(AppendSetupParameters(destination), 2u);
+    EXPECT_EQ(AppendSetupParameters(destination, PARAMETER_STRING_SIZE), 2u);
     EXPECT_EQ(PortPiece(), std::make_pair(DWORD{2}, std::string("head")));
 
     vtxsim::SetStringValue(kModelKey, "SetupRootPath", "");

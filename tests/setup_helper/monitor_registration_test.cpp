@@ -38,11 +38,15 @@ TEST_F(MonitorRegistrationTest, PrinterScanLooksForTheSerialAsASubstringOfEachPo
 }
 
 TEST_F(MonitorRegistrationTest, PrinterScanReadsLongNamesAndPortsOfTheFirstPrinterToo) {
-    // A port name of 255 characters, the longest the monitor makes, on the first printer.
-    std::string port = "USB/" + std::string(246, 'P') + "/AB12";
-    ASSERT_EQ(port.size(), 255u);
-    ASSERT_TRUE(vtxsim::AddPrinter(std::string(250, 'N'), port));
-    EXPECT_EQ(ScanPrinterPorts(), 0u);
+    // Names and ports of 254 to 259 characters on the first printer are read whole: the
+    // monitor makes port names of up to 255 characters, and a device set up on one of them
+    // must not be set up again.
+    for (size_t length = 254; length <= 259; length++) {
+        vtxsim::ResetMachine();
+        std::string port = "USB/" + std::string(length - 9, 'P') + "/AB12";
+        ASSERT_TRUE(vtxsim::AddPrinter(std::string(length, 'N'), port));
+        EXPECT_EQ(ScanPrinterPorts(), 0u) << length;
+    }
 
     // A printer whose key cannot be read does not stop the scan of the next ones.
     vtxsim::ResetMachine();

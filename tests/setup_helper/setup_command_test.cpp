@@ -107,14 +107,29 @@ TEST_F(SetupCommandTest, AnAbsentModelRemainderTouchesNoKeyALevelTooHigh) {
     EXPECT_FALSE(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTX"));
 }
 
-TEST_F(SetupCommandTest, AnOverLongParameterStringIsCutAtItsEnd) {
-    WriteSetupValues("D:\\Setup", "start.exe", std::string(230, 'p'));
-    vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/AB12");
-    BuildSetupCommand();
-    std::string full = std::string(230, 'p') + " -v bustype=usb -v port=USB/Draftaire K9/AB12";
-    EXPECT_EQ(std::string(SetupParameterString), full.substr(0, PARAMETER_STRING_SIZE - 1));
-    EXPECT_EQ(vtxsim::StringValue(kCmdLineKey, "CmdLine"),
-              full.substr(0, PARAMETER_STRING_SIZE - 1));
+TEST_F(SetupCommandTest, AnOverLongOptionalPieceIsLeftOutWholeAndTheStatusPiecesAlwaysEndIt) {
+    const std::string port = "USB/Draftaire K9/AB12";
+    const std::string status = " -v dialog=2 -v error=3006 -v abort=1";
+    auto build = [&](const std::string& parameters) {
+        vtxsim::ResetMachine();
+        WriteSetupValues("D:\\Setup", "start.exe", parameters);
+        vtxsim::SetStringValue(kModelKey, "PortName1", port);
+        DialogCode = 2, ErrorCode = 3006, AbortFlag = 1;
+        BuildSetupCommand();
+        return std::string(SetupParameterString);
+    };
+    // Parameters that fit only without the port: the port, model and serial pieces are left
+    // out whole, never cut in the middle of their value.
+    const std::string fits(PARAMETER_STRING_SIZE - 1 - status.size() - 15, 'p');
+    EXPECT_EQ(build(fits), fits + " -v bustype=usb" + status);
+    // One more character and they count as unreadable: the other pieces come back.
+    EXPECT_EQ(build(fits + "p"),
+              " -v bustype=usb -v port=" + port + " -v model=Draftaire K9 -v serial=AB12" + status);
+    // Room for the port but not the model: the serial after it still goes in.
+    const std::string upToPort(fits.size() - 30 - 15, 'q');
+    EXPECT_EQ(build(upToPort),
+              upToPort + " -v bustype=usb -v port=" + port + " -v serial=AB12" + status);
+    EXPECT_EQ(vtxsim::StringValue(kCmdLineKey, "CmdLine"), std::string(SetupParameterString));
 }
 
 TEST_F(SetupCommandTest, AnOverLongProgramPathOrKeyIsRefusedNotCut) {
@@ -123,15 +138,16 @@ TEST_F(SetupCommandTest, AnOverLongProgramPathOrKeyIsRefusedNotCut) {
     vtxsim::SetStringValue(kModelKey, "PortName1", "USB/Draftaire K9/AB12");
     BuildSetupCommand();
     EXPECT_STREQ(SetupProgramPath, "");
+    EXPECT_EQ(ErrorCode, ERROR_FILENAME_EXCED_RANGE);
     EXPECT_TRUE(vtxsim::StringValue(kCmdLineKey, "CmdLine").has_value());
 
-    // A setup file name that does not fit beside the root: not recorded as an error, the
-    // parameters are stored, but no program path is left.
+    // A setup file name that does not fit beside the root: the parameters are stored and say
+    // why, but no program path is left.
     vtxsim::ResetMachine();
     ErrorCode = 0;
     WriteSetupValues("D:\\" + std::string(200, 'r'), std::string(70, 'e') + ".exe");
     BuildSetupCommand();
-    EXPECT_EQ(ErrorCode, 1168);
+    EXPECT_EQ(ErrorCode, ERROR_FILENAME_EXCED_RANGE);
     EXPECT_STREQ(SetupProgramPath, "");
     EXPECT_STREQ(SetupRoot, ("D:\\" + std::string(200, 'r') + "\\").c_str());
 

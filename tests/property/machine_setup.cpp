@@ -1,0 +1,14 @@
+#include "machine_setup.h"
+
+namespace property {
+
+void FreshMachine(const MachineSetup& setup, DWORD tick) {
+    vtxsim::ResetMachine();
+    vtxsim::ClearFailures();
+    vtxsim::SetMonitorLibraryDir(VTX_MONITOR_DIR);
+    vtxsim::SetWindowsVersion(setup.version);
+    vtxsim::SetShellRunning(setup.shellRunning);
+    vtxsim::SetTickCount(tick);
+}
+
+} // namespace property
