@@ -50,6 +50,8 @@ TEST(LabMachine, NothingOfTheUsersIsDeletedAndBadInputIsOneLine) {
     labtest::WriteText(machine / "drive_c" / "letter.txt", "mine");
     labtest::WriteText(machine / "devices" / "notes.txt", "mine");
     fs::create_directories(machine / "drive_c" / "WINDOWS" / "Mine");
+    ASSERT_EQ(Lab({"device", "--machine", machine.string(), "--serial", "AB12", "--stall", "5"}).rc,
+              0);
     ASSERT_EQ(Lab({"new", "--machine", machine.string(), "--force"}).rc, 0);
     EXPECT_EQ(labtest::ReadText(machine / "notes.txt"), "kept");
     EXPECT_EQ(labtest::ReadText(machine / "drive_c" / "letter.txt"), "mine");
