@@ -1,6 +1,7 @@
 // vtxlab new: a fresh machine, or one made from a registry exported elsewhere.
 #include "tools/lab/commands.h"
 #include "tools/lab/fresh_machine.h"
+#include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/progress_line.h"
 #include "tools/lab/snapshot.h"
@@ -23,6 +24,7 @@ int RunNew(const NewOptions& options) {
             skipped = ImportForeignRegistry(options.from);
         }
     });
+    CommandLock lock(options.machine, "new");
     fmt::print("new machine {}\n", options.machine.string());
     fmt::print("  {}\n", MachineWords());
     if (!options.from.empty()) {
