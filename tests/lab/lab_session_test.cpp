@@ -183,7 +183,8 @@ TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
     labtest::Result stalled =
         Lab({"print", "--machine", m, "--port", "USB/Draftaire K7/EF56", "--timeout", "0.01", job});
     EXPECT_EQ(stalled.rc, 1) << stalled.out;
-    EXPECT_NE(stalled.err.find("took no data for 0.01 s (--timeout) (busy"), std::string::npos)
+    EXPECT_NE(stalled.err.find("took no data for 0.01 s (--timeout); the monitor's reason: busy"),
+              std::string::npos)
         << stalled.err;
     EXPECT_NE(stalled.err.find("100 of 20000 bytes reached it"), std::string::npos) << stalled.err;
     ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--unplug"}).rc, 0);

@@ -79,8 +79,8 @@ JobResult RunJob(vtxsim::MonitorHost& host, const std::string& port, const std::
             break;
         }
         if (std::string why = hooks.giveUp ? hooks.giveUp() : ""; !why.empty()) {
-            result.failure = fmt::format("{} ({}); {} of {} bytes reached it", why, reason,
-                                         result.sent, data.size());
+            result.failure = fmt::format("{}; the monitor's reason: {}; {} of {} bytes reached it",
+                                         why, reason, result.sent, data.size());
             break;
         }
         if (hooks.onWait)
