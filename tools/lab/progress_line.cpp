@@ -22,11 +22,13 @@ ProgressLine::~ProgressLine() {
 
 void ProgressLine::Show(const std::string& text) {
     Clock::time_point now = Clock::now();
-    if (!terminal_ || now - start_ < kDelay || now - lastShown_ < kInterval)
+    if (!terminal_ || now - start_ < kDelay || now - lastShown_ < kInterval ||
+        (shown_ && text == lastText_))
         return;
     fmt::print(stderr, "\r\033[K{}", text);
     std::fflush(stderr);
     lastShown_ = now;
+    lastText_ = text;
     shown_ = true;
 }
 

@@ -29,6 +29,7 @@ class ProgressLine {
     bool terminal_;
     Clock::time_point start_;
     Clock::time_point lastShown_{};
+    std::string lastText_;
     bool shown_ = false;
 };
 
