@@ -235,6 +235,8 @@ TEST(LabMachine, AnInterruptedCommandLeavesNothingOfItsOwn) {
         {"new", {"new", "--machine", m, "--force", "--from", saved}, SIGTERM},
         {"explain", {"explain", saved}, SIGTERM},
         {"demo", {"demo"}, SIGINT},
+        {"demo", {"demo"}, SIGPIPE}, // vtxlab demo | head
+        {"explain", {"explain", saved}, SIGHUP},
         {"dry-run", {"detach", "--machine", m, "--serial", "AB12", "--dry-run"}, SIGINT},
     };
     for (const Case& c : cases) {

@@ -83,8 +83,9 @@ void RemoveTemporariesOnInterrupt() {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // Also a closed terminal, and a reader gone (vtxlab demo | head): each would end vtxlab too.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaction(signal, &action, nullptr);
 }
 
 RemovedOnInterrupt::RemovedOnInterrupt(const fs::path& dir) : dir_(dir) {

@@ -1,12 +1,13 @@
-// What an interrupted vtxlab leaves: nothing of its own temporary making. Ctrl-C (SIGINT) or
-// SIGTERM removes every directory registered here, then ends the process by that signal.
+// What an interrupted vtxlab leaves: nothing of its own temporary making. Ctrl-C (SIGINT),
+// SIGTERM, SIGHUP or SIGPIPE removes every directory registered here, then ends the process by
+// that signal.
 #pragma once
 
 #include <filesystem>
 
 namespace lab {
 
-// Catches SIGINT and SIGTERM from here on; called once, before any command runs.
+// Catches those signals from here on; called once, before any command runs.
 void RemoveTemporariesOnInterrupt();
 
 // A directory to remove if the process is interrupted while the object lives.
