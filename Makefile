@@ -35,11 +35,18 @@ win32: deps-win32
 	cmake --build --preset win32 -j $(JOBS)
 
 # Only vtxlab and what it runs (the helper, the monitor library, the simulator), then the demo
-# on a temporary machine that it removes again.
-lab: deps
-	@cmake --preset host >/dev/null
-	@mkdir -p build && cmake --build --preset host -j $(JOBS) --target vtxlab >build/lab-build.log 2>&1 \
-	    || { tail -n 40 build/lab-build.log; exit 1; }
+# on a temporary machine that it removes again. One line per stage; the configure and build
+# output goes to build/lab-build.log, whose end is shown when a stage fails.
+LAB_LOG := build/lab-build.log
+lab:
+	@echo "make lab: 1/4 the packages the build needs (tools/install-deps.sh host)"
+	@bash tools/install-deps.sh host
+	@echo "make lab: 2/4 configuring build/host (output in $(LAB_LOG))"
+	@mkdir -p build && cmake --preset host >$(LAB_LOG) 2>&1 || { tail -n 40 $(LAB_LOG); exit 1; }
+	@echo "make lab: 3/4 building vtxlab, the helper and the monitor (a minute the first time)"
+	@cmake --build --preset host -j $(JOBS) --target vtxlab >>$(LAB_LOG) 2>&1 \
+	    || { tail -n 40 $(LAB_LOG); exit 1; }
+	@echo "make lab: 4/4 vtxlab demo"
 	@./build/host/tools/lab/vtxlab demo
 
 test-asan: deps

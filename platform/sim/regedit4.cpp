@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace sim {
 
@@ -186,9 +187,73 @@ ValueData ReadValueData(std::string_view data, LineReader& lines) {
     throw ParseError("unknown value data \"" + std::string(data) + "\"");
 }
 
+// Finds and makes keys of a tree through a folded-name index of each key's subkeys, built when
+// a key is first looked in: an export holds keys with tens of thousands of subkeys (CLSID), whose
+// search one by one costs the square of their number.
+class KeyFinder {
+  public:
+    explicit KeyFinder(RegTree& tree) : tree_(tree) {}
+
+    RegKey& Create(const RegPath& path) {
+        RegKey* key = &tree_.Root(path.root);
+        for (const std::string& component : path.components) {
+            Index& index = IndexOf(*key);
+            auto [found, isNew] = index.try_emplace(FoldAscii(component), nullptr);
+            if (isNew) {
+                key->subkeys.push_back(RegKey{component, {}, {}});
+                found->second = &key->subkeys.back();
+            }
+            key = found->second;
+        }
+        return *key;
+    }
+
+    void Delete(const RegPath& path) {
+        RegKey* parent = &tree_.Root(path.root);
+        for (size_t i = 0; i + 1 < path.components.size() && parent != nullptr; ++i)
+            parent = Child(*parent, path.components[i]);
+        if (parent == nullptr)
+            return;
+        Index& index = IndexOf(*parent);
+        auto found = index.find(FoldAscii(path.components.back()));
+        if (found == index.end())
+            return;
+        Forget(*found->second); // its memory may hold a new key later
+        parent->subkeys.remove_if([&](const RegKey& k) { return &k == found->second; });
+        index.erase(found);
+    }
+
+  private:
+    using Index = std::unordered_map<std::string, RegKey*>;
+
+    Index& IndexOf(RegKey& key) {
+        auto [found, isNew] = indexes_.try_emplace(&key);
+        if (isNew) {
+            for (RegKey& subkey : key.subkeys)
+                found->second.try_emplace(FoldAscii(subkey.name), &subkey);
+        }
+        return found->second;
+    }
+
+    RegKey* Child(RegKey& key, const std::string& name) {
+        Index& index = IndexOf(key);
+        auto found = index.find(FoldAscii(name));
+        return found == index.end() ? nullptr : found->second;
+    }
+
+    void Forget(const RegKey& key) {
+        indexes_.erase(&key);
+        for (const RegKey& subkey : key.subkeys)
+            Forget(subkey);
+    }
+
+    RegTree& tree_;
+    std::unordered_map<const RegKey*, Index> indexes_;
+};
+
 class Applier {
   public:
-    Applier(RegTree& tree, std::string_view text) : tree_(tree), lines_(text) {}
+    Applier(RegTree& tree, std::string_view text) : keys_(tree), lines_(text) {}
 
     void Run() {
         std::string_view line;
@@ -237,10 +302,10 @@ class Applier {
         if (remove) {
             if (path->components.empty())
                 throw ParseError("a root key cannot be deleted");
-            DeleteKey(tree_, *path);
+            keys_.Delete(*path);
             return;
         }
-        current_ = &CreateKey(tree_, *path);
+        current_ = &keys_.Create(*path);
     }
 
     void Value(std::string_view line) {
@@ -267,7 +332,7 @@ class Applier {
             current_->SetValue(name, data.type, std::move(data.bytes));
     }
 
-    RegTree& tree_;
+    KeyFinder keys_;
     LineReader lines_;
     RegKey* current_ = nullptr;
 };

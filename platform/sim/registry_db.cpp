@@ -31,7 +31,6 @@ CREATE TABLE keys(
     parent INTEGER NOT NULL,
     name BLOB NOT NULL,
     path BLOB NOT NULL UNIQUE);
-CREATE INDEX keys_in_order ON keys(parent, id);
 CREATE TABLE vals(
     id INTEGER PRIMARY KEY,
     key INTEGER NOT NULL,
@@ -40,9 +39,20 @@ CREATE TABLE vals(
     type INTEGER NOT NULL,
     data BLOB NOT NULL,
     UNIQUE(key, folded));
-CREATE INDEX vals_in_order ON vals(key, id);
 CREATE TABLE meta(name BLOB PRIMARY KEY, value BLOB NOT NULL);
 )";
+// The indexes that list a key's subkeys and values in creation order; a whole registry written
+// at once is written without them and gets them afterwards, built in one sorted pass.
+constexpr const char* kOrderIndexes = R"(
+CREATE INDEX keys_in_order ON keys(parent, id);
+CREATE INDEX vals_in_order ON vals(key, id);
+)";
+constexpr const char* kWithoutOrderIndexes = R"(
+DROP INDEX keys_in_order;
+DROP INDEX vals_in_order;
+)";
+// Below this many keys, dropping and making the indexes again costs more than it saves.
+constexpr size_t kBulkKeys = 1000;
 
 constexpr int kBusyTimeoutMs = 10000;
 // No mutex of SQLite's own: the machine lock already keeps the connection to one thread.
@@ -151,6 +161,7 @@ void MakeSchema(sqlite3* db) {
                      " (remove it; a registry.reg beside it seeds a new one)");
     Execute(db, "BEGIN");
     Execute(db, kSchema);
+    Execute(db, kOrderIndexes);
     Execute(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     Execute(db, "COMMIT");
 }
@@ -181,6 +192,9 @@ void Open(Connection& c) {
     // to survive one (nor did its files written by rename), so nothing waits for the disk.
     if (persistent)
         Execute(c.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF");
+    // A customer's whole registry (some 20 MB) stays in the page cache while one transaction
+    // writes it, instead of spilling to the WAL and being read back; memory is taken only as used.
+    Execute(c.db, "PRAGMA cache_size=-65536");
     MakeSchema(c.db);
     static const bool closeAtExit = [] {
         std::atexit([] { Close(TheConnection()); });
@@ -287,6 +301,13 @@ void InsertSubtree(KeyId id, const std::string& path, const RegKey& key) {
         std::string subpath = ChildPath(path, subkey.name);
         InsertSubtree(AddKey(id, subkey.name, subpath), subpath, subkey);
     }
+}
+
+size_t CountKeys(const RegKey& key) {
+    size_t count = 1;
+    for (const RegKey& subkey : key.subkeys)
+        count += CountKeys(subkey);
+    return count;
 }
 
 // What tells one registry.reg from another ("" when there is none): its size and modification
@@ -505,10 +526,19 @@ RegTree RegistryDb::ReadTree() {
 }
 
 void RegistryDb::ReplaceTree(const RegTree& tree) {
+    size_t keys = 0;
+    for (RegRoot root : kRegRoots)
+        keys += CountKeys(tree.Root(root));
+    bool bulk = keys >= kBulkKeys;
+    sqlite3* db = TheConnection().db;
+    if (bulk)
+        Execute(db, kWithoutOrderIndexes);
     Run("DELETE FROM vals").Step();
     Run("DELETE FROM keys").Step();
     for (RegRoot root : kRegRoots)
         InsertSubtree(RootId(root), FoldAscii(RootName(root)), tree.Root(root));
+    if (bulk)
+        Execute(db, kOrderIndexes);
 }
 
 RegistryDb& MachineRegistry() {

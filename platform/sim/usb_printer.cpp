@@ -493,6 +493,8 @@ void DetachPrinter(const std::string& serialOrInstance) {
     // A handle still open on the pulled printer keeps its generation's lock; the printer plugged
     // in again is a new device object with a lock of its own, as on Windows.
     sim::RemoveFile(dir / "attached");
+    // Pulling the cable resets the printer: plugged in again, it takes data from the start.
+    sim::RemoveFile(dir / "stall");
 }
 
 bool IsPrinterAttached(const std::string& serialOrInstance) {

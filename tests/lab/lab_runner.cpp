@@ -1,10 +1,12 @@
 #include "lab/lab_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -15,24 +17,30 @@ extern char** environ;
 namespace labtest {
 namespace {
 
-std::vector<std::string> Environment() {
+// Ours without VTXSIM_ and without what extra sets.
+std::vector<std::string> Environment(const Env& extra) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         std::string entry = *e;
-        if (!entry.starts_with("VTXSIM_"))
+        bool replaced = std::any_of(extra.begin(), extra.end(), [&](const std::string& x) {
+            return entry.starts_with(x.substr(0, x.find('=') + 1));
+        });
+        if (!entry.starts_with("VTXSIM_") && !replaced)
             env.push_back(entry);
     }
+    env.insert(env.end(), extra.begin(), extra.end());
     return env;
 }
 
-int Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions) {
+int Spawn(const std::vector<std::string>& args, const Env& extra,
+          posix_spawn_file_actions_t* actions) {
     std::vector<std::string> all = {VTXLAB_EXE};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env = Environment();
+    std::vector<std::string> env = Environment(extra);
     std::vector<char*> envp;
     for (std::string& entry : env)
         envp.push_back(entry.data());
@@ -61,14 +69,14 @@ void WriteText(const std::filesystem::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
 }
 
-Result Lab(const std::vector<std::string>& args) {
+Result Lab(const std::vector<std::string>& args, const Env& env) {
     TempDir capture;
     std::string out = (capture.Path() / "out").string(), err = (capture.Path() / "err").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int pid = Spawn(args, &actions);
+    int pid = Spawn(args, env, &actions);
     posix_spawn_file_actions_destroy(&actions);
     Result result;
     result.rc = WaitFor(pid);
@@ -77,15 +85,16 @@ Result Lab(const std::vector<std::string>& args) {
     return result;
 }
 
-Background::Background(const std::vector<std::string>& args) {
+Background::Background(const std::vector<std::string>& args, const Env& env) {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
         throw std::runtime_error("pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    pid_ = Spawn(args, &actions);
+    pid_ = Spawn(args, env, &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     fd_ = pipeFds[0];
@@ -98,6 +107,11 @@ Background::~Background() {
     }
     if (fd_ >= 0)
         close(fd_);
+}
+
+void Background::Signal(int signal) {
+    if (pid_ > 0)
+        kill(pid_, signal);
 }
 
 bool Background::WaitForLine(const std::string& text) {

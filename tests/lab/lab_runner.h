@@ -12,14 +12,18 @@ struct Result {
     std::string out, err;
 };
 
-// vtxlab with args, VTXSIM_MACHINE unset; waits for it.
-Result Lab(const std::vector<std::string>& args);
+// "NAME=value" entries added to vtxlab's environment.
+using Env = std::vector<std::string>;
 
-// vtxlab started in the background with its stdout on a pipe.
+// vtxlab with args, VTXSIM_MACHINE unset; waits for it.
+Result Lab(const std::vector<std::string>& args, const Env& env = {});
+
+// vtxlab started in the background with its stdout and stderr on one pipe.
 class Background {
   public:
-    explicit Background(const std::vector<std::string>& args);
+    explicit Background(const std::vector<std::string>& args, const Env& env = {});
     ~Background();
+    void Signal(int signal);
     // Reads stdout until a line holding text arrives; false at the end of the output.
     bool WaitForLine(const std::string& text);
     int Wait(); // exit code

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 
 namespace fs = std::filesystem;
 using labtest::Lab;
@@ -44,8 +45,23 @@ TEST(LabMachine, NothingOfTheUsersIsDeletedAndBadInputIsOneLine) {
                    "AB12"})
                   .rc,
               0);
+    // Files of the user's beside the machine's own, where the simulator keeps its drive and
+    // printers, and a directory of the user's inside one the machine made.
+    labtest::WriteText(machine / "drive_c" / "letter.txt", "mine");
+    labtest::WriteText(machine / "devices" / "notes.txt", "mine");
+    fs::create_directories(machine / "drive_c" / "WINDOWS" / "Mine");
+    ASSERT_EQ(Lab({"device", "--machine", machine.string(), "--serial", "AB12", "--stall", "5"}).rc,
+              0);
     ASSERT_EQ(Lab({"new", "--machine", machine.string(), "--force"}).rc, 0);
     EXPECT_EQ(labtest::ReadText(machine / "notes.txt"), "kept");
+    EXPECT_EQ(labtest::ReadText(machine / "drive_c" / "letter.txt"), "mine");
+    EXPECT_EQ(labtest::ReadText(machine / "devices" / "notes.txt"), "mine");
+    EXPECT_TRUE(fs::is_directory(machine / "drive_c" / "WINDOWS" / "Mine"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(machine / "devices"), fs::directory_iterator()),
+              1); // the printer attached before is gone
+    fs::remove(machine / "vtxlab" / "made");
+    ExpectRefused(Lab({"new", "--machine", machine.string(), "--force"}), 1, "earlier vtxlab");
+    ASSERT_TRUE(fs::exists(machine / "registry.db"));
     std::string devices = Lab({"show", "devices", "--machine", machine.string()}).out;
     EXPECT_NE(devices.find("Windows 98 (4.10)"), std::string::npos) << devices; // ME no more
     EXPECT_NE(devices.find("\nno printer\n"), std::string::npos) << devices;
@@ -138,8 +154,12 @@ TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
     ASSERT_TRUE(print.WaitForLine("waiting: out of paper"));
     ExpectRefused(Lab({"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "X1"}), 1,
                   "in use by another vtxlab (print");
+    labtest::Background waiting(
+        {"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "X1", "--wait"});
+    ASSERT_TRUE(waiting.WaitForLine("in use by another vtxlab (print"));
     ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--paper", "in"}).rc, 0);
     EXPECT_EQ(print.Wait(), 0);
+    EXPECT_EQ(waiting.Wait(), 0);
     std::string devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
     EXPECT_NE(devices.find("\"bytesReceived\": 20000"), std::string::npos) << devices;
 
@@ -153,6 +173,85 @@ TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
     devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
     EXPECT_NE(devices.find("\"bytesReceived\": 20000"), std::string::npos) << devices;
     EXPECT_NE(devices.find("\"attached\": false"), std::string::npos) << devices;
+
+    // A printer that takes nothing: the job ends after --timeout with the monitor's reason. The
+    // cable pulled and plugged in again, the printer takes data from the start.
+    std::string job = (tmp.Path() / "job.prn").string();
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--plug"}).rc, 0);
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--online"}).rc, 0);
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--stall", "100"}).rc, 0);
+    labtest::Result stalled =
+        Lab({"print", "--machine", m, "--port", "USB/Draftaire K7/EF56", "--timeout", "0.01", job});
+    EXPECT_EQ(stalled.rc, 1) << stalled.out;
+    EXPECT_NE(stalled.err.find("took no data for 0.01 s (--timeout); the monitor's reason: busy"),
+              std::string::npos)
+        << stalled.err;
+    EXPECT_NE(stalled.err.find("100 of 20000 bytes reached it"), std::string::npos) << stalled.err;
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--unplug"}).rc, 0);
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--plug"}).rc, 0);
+    labtest::Result verified = Lab({"print", "--machine", m, "--port", "USB/Draftaire K7/EF56",
+                                    "--timeout", "0.01", "--verify", job});
+    EXPECT_EQ(verified.rc, 0) << verified.err;
+    EXPECT_NE(verified.out.find("verified"), std::string::npos) << verified.out;
+
+    // --verify catches a printer that took other bytes than were sent.
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--stall", "100"}).rc, 0);
+    labtest::Background mangled(
+        {"print", "--machine", m, "--port", "USB/Draftaire K7/EF56", "--verify", job});
+    ASSERT_TRUE(mangled.WaitForLine("waiting: "));
+    for (const fs::directory_entry& device : fs::directory_iterator(fs::path(m) / "devices")) {
+        if (device.path().filename().string().ends_with("EF56")) {
+            std::string received = labtest::ReadText(device.path() / "received");
+            received.back() = 'X';
+            labtest::WriteText(device.path() / "received", received);
+        }
+    }
+    ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--paper", "in"}).rc, 0);
+    EXPECT_TRUE(mangled.WaitForLine("differs from"));
+    EXPECT_EQ(mangled.Wait(), 1);
+}
+
+// Each command that works on a machine of its own making, interrupted there: it ends by the
+// signal and leaves neither that machine nor a directory marked as a machine.
+TEST(LabMachine, AnInterruptedCommandLeavesNothingOfItsOwn) {
+    labtest::TempDir tmp;
+    fs::path temporaries = tmp.Path() / "tmp";
+    fs::create_directories(temporaries);
+    std::string m = (tmp.Path() / "m").string();
+    ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"}).rc, 0);
+    std::string registry = Lab({"show", "registry", "--machine", m}).out;
+    labtest::WriteText(tmp.Path() / "saved.reg", registry);
+    std::string saved = (tmp.Path() / "saved.reg").string();
+    std::string fresh = (tmp.Path() / "fresh").string();
+
+    struct Case {
+        const char* point;
+        std::vector<std::string> args;
+        int signal;
+    };
+    const Case cases[] = {
+        {"new", {"new", "--machine", fresh, "--from", saved}, SIGINT},
+        {"new", {"new", "--machine", m, "--force", "--from", saved}, SIGTERM},
+        {"explain", {"explain", saved}, SIGTERM},
+        {"demo", {"demo"}, SIGINT},
+        {"demo", {"demo"}, SIGPIPE}, // vtxlab demo | head
+        {"explain", {"explain", saved}, SIGHUP},
+        {"dry-run", {"detach", "--machine", m, "--serial", "AB12", "--dry-run"}, SIGINT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.point);
+        labtest::Background command(c.args, {"VTXLAB_TEST_PAUSE=" + std::string(c.point),
+                                             "TMPDIR=" + temporaries.string()});
+        ASSERT_TRUE(command.WaitForLine("paused at"));
+        command.Signal(c.signal);
+        EXPECT_EQ(command.Wait(), 128 + c.signal);
+        EXPECT_TRUE(fs::is_empty(temporaries));
+        EXPECT_FALSE(fs::exists(fresh));
+        // Nothing beside the machine either: no half-made machine below another name.
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), fs::directory_iterator()), 3);
+        EXPECT_EQ(Lab({"show", "registry", "--machine", m}).out, registry);
+    }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 // The registry kept in the machine directory: shared between processes, one transaction per
 // call, seeded from "registry.reg", and the REGEDIT4 loader that also imports fixtures.
+#include "platform/sim/regedit4.h"
 #include "platform/sim/test/fault_ctl.h"
 #include "platform/sim/test/machine_ctl.h"
 #include "platform/sim/test/registry_ctl.h"
 #include "platform/win32api.h"
 
 #include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -273,6 +275,51 @@ TEST(RegistryInMemory, AMachineWithoutDirectoryWritesNoRegistryFiles) {
     EXPECT_EQ(vtxsim::StringValue("HKLM\\Software\\Memory", "Only"), "here");
     EXPECT_FALSE(fs::exists(vtxsim::MachineDirectory() / "registry.reg"));
     EXPECT_FALSE(fs::exists(vtxsim::MachineDirectory() / "registry.db"));
+}
+
+// The loader finds keys through an index of its own; whatever sections an export holds (keys
+// named again in another case, deleted and made again, below keys that were there before), the
+// tree is the one that walking the keys level by level gives.
+RC_GTEST_PROP(RegistryImport, SectionsGiveTheTreeThatCreatingAndDeletingKeyByKeyGives, ()) {
+    struct Section {
+        bool remove;
+        std::vector<std::string> components;
+        std::string value;
+    };
+    const std::vector<std::string> names = {"a", "A", "b", "B", "ab"};
+    auto component = rc::gen::elementOf(names);
+    auto sections = *rc::gen::container<std::vector<Section>>(rc::gen::build<Section>(
+        rc::gen::set(&Section::remove, rc::gen::weightedElement<bool>({{1, true}, {3, false}})),
+        rc::gen::set(
+            &Section::components,
+            rc::gen::resize(
+                3, rc::gen::nonEmpty(rc::gen::container<std::vector<std::string>>(component)))),
+        rc::gen::set(&Section::value, rc::gen::elementOf(std::vector<std::string>{"", "v", "V"}))));
+
+    const std::string before = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\a\\b]\n\"v\"=\"old\"\n";
+    sim::RegTree imported, expected;
+    sim::ApplyRegedit4(imported, before, "before");
+    sim::ApplyRegedit4(expected, before, "before");
+    std::string text = "REGEDIT4\n\n";
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const Section& section = sections[i];
+        sim::RegPath path{sim::RegRoot::LocalMachine, section.components};
+        text += std::string("[") + (section.remove ? "-" : "") + sim::FormatKeyPath(path) + "]\n";
+        if (section.remove) {
+            sim::DeleteKey(expected, path);
+            continue;
+        }
+        sim::RegKey& key = sim::CreateKey(expected, path);
+        if (!section.value.empty()) {
+            std::string data = std::to_string(i);
+            text += "\"" + section.value + "\"=\"" + data + "\"\n";
+            std::vector<BYTE> bytes(data.begin(), data.end());
+            bytes.push_back(0);
+            key.SetValue(section.value, REG_SZ, bytes);
+        }
+    }
+    sim::ApplyRegedit4(imported, text, "sections");
+    RC_ASSERT(sim::FormatRegedit4(imported) == sim::FormatRegedit4(expected));
 }
 
 } // namespace

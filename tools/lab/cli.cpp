@@ -1,6 +1,7 @@
 #include "tools/lab/cli.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/lab_error.h"
+#include "tools/lab/machine_dir.h"
 #include "tools/lab/version_text.h"
 
 #include <CLI/CLI.hpp>
@@ -33,6 +34,7 @@ struct Parsed {
     bool dryRun = false;
     std::string what;
     bool json = false;
+    bool wait = false;
     ExplainOptions explain;
     DemoOptions demo;
 };
@@ -43,6 +45,12 @@ void AddMachine(CLI::App* command, Parsed& p) {
     command->add_option("--machine", p.machine, "the machine directory")
         ->required()
         ->envname("VTXSIM_MACHINE");
+}
+
+// The commands that change a machine: one finding it busy waits with --wait.
+void AddWait(CLI::App* command, Parsed& p) {
+    command->add_flag("--wait", p.wait,
+                      "if another vtxlab is using the machine, wait for it instead of refusing");
 }
 
 void AddVersionAndShell(CLI::App* command, Parsed& p) {
@@ -91,6 +99,7 @@ void AddDevice(CLI::App& app, Parsed& p, std::function<int()>& run) {
 void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     CLI::App* c = app.add_subcommand("new", "make a fresh machine");
     AddMachine(c, p);
+    AddWait(c, p);
     AddVersionAndShell(c, p);
     c->add_option("--from", p.newMachine.from, "start from a REGEDIT4 export");
     c->add_flag("--force", p.newMachine.force, "start an existing vtxlab machine anew");
@@ -105,6 +114,7 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
 
     c = app.add_subcommand("attach", "plug in a printer after the maker's driver installation");
     AddMachine(c, p);
+    AddWait(c, p);
     c->add_option("--model", p.attach.model, "the model, as \"Draftaire K9\"")->required();
     c->add_option("--serial", p.attach.serial, "the serial number")->required();
     c->add_option("--product-id", p.attach.productId, "USB product id, 4 hex digits");
@@ -122,10 +132,16 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
 
     c = app.add_subcommand("print", "send a file to a port as a print job");
     AddMachine(c, p);
+    AddWait(c, p);
     c->add_option("--port", p.print.port, "the port, as \"USB/Draftaire K9/AB12\"")->required();
     c->add_option("file", p.print.file, "the file to print")->required();
     c->add_option("--chunk", p.print.chunk, "bytes per WritePort (default 4096)")
         ->check(CLI::Range(1u, 1u << 20));
+    c->add_option("--timeout", p.print.timeout,
+                  "seconds a stalled printer may take nothing before the job ends (default 60, "
+                  "0: wait for ever)")
+        ->check(CLI::Range(0.0, 1e6));
+    c->add_flag("--verify", p.print.verify, "compare what the printer received with the file");
     c->callback([&] {
         run = [&] {
             p.print.machine = p.machine;
@@ -137,12 +153,14 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
 
     c = app.add_subcommand("detach", "the printer goes away; the helper removes it");
     AddMachine(c, p);
+    AddWait(c, p);
     c->add_option("--serial", p.serial, "the printer's serial number")->required();
     c->add_flag("--dry-run", p.dryRun, "show what would be deleted, change nothing");
     c->callback([&] { run = [&] { return RunDetach(p.machine, p.serial, p.dryRun); }; });
 
     c = app.add_subcommand("restart", "carry out wininit.ini's RENAME section and RunOnce");
     AddMachine(c, p);
+    AddWait(c, p);
     c->callback([&] { run = [&] { return RunRestart(p.machine); }; });
 
     c = app.add_subcommand("show", "the machine: registry, files, journal or devices");
@@ -168,6 +186,7 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     // Its own variable: CLI11 fills the other commands' --machine from VTXSIM_MACHINE.
     c->add_option("--machine", p.demo.machine, "keep the machine in DIR");
     AddVersionAndShell(c, p);
+    AddWait(c, p);
     c->add_flag("--force", p.demo.force, "start an existing vtxlab machine anew");
     c->callback([&] {
         run = [&] {
@@ -223,6 +242,7 @@ int RunCommandLine(int argc, char** argv) {
         return 2;
     }
     std::string name = app.get_subcommands().front()->get_name();
+    WaitForBusyMachine(parsed.wait);
     try {
         return run();
     } catch (const LabError& error) {

@@ -35,6 +35,8 @@ struct PrintOptions {
     std::filesystem::path file;
     unsigned chunk = 4096;
     std::string printer; // the spooler printer's name for StartDocPort; empty: the port's
+    double timeout = 60; // seconds the printer may take nothing before the job ends; 0: no end
+    bool verify = false; // compare what the printer received with the file
 };
 int RunPrint(const PrintOptions& options);
 

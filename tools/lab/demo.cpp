@@ -2,6 +2,7 @@
 // from the attach to the restart after their removal, each step checked.
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
+#include "tools/lab/fresh_machine.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
@@ -227,11 +228,10 @@ int RunDemo(const DemoOptions& options) {
         temporary.emplace("vtxlab-demo");
         dir = temporary->Path();
     }
-    PrepareMachineDir(dir, options.force);
+    MakeFreshMachine(dir, options.force, "demo", [] {});
     int code = 1;
     {
         CommandLock lock(dir, "demo");
-        EmptyMachine(dir);
         try {
             code = Demo(options).Run();
         } catch (const LabError& error) {

@@ -3,6 +3,7 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/made_files.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/snapshot.h"
 
@@ -39,6 +40,7 @@ void SetStatus(const std::string& instance, std::uint8_t status) {
 // Takes no command lock: it must act while a print job of another vtxlab runs.
 int RunDevice(const DeviceOptions& o) {
     OpenMachine(o.machine);
+    MadeFilesRecorder made(o.machine); // the printer's state files are vtxlab's too
     vtxsim::PrinterState printer = StateOf(o.serial);
     const std::string& instance = printer.instance;
     Snapshot before = TakeSnapshot();

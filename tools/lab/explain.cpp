@@ -5,10 +5,12 @@
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
+#include "tools/lab/interrupt.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
+#include "tools/lab/progress_line.h"
 #include "tools/lab/removal.h"
 #include "tools/lab/temp_dir.h"
 #include "tools/lab/user_files.h"
@@ -29,7 +31,10 @@ const char* const kProbeInstance = "vtxlab probe";
 // The customer's registry on a machine of its own, gone at the end.
 class ThrowAwayMachine {
   public:
-    ThrowAwayMachine() : dir_("vtxlab-explain") { vtxsim::UseMachine(dir_.Path()); }
+    ThrowAwayMachine() : dir_("vtxlab-explain") {
+        vtxsim::UseMachine(dir_.Path());
+        PauseForTest("explain");
+    }
 
   private:
     TemporaryDir dir_;
@@ -221,7 +226,10 @@ void ExplainSerial(const std::string& serial) {
 
 int RunExplain(const ExplainOptions& options) {
     ThrowAwayMachine machine;
-    ImportForeignRegistry(options.file);
+    {
+        ProgressTicker ticker("importing " + options.file.string());
+        ImportForeignRegistry(options.file);
+    }
     if (!options.serial.empty() && !DeviceOfSerial(options.serial))
         throw LabError("the registry has no device with serial " + options.serial +
                        " below HKEY_LOCAL_MACHINE\\Enum\\USB (serials: " + KnownSerials() + ")");

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <system_error>
@@ -19,6 +20,8 @@ namespace {
 
 constexpr const char* kMarker = "vtxlab-machine";
 constexpr const char* kMarkerText = "A simulated Windows machine made by vtxlab.\n";
+
+bool waitForBusyMachine = false;
 
 bool IsEmptyDirectory(const fs::path& dir) {
     std::error_code ec;
@@ -34,6 +37,10 @@ void WriteMarker(const fs::path& dir) {
 
 } // namespace
 
+fs::path MarkerFile(const fs::path& dir) {
+    return dir / kMarker;
+}
+
 bool IsLabMachine(const fs::path& dir) {
     std::error_code ec;
     return fs::is_regular_file(dir / kMarker, ec);
@@ -43,7 +50,7 @@ fs::path LabStateDir(const fs::path& dir) {
     return dir / "vtxlab";
 }
 
-void PrepareMachineDir(const fs::path& dir, bool force) {
+void CheckNewMachineDir(const fs::path& dir, bool force) {
     std::error_code ec;
     bool exists = fs::exists(dir, ec);
     if (exists && !fs::is_directory(dir, ec))
@@ -57,20 +64,19 @@ void PrepareMachineDir(const fs::path& dir, bool force) {
             throw LabError(dir.string() +
                            " is already a vtxlab machine; --force starts it anew (only what "
                            "vtxlab made there is deleted)");
+        if (!HasMadeList(dir))
+            throw LabError(dir.string() +
+                           " was made by an earlier vtxlab, which kept no list of what it made; "
+                           "nothing was changed (remove it yourself, or give a new directory)");
     }
-    fs::create_directories(dir, ec);
-    if (ec)
-        throw LabError("cannot create " + dir.string() + ": " + ec.message());
-    // The marker comes first, so that a machine left half made is still known as one.
-    WriteMarker(dir);
-    fs::create_directories(LabStateDir(dir), ec);
 }
 
-void EmptyMachine(const fs::path& dir) {
-    vtxsim::UseMachine(dir);
-    vtxsim::ResetMachine();
+void MarkAsMachine(const fs::path& dir) {
+    WriteMarker(dir);
     std::error_code ec;
-    fs::remove(LabStateDir(dir) / "last-command.json", ec);
+    fs::create_directories(LabStateDir(dir), ec);
+    if (ec)
+        throw LabError("cannot create " + LabStateDir(dir).string() + ": " + ec.message());
 }
 
 void OpenMachine(const fs::path& dir) {
@@ -93,12 +99,32 @@ CommandLock::CommandLock(const fs::path& dir, const std::string& command) {
         char holder[128] = {};
         ssize_t got = pread(fd_, holder, sizeof holder - 1, 0);
         std::string who = got > 0 ? std::string(holder, static_cast<size_t>(got)) : "unknown";
+        if (waitForBusyMachine) {
+            std::fprintf(stderr,
+                         "vtxlab %s: machine %s is in use by another vtxlab (%s); "
+                         "waiting for it (--wait)\n",
+                         command.c_str(), dir.c_str(), who.c_str());
+            std::fflush(stderr);
+            int rc = 0;
+            while ((rc = flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+            }
+            if (rc == 0) {
+                WriteHolder(command);
+                made_.emplace(dir);
+                return;
+            }
+        }
         close(fd_);
         fd_ = -1;
         throw LabError("machine " + dir.string() + " is in use by another vtxlab (" + who +
                        "); try again when it has finished");
     }
-    // Only a later refusal's message reads the holder: a failed write costs nothing else.
+    WriteHolder(command);
+    made_.emplace(dir);
+}
+
+// Only a later refusal's message reads the holder: a failed write costs nothing else.
+void CommandLock::WriteHolder(const std::string& command) {
     std::string holder = command + ", process " + std::to_string(getpid());
     if (ftruncate(fd_, 0) == 0) {
         ssize_t written = pwrite(fd_, holder.data(), holder.size(), 0);
@@ -106,7 +132,12 @@ CommandLock::CommandLock(const fs::path& dir, const std::string& command) {
     }
 }
 
+void WaitForBusyMachine(bool wait) {
+    waitForBusyMachine = wait;
+}
+
 CommandLock::~CommandLock() {
+    made_.reset(); // while the lock is held
     if (fd_ >= 0)
         close(fd_);
 }

@@ -3,26 +3,32 @@
 // change the machine from running at once.
 #pragma once
 
+#include "tools/lab/made_files.h"
+
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace lab {
 
 bool IsLabMachine(const std::filesystem::path& dir);
+std::filesystem::path MarkerFile(const std::filesystem::path& dir);
 // vtxlab's own files of the machine (lock, the last command's snapshots).
 std::filesystem::path LabStateDir(const std::filesystem::path& dir);
 
-// `new`: refuses a directory that holds anything but a vtxlab machine, and a vtxlab machine
-// unless force; then makes it a vtxlab machine directory (marker and state directory).
-void PrepareMachineDir(const std::filesystem::path& dir, bool force);
-// Then, under the command lock: the simulator switched to the directory and its machine made
-// empty. Of an old machine only what the simulator and vtxlab keep there is deleted.
-void EmptyMachine(const std::filesystem::path& dir);
+// `new` and the demo: refuses a directory that holds anything but a vtxlab machine, a vtxlab
+// machine unless force, and one that keeps no list of what vtxlab made. Changes nothing.
+void CheckNewMachineDir(const std::filesystem::path& dir, bool force);
+// Makes dir (which exists) a vtxlab machine directory: marker and state directory.
+void MarkAsMachine(const std::filesystem::path& dir);
 // Every other command: the directory must be a vtxlab machine; switches the simulator to it.
 void OpenMachine(const std::filesystem::path& dir);
 
 // Held by a command that changes the machine. Another vtxlab holding it is an error naming
-// that command and its process.
+// that command and its process, or, after WaitForBusyMachine(true) (--wait), a line on stderr
+// saying so and a wait until that command has finished.
+void WaitForBusyMachine(bool wait);
+
 class CommandLock {
   public:
     CommandLock(const std::filesystem::path& dir, const std::string& command);
@@ -31,7 +37,9 @@ class CommandLock {
     CommandLock& operator=(const CommandLock&) = delete;
 
   private:
+    void WriteHolder(const std::string& command);
     int fd_ = -1;
+    std::optional<MadeFilesRecorder> made_;
 };
 
 } // namespace lab

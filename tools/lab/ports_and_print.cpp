@@ -4,6 +4,7 @@
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/print_job.h"
+#include "tools/lab/progress_line.h"
 #include "tools/lab/snapshot.h"
 #include "tools/lab/user_files.h"
 
@@ -11,8 +12,7 @@
 
 #include <fmt/format.h>
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -34,38 +34,17 @@ std::string PrinterOnPort(const std::string& port) {
     return "vtxlab";
 }
 
-class Progress {
-  public:
-    Progress() : terminal_(isatty(STDOUT_FILENO) == 1), start_(Clock::now()) {}
+// Each try again of a stalled job waits this long, as the spooler does, or less when the
+// job's time is nearly up.
+constexpr std::chrono::milliseconds kRetryPause{100};
 
-    void Update(std::uint64_t sent, std::uint64_t total) {
-        if (!terminal_)
-            return;
-        constexpr int kWidth = 30;
-        int filled = total ? static_cast<int>(kWidth * sent / total) : kWidth;
-        fmt::print("\r  [{}{}] {:3}% {}/{} bytes, {:.0f} bytes/s", std::string(filled, '#'),
-                   std::string(kWidth - filled, ' '), total ? 100 * sent / total : 100, sent, total,
-                   Rate(sent));
-        std::fflush(stdout);
-        shown_ = true;
-    }
-    void EndLine() {
-        if (shown_)
-            fmt::print("\n");
-        shown_ = false;
-    }
-    double Rate(std::uint64_t sent) const {
-        double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-        return seconds > 0 ? sent / seconds : 0;
-    }
-    double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
-
-  private:
-    using Clock = std::chrono::steady_clock;
-    bool terminal_;
-    Clock::time_point start_;
-    bool shown_ = false;
-};
+// Whether the printer took the job byte for byte: what reached it during the job is what it held
+// afterwards beyond what it held before.
+bool ReceivedWhole(const std::string& instance, std::uint64_t before, const std::string& data) {
+    std::string received = vtxsim::ReceivedData(instance);
+    return received.size() == before + data.size() &&
+           std::string_view(received).substr(before) == data;
+}
 
 } // namespace
 
@@ -118,40 +97,68 @@ int RunPrint(const PrintOptions& o) {
     fmt::print("print {} ({} bytes) to {} for printer \"{}\"\n", o.file.string(), data.size(),
                o.port, printer);
     std::fflush(stdout);
-    Progress progress;
+    std::optional<std::string> instance = InstanceOfPort(o.port);
+    std::uint64_t receivedBefore = instance ? vtxsim::ReceivedData(*instance).size() : 0;
+    ProgressLine progress;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastMoved = Clock::now();
+    std::chrono::duration<double> limit(o.timeout);
     std::string lastReason;
     JobHooks hooks;
     hooks.onProgress = [&](std::uint64_t sent, std::uint64_t total) {
+        lastMoved = Clock::now();
         if (!lastReason.empty()) {
-            progress.EndLine();
+            progress.Clear();
             fmt::print("  going on: the printer takes data again\n");
+            std::fflush(stdout);
             lastReason.clear();
         }
-        progress.Update(sent, total);
+        progress.Show(fmt::format("  {}% {}/{} bytes, {:.0f} bytes/s",
+                                  total ? 100 * sent / total : 100, sent, total,
+                                  sent / std::max(progress.Seconds(), 1e-3)));
+    };
+    hooks.giveUp = [&]() -> std::string {
+        if (o.timeout <= 0 || Clock::now() - lastMoved < limit)
+            return "";
+        return fmt::format("the printer took no data for {} s (--timeout)", o.timeout);
     };
     hooks.onWait = [&](const std::string& reason) {
         if (reason != lastReason) {
-            progress.EndLine();
+            progress.Clear();
             fmt::print("  waiting: {} (WritePort moved nothing; tried again as the spooler "
                        "does)\n",
                        reason);
             std::fflush(stdout);
             lastReason = reason;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        auto pause = std::chrono::duration_cast<std::chrono::milliseconds>(kRetryPause);
+        if (o.timeout > 0)
+            pause = std::min(pause, std::chrono::ceil<std::chrono::milliseconds>(
+                                        limit - (Clock::now() - lastMoved)));
+        std::this_thread::sleep_for(std::max(pause, std::chrono::milliseconds(1)));
     };
     JobResult result = RunJob(host, o.port, printer, data, o.chunk, hooks);
-    progress.EndLine();
+    progress.Clear();
     SaveLastCommand(o.machine, "print " + o.port, before, TakeSnapshot());
     if (!result.done) {
         fmt::print(stderr, "vtxlab print: {}\n", result.failure);
         return 1;
     }
     fmt::print("  done: {} bytes in {:.2f} s ({:.0f} bytes/s), EndDocPort and ClosePort\n",
-               result.sent, progress.Seconds(), progress.Rate(result.sent));
-    if (std::optional<std::string> instance = InstanceOfPort(o.port))
+               result.sent, progress.Seconds(), result.sent / std::max(progress.Seconds(), 1e-3));
+    if (instance)
         fmt::print("  {} has received {} bytes in all\n", *instance,
                    vtxsim::ReceivedData(*instance).size());
+    if (o.verify) {
+        if (!instance || !ReceivedWhole(*instance, receivedBefore, data)) {
+            fmt::print(stderr,
+                       "vtxlab print: --verify: what the printer received differs from "
+                       "{}\n",
+                       o.file.string());
+            return 1;
+        }
+        fmt::print("  verified: the printer received {} byte for byte\n", o.file.string());
+    }
     return 0;
 }
 

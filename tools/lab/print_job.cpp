@@ -78,6 +78,11 @@ JobResult RunJob(vtxsim::MonitorHost& host, const std::string& port, const std::
                                          reason, result.sent, data.size());
             break;
         }
+        if (std::string why = hooks.giveUp ? hooks.giveUp() : ""; !why.empty()) {
+            result.failure = fmt::format("{}; the monitor's reason: {}; {} of {} bytes reached it",
+                                         why, reason, result.sent, data.size());
+            break;
+        }
         if (hooks.onWait)
             hooks.onWait(reason);
     }

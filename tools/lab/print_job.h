@@ -16,6 +16,8 @@ struct JobHooks {
     // before each try again; it may change the printer.
     std::function<void(const std::string& reason)> onWait;
     std::function<void(std::uint64_t sent, std::uint64_t total)> onProgress;
+    // Asked before each try again: a non-empty answer ends the job, as why it gave up.
+    std::function<std::string()> giveUp;
 };
 
 struct JobResult {

@@ -2,6 +2,7 @@
 #include "tools/lab/removal.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
+#include "tools/lab/interrupt.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
@@ -49,6 +50,7 @@ Changes OnCopy(const std::function<void()>& step,
     if (ec)
         throw LabError("cannot copy the machine to " + copy.Path().string() + ": " + ec.message());
     vtxsim::UseMachine(copy.Path());
+    PauseForTest("dry-run");
     Snapshot before = TakeSnapshot();
     Changes changes;
     try {
