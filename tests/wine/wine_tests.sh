@@ -20,31 +20,17 @@
 # everything up to the product's run, reads the results from the prefix's files once that
 # server has saved them and gone, and only then restarts on purpose.
 #
-# Wine is not Windows 98. The intended differences between the two machines:
-# - Wine's spooler cannot load a Windows 9x monitor: AddMonitorA of this monitor fails with 127
-#   and leaves no monitor key. The simulated machine, without vtxpmo01.dll in its system
-#   directory, fails the same call with 126. The comparison masks the code.
-# - GetTickCount is the host's uptime under Wine: the helper's temporary copy gets another
-#   number on each run; the comparison masks its eight digits.
-# - In 9x mode Wine's RegDeleteKeyA stops after the first subkey of a key with two or more. In
-#   the removal fixtures no key that the product deletes has two subkeys at any level by the
-#   time it is deleted (the device's interface key holds only "#", the service key only
-#   "Parameters"), so the defect is not met; a fixture that met it would show as a difference.
-# - Wine's own registry holds keys of its own below "Services" and the like, so the removal is
-#   compared below the maker's keys only, not at the shared parents it may remove when empty.
-# - Wine's spooler gives each printer key a "Name" value, and its prefix has a RunOnce key of its
-#   own: the printers' keys, which the product only reads, are not compared, and of RunOnce
-#   only the values are.
-# - A started program: the simulated machine records the current directory as given
-#   ("C:\Setup\..\"), Windows resolves it ("C:\").
-# - EnumPorts sizes: the Linux build's records hold 64-bit pointers; vtxspool reports the size
-#   in the 32-bit layout and string places from the buffer's end, so the PE32 numbers compare.
+# Wine is not Windows 98: the differences the comparison accepts are listed, each with its
+# reason, in platform_differences beside this file.
+#
+# random_scenarios.sh sources this file for its functions (VTX_WINE_SOURCED=1): then nothing
+# runs here.
 set -uo pipefail
 
 readonly SKIP=77
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 readonly here
-readonly scenario=${1:-}
+readonly scenario=${VTX_WINE_SCENARIO:-${1:-}}
 readonly win32_dir=${VTX_WIN32_DIR:-$here/../../build/win32}
 readonly route=${VTX_WINE_ROUTE:-$here/../../build/wine-qemu}
 readonly template=${VTX_WINE_TEMPLATE:-${TMPDIR:-/tmp}/vtx-wine-template}
@@ -211,7 +197,7 @@ rename_entries() {
 }
 
 # The keys the product touches, in lower case as registry_lines.awk writes them.
-readonly touched='^hkey_local_machine\\(software\\kelvara|software\\microsoft\\windows\\currentversion\\runonce|system\\currentcontrolset\\control\\print\\monitors\\ab12|enum\\usb\\vid_0d7a&pid_[0-9a-f]+|system\\currentcontrolset\\control\\deviceclasses\\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\}|system\\currentcontrolset\\services\\class\\(usb draftaire|\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\})|system\\currentcontrolset\\services\\(vxd\\)?vtxiod01)(\\|'$'\t'')'
+readonly touched='^hkey_local_machine\\(software\\kelvara|software\\microsoft\\windows\\currentversion\\runonce|system\\currentcontrolset\\control\\print\\monitors\\'"${monitor_names:-ab12}"'|enum\\usb\\vid_0d7a&pid_[0-9a-f]+|system\\currentcontrolset\\control\\deviceclasses\\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\}|system\\currentcontrolset\\services\\class\\(usb draftaire|\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\})|system\\currentcontrolset\\services\\(vxd\\)?vtxiod01)(\\|'$'\t'')'
 
 # The files the product copies, renames or deletes, present or absent.
 readonly product_files=(
@@ -219,7 +205,8 @@ readonly product_files=(
     'C:\Windows\System\vtxcls01.dll' 'C:\Windows\System\vtxpmo01.dll'
     'C:\Windows\System32\DRIVERS\vtxubd01.sys' 'C:\Windows\System32\DRIVERS\vtxiod01.sys'
     'C:\Windows\System\VMM32\vtxvxu01.dll' 'C:\Windows\Inf\Other\OEM0.INF'
-    'C:\Windows\Inf\Other\OEM2.INF' 'C:\Windows\wininit.ini' 'C:\Windows\wininit.bak')
+    'C:\Windows\Inf\Other\OEM1.INF' 'C:\Windows\Inf\Other\OEM2.INF' 'C:\Windows\wininit.ini'
+    'C:\Windows\wininit.bak')
 
 wine_files() {
     local path relative found
@@ -262,17 +249,59 @@ leaves() {
         }'
 }
 
-# The comparable state: touched keys, RENAME entries and product files, with the monitor error
-# code and the tick-derived copy number masked. Wine's prefix has a RunOnce key of its own, the
-# simulated machine only once a value is set: of RunOnce only the values are compared.
+# The rules of platform_differences, applied to one machine's lines.
+readonly differences=$here/platform_differences
+accept_differences() {
+    local masks=() omits=() rule argument text=0
+    while read -r rule argument; do
+        case $rule in
+        mask) masks+=(-e "$argument") ;;
+        omit) omits+=(-e "$argument") ;;
+        unterminated-text) text=1 ;;
+        '' | '#'*) ;;
+        *) echo "FAILED: $differences: unknown rule [$rule]" >&2 ;;
+        esac
+    done <"$differences"
+    if [[ ${#omits[@]} -gt 0 ]]; then grep -v -i -E "${omits[@]}"; else cat; fi |
+        if [[ ${#masks[@]} -gt 0 ]]; then sed -E "${masks[@]}"; else cat; fi |
+        if [[ $text == 1 ]]; then unterminated_as_text; else cat; fi
+}
+
+# A REG_SZ written without its terminator (hex(1) data without a 00 byte, nor a line break) as
+# the text it holds, in the form of a terminated one.
+unterminated_as_text() {
+    awk -F'\t' -v OFS='\t' '
+        function digit(c) { return index("0123456789abcdef", c) - 1 }
+        $3 ~ /^hex\(1\):[0-9a-f][0-9a-f](,[0-9a-f][0-9a-f])*$/ && $3 !~ /[:,](00|0a|0d)(,|$)/ {
+            n = split(substr($3, 8), bytes, ",")
+            text = ""
+            for (i = 1; i <= n; i++) {
+                c = sprintf("%c", digit(substr(bytes[i], 1, 1)) * 16 + digit(substr(bytes[i], 2, 1)))
+                text = text (c == "\\" || c == "\"" ? "\\" : "") c
+            }
+            $3 = "\"" text "\""
+        }
+        { print }'
+}
+
+# The RENAME entries of a wininit.ini as compared lines: "RENAME", or "RENAME.later" for an entry
+# of a second or later [RENAME] section.
+rename_lines() {
+    [[ -f ${1:-} ]] || return 0
+    awk '{ sub(/\r$/, "") }
+         /^\[/ { on = tolower($0) ~ /^\[rename\]/; if (on) sections++; next }
+         on && NF > 0 { print (sections > 1 ? "RENAME.later" : "RENAME") "\t" $0 }' "$1"
+}
+
+# The comparable state: touched keys, RENAME entries and product files, less the accepted
+# platform differences.
 comparable() {
     local values=$1 wininit=$2 files=$3
     {
         grep -i -E "$touched" "$values" | leaves
-        rename_entries "$wininit" | sed 's/^/RENAME\t/'
+        rename_lines "$wininit"
         cat "$files"
-    } | grep -v -i -x -F "$runonce_key"$'\t\t' |
-        sed -E 's/-v error=12[67]\b/-v error=<monitor>/; s/[0-9]{8}\.ex_/########.ex_/g' | sort
+    } | accept_differences | sort
 }
 
 # Both machines' state now, saved as <stage>.wine and <stage>.sim, and compared.
@@ -618,6 +647,8 @@ monitor_scenario() {
     diff -u "$work/names.expected" "$work/names.wine" >&2 || fail "PortName written back under Wine"
     diff -u "$work/names.expected" "$work/names.sim" >&2 || fail "PortName written back on the simulator"
 }
+
+[[ ${VTX_WINE_SOURCED:-0} == 1 ]] && return 0
 
 rm -rf "$work"
 mkdir -p "$work"
