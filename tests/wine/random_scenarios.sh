@@ -40,8 +40,7 @@ session_open=0
 
 wine_values() {
     if [[ $session_open == 0 ]]; then
-        sed -E '/^\[/ { s/\] [0-9]+$/]/; s/\\\\/\\/g; s/^\[/[HKEY_LOCAL_MACHINE\\/ }' "$prefix/system.reg" |
-            grep -v '^#' | awk -f "$here/registry_lines.awk"
+        wine_file_values
         return
     fi
     timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxspool.exe' export "${export_keys[@]}" \
@@ -174,53 +173,63 @@ run_seeds() {
     [[ $differ -eq 0 ]]
 }
 
-case $command in
-run)
-    [[ $# -eq 1 ]] || exit 2
-    rm -rf "$work"
-    mkdir -p "$work"
-    run_scenario "$1"
-    if [[ $failures -gt 0 ]]; then
-        echo "$1: $failures check(s) failed; Wine's output is in $work/wine.log" >&2
-        exit 1
-    fi
-    rm -rf "$prefix"
-    echo "$1: the same on both machines"
-    ;;
-sample)
-    [[ $# -ge 1 ]] || exit 2
-    rm -rf "$work"
-    mkdir -p "$work"
-    run_seeds "$work" "$@"
-    ;;
-soak)
-    [[ $# -eq 3 && $1 =~ ^[0-9]+$ && $2 =~ ^[0-9]+$ ]] || {
-        echo "usage: random_scenarios.sh soak <seed> <count> <out>" >&2
+# The whole dispatch is read before it runs: a script edited during a long soak stays whole.
+main() {
+    case $command in
+    run)
+        [[ $# -eq 1 ]] || exit 2
+        rm -rf "$work"
+        mkdir -p "$work"
+        run_scenario "$1"
+        if [[ $failures -gt 0 ]]; then
+            echo "$1: $failures check(s) failed; Wine's output is in $work/wine.log" >&2
+            exit 1
+        fi
+        rm -rf "$prefix"
+        echo "$1: the same on both machines"
+        exit 0
+        ;;
+    sample)
+        [[ $# -ge 1 ]] || exit 2
+        rm -rf "$work"
+        mkdir -p "$work"
+        run_seeds "$work" "$@"
+        exit
+        ;;
+    soak)
+        [[ $# -eq 3 && $1 =~ ^[0-9]{1,18}$ && $2 =~ ^[0-9]{1,9}$ ]] || {
+            echo "usage: random_scenarios.sh soak <seed> <count> <out>" >&2
+            exit 2
+        }
+        first=$1 count=$2
+        # Wine takes only an absolute prefix path.
+        out=$(realpath -m "$3")
+        mkdir -p "$out"
+        rm -rf "$out/scenarios" "$out/work"
+        # A prefix of its own, removed again at the end (some 600 MB).
+        export VTX_WINE_TEMPLATE=$out/template
+        VTX_WINE_WORK=$out/work/prefix bash "$here/wine_tests.sh" prefix >"$out/prefix.log" 2>&1
+        status=$?
+        if [[ $status -ne 0 ]]; then
+            cat "$out/prefix.log"
+            exit $((status == SKIP ? SKIP : 2))
+        fi
+        seeds=()
+        for ((i = 0; i < count; i++)); do
+            seeds+=($((first + i)))
+        done
+        run_seeds "$out" "${seeds[@]}" | tee "$out/summary" | grep -v '^[0-9]* scenarios, '
+        status=${PIPESTATUS[0]}
+        rm -rf "$VTX_WINE_TEMPLATE" "$out/work"
+        tail -n 1 "$out/summary"
+        exit "$status"
+        ;;
+    *)
+        echo "usage: random_scenarios.sh run <dir> | sample <seed>... | soak <seed> <count> <out>" >&2
         exit 2
-    }
-    first=$1 count=$2 out=$3
-    mkdir -p "$out"
-    rm -rf "$out/scenarios" "$out/work"
-    # A prefix of its own, removed again at the end (some 600 MB).
-    export VTX_WINE_TEMPLATE=$out/template
-    VTX_WINE_WORK=$out/work/prefix bash "$here/wine_tests.sh" prefix >"$out/prefix.log" 2>&1
-    status=$?
-    if [[ $status -ne 0 ]]; then
-        cat "$out/prefix.log"
-        exit $((status == SKIP ? SKIP : 2))
-    fi
-    seeds=()
-    for ((i = 0; i < count; i++)); do
-        seeds+=($((first + i)))
-    done
-    run_seeds "$out" "${seeds[@]}" | tee "$out/summary" | grep -v '^[0-9]* scenarios, '
-    status=${PIPESTATUS[0]}
-    rm -rf "$VTX_WINE_TEMPLATE" "$out/work"
-    tail -n 1 "$out/summary"
-    exit "$status"
-    ;;
-*)
-    echo "usage: random_scenarios.sh run <dir> | sample <seed>... | soak <seed> <count> <out>" >&2
-    exit 2
-    ;;
-esac
+        ;;
+    esac
+}
+
+main "$@"
+exit

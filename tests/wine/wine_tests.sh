@@ -179,9 +179,15 @@ fixture_with() {
 }
 
 # The prefix's registry (saved by its wineserver) as one line per value (registry_lines.awk).
-wine_values() {
+wine_file_values() {
     sed -E '/^\[/ { s/\] [0-9]+$/]/; s/\\\\/\\/g; s/^\[/[HKEY_LOCAL_MACHINE\\/ }' "$prefix/system.reg" |
         grep -v '^#' | awk -f "$here/registry_lines.awk"
+}
+
+# The registry under Wine as compared: random_scenarios.sh reads it through the stand-in while a
+# session runs.
+wine_values() {
+    wine_file_values
 }
 
 sim_values() {
@@ -650,37 +656,43 @@ monitor_scenario() {
 
 [[ ${VTX_WINE_SOURCED:-0} == 1 ]] && return 0
 
-rm -rf "$work"
-mkdir -p "$work"
-case $scenario in
-prefix)
-    make_template
-    ;;
-prefix_removed)
-    rm -rf "$template" "$work"
+# The whole dispatch is read before it runs: bash reads a script as it goes, and an edit during a
+# run would otherwise be met halfway.
+main() {
+    rm -rf "$work"
+    mkdir -p "$work"
+    case $scenario in
+    prefix)
+        make_template
+        ;;
+    prefix_removed)
+        rm -rf "$template" "$work"
+        echo "$scenario: passed"
+        exit 0
+        ;;
+    install_no_shell | install_shell_launch | install_shell_no_launch | install_exec_file | \
+        install_rename_kept | install_port_in_use | install_no_setup_root | install_empty_exec_file | \
+        remove_one_device | remove_second_of_type | remove_last_of_model | remove_no_driver | \
+        remove_vxd_key)
+        "scenario_$scenario"
+        ;;
+    monitor_98 | monitor_me)
+        monitor_scenario "${scenario#monitor_}"
+        ;;
+    *)
+        echo "usage: wine_tests.sh prefix | prefix_removed | install_* | remove_* | monitor_98 | monitor_me" >&2
+        exit 2
+        ;;
+    esac
+
+    end_session
+    if [[ $failures -gt 0 ]]; then
+        echo "$scenario: $failures check(s) failed; Wine's output is in $work/wine.log" >&2
+        exit 1
+    fi
+    [[ $scenario == prefix ]] || rm -rf "$prefix"
     echo "$scenario: passed"
     exit 0
-    ;;
-install_no_shell | install_shell_launch | install_shell_no_launch | install_exec_file | \
-    install_rename_kept | install_port_in_use | install_no_setup_root | install_empty_exec_file | \
-    remove_one_device | remove_second_of_type | remove_last_of_model | remove_no_driver | \
-    remove_vxd_key)
-    "scenario_$scenario"
-    ;;
-monitor_98 | monitor_me)
-    monitor_scenario "${scenario#monitor_}"
-    ;;
-*)
-    echo "usage: wine_tests.sh prefix | prefix_removed | install_* | remove_* | monitor_98 | monitor_me" >&2
-    exit 2
-    ;;
-esac
+}
 
-end_session
-if [[ $failures -gt 0 ]]; then
-    echo "$scenario: $failures check(s) failed; Wine's output is in $work/wine.log" >&2
-    exit 1
-fi
-[[ $scenario == prefix ]] || rm -rf "$prefix"
-echo "$scenario: passed"
-exit 0
+main
