@@ -26,8 +26,6 @@ shift
 # The harness's functions only; its own scenario dispatch stays off.
 # shellcheck source=tests/wine/wine_tests.sh
 VTX_WINE_SOURCED=1 VTX_WINE_SCENARIO=random source "$root/tests/wine/wine_tests.sh"
-# Any serial the generator draws may name a monitor instance.
-readonly monitor_names='[a-z]{2}[0-9]{2}'
 
 # The keys the comparison looks at, read under Wine through the stand-in while the session runs:
 # ending the session to read the prefix's files would make the next step a Windows start.

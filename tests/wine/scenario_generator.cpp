@@ -377,6 +377,13 @@ int main(int argc, char** argv) {
     std::string steps = "# seed " + std::string(argv[1]) + "\n";
     for (const std::string& step : scenario.steps)
         steps += step + "\n";
+    // Never over what is there: the directory may hold someone's own fixture.
+    if (std::filesystem::exists(directory / "fixture.reg", error) ||
+        std::filesystem::exists(directory / "steps", error)) {
+        std::cerr << "vtxscenario: " << directory.string()
+                  << " already holds a scenario; a new directory is needed\n";
+        return 1;
+    }
     return WriteFile(directory / "fixture.reg", scenario.fixture) &&
                    WriteFile(directory / "steps", steps)
                ? 0
