@@ -203,7 +203,8 @@ main() {
         # Wine takes only an absolute prefix path.
         out=$(realpath -m "$3")
         mkdir -p "$out"
-        rm -rf "$out/scenarios" "$out/work"
+        # The scenarios and differences of an earlier soak: this one's summary counts its own.
+        rm -rf "$out/scenarios" "$out/work" "$out/differ"
         # A prefix of its own, removed again at the end (some 600 MB).
         export VTX_WINE_TEMPLATE=$out/template
         VTX_WINE_WORK=$out/work/prefix bash "$here/wine_tests.sh" prefix >"$out/prefix.log" 2>&1
