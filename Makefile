@@ -9,7 +9,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps deps-win32 deps-fuzz deps-bench host win32 lab test test-host test-asan test-tsan bench fuzz format \
+.PHONY: all deps deps-win32 deps-fuzz deps-bench host win32 lab test test-host test-asan test-tsan soak bench fuzz format \
 	release package
 
 all: lab
@@ -66,6 +66,15 @@ test-host: host
 # summary is the last thing printed.
 test: win32 test-asan test-tsan host
 	ctest --preset host -j $(JOBS)
+
+# Random machines and device events under Wine and on the simulated machine, seeds SEED to
+# SEED+N-1, in a prefix of its own; ends with the line "N scenarios, M differ". Each scenario
+# that differs is kept in build/soak/differ/seed-<n> (README.md says how to replay one). Only a
+# run that could not be made fails.
+SEED ?= 1
+N ?= 50
+soak: win32 host
+	@bash tests/wine/random_scenarios.sh soak $(SEED) $(N) build/soak || [ $$? -eq 1 ]
 
 # Benchmarks of a release build, each figure as a ratio against its baseline measured in the
 # same run (bench/README.md); never part of the tests.

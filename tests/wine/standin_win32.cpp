@@ -4,6 +4,9 @@
 //   vtxspool device <instance id> <serial> <product>   make an enabled interface, print its path
 //   vtxspool shell <wait|nowait> <command line>        own a "Progman" window while the command
 //                                                      runs; "wait": then wait for setup.exe
+//   vtxspool export <key below HKLM>...                those keys as the simulator's export
+//                                                      writes them, read while Wine runs (its
+//                                                      registry files wait for the session's end)
 // Named setup.exe, the program records how it was started (setup.log in its directory) and
 // tells a waiting shell.
 #include "tests/wine/standin.h"
@@ -135,6 +138,91 @@ int RecordSetupStart() {
     return 0;
 }
 
+// The simulator's REGEDIT4 forms: text only where reading it back gives the same bytes.
+void PrintQuoted(const char* text, DWORD length) {
+    putchar('"');
+    for (DWORD i = 0; i < length; ++i) {
+        if (text[i] == '\\' || text[i] == '"')
+            putchar('\\');
+        putchar(text[i]);
+    }
+    putchar('"');
+}
+
+bool WritableAsText(DWORD type, const BYTE* data, DWORD size) {
+    if (type != REG_SZ || size == 0 || data[size - 1] != 0)
+        return false;
+    for (DWORD i = 0; i + 1 < size; ++i) {
+        if (data[i] == 0 || data[i] == '\r' || data[i] == '\n')
+            return false;
+    }
+    return true;
+}
+
+void PrintValue(const char* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size) {
+    if (nameLength == 0) {
+        printf("@=");
+    } else {
+        PrintQuoted(name, nameLength);
+        putchar('=');
+    }
+    if (WritableAsText(type, data, size)) {
+        PrintQuoted(reinterpret_cast<const char*>(data), size - 1);
+    } else if (type == REG_DWORD && size == 4) {
+        printf("dword:%08lx", static_cast<unsigned long>(data[0] | data[1] << 8 | data[2] << 16 |
+                                                         static_cast<DWORD>(data[3]) << 24));
+    } else {
+        if (type == REG_BINARY)
+            printf("hex:");
+        else
+            printf("hex(%lx):", static_cast<unsigned long>(type));
+        for (DWORD i = 0; i < size; ++i)
+            printf(i ? ",%02x" : "%02x", data[i]);
+    }
+    putchar('\n');
+}
+
+void ExportKey(HKEY parent, const char* path) {
+    HKEY key;
+    if (RegOpenKeyExA(parent, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    printf("[HKEY_LOCAL_MACHINE\\%s]\n", path);
+    static char name[16384];
+    static BYTE data[65536];
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = sizeof(name);
+        DWORD size = sizeof(data);
+        DWORD type = 0;
+        if (RegEnumValueA(key, index, name, &nameLength, NULL, &type, data, &size) != ERROR_SUCCESS)
+            break;
+        PrintValue(name, nameLength, type, data, size);
+    }
+    putchar('\n');
+    char subkey[260];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof(subkey);
+        if (RegEnumKeyExA(key, index, subkey, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        size_t pathLength = strlen(path);
+        char* child = static_cast<char*>(malloc(pathLength + length + 2));
+        if (child == NULL)
+            break;
+        memcpy(child, path, pathLength);
+        child[pathLength] = '\\';
+        memcpy(child + pathLength + 1, subkey, length + 1);
+        ExportKey(HKEY_LOCAL_MACHINE, child);
+        free(child);
+    }
+    RegCloseKey(key);
+}
+
+int Export(int count, char** paths) {
+    printf("REGEDIT4\n\n");
+    for (int i = 0; i < count; ++i)
+        ExportKey(HKEY_LOCAL_MACHINE, paths[i]);
+    return 0;
+}
+
 } // namespace
 
 bool standin::LoadMonitor(char* registryRoot, MONITOR* monitor) {
@@ -165,5 +253,7 @@ int standin::RunMachineCommand(int argc, char** argv) {
         return MakeDevice(argv[2], argv[3], argv[4]);
     if (argc == 4 && strcmp(argv[1], "shell") == 0)
         return RunUnderShell(strcmp(argv[2], "wait") == 0, argv[3]);
+    if (argc >= 2 && strcmp(argv[1], "export") == 0)
+        return Export(argc - 2, argv + 2);
     return -1;
 }

@@ -22,31 +22,17 @@
 # everything up to the product's run, reads the results from the prefix's files once that
 # server has saved them and gone, and only then restarts on purpose.
 #
-# Wine is not Windows 98. The intended differences between the two machines:
-# - Wine's spooler cannot load a Windows 9x monitor: AddMonitorA of this monitor fails with 127
-#   and leaves no monitor key. The simulated machine, without vtxpmo01.dll in its system
-#   directory, fails the same call with 126. The comparison masks the code.
-# - GetTickCount is the host's uptime under Wine: the helper's temporary copy gets another
-#   number on each run; the comparison masks its eight digits.
-# - In 9x mode Wine's RegDeleteKeyA stops after the first subkey of a key with two or more. In
-#   the removal fixtures no key that the product deletes has two subkeys at any level by the
-#   time it is deleted (the device's interface key holds only "#", the service key only
-#   "Parameters"), so the defect is not met; a fixture that met it would show as a difference.
-# - Wine's own registry holds keys of its own below "Services" and the like, so the removal is
-#   compared below the maker's keys only, not at the shared parents it may remove when empty.
-# - Wine's spooler gives each printer key a "Name" value, and its prefix has a RunOnce key of its
-#   own: the printers' keys, which the product only reads, are not compared, and of RunOnce
-#   only the values are.
-# - A started program: the simulated machine records the current directory as given
-#   ("C:\Setup\..\"), Windows resolves it ("C:\").
-# - EnumPorts sizes: the Linux build's records hold 64-bit pointers; vtxspool reports the size
-#   in the 32-bit layout and string places from the buffer's end, so the PE32 numbers compare.
+# Wine is not Windows 98: the differences the comparison accepts are listed, each with its
+# reason, in platform_differences beside this file.
+#
+# random_scenarios.sh sources this file for its functions (VTX_WINE_SOURCED=1): then nothing
+# runs here.
 set -uo pipefail
 
 readonly SKIP=77
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 readonly here
-readonly scenario=${1:-}
+readonly scenario=${VTX_WINE_SCENARIO:-${1:-}}
 readonly win32_dir=${VTX_WIN32_DIR:-$here/../../build/win32}
 readonly route=${VTX_WINE_ROUTE:-$here/../../build/wine-qemu}
 readonly template=${VTX_WINE_TEMPLATE:-${TMPDIR:-/tmp}/vtx-wine-template}
@@ -195,9 +181,15 @@ fixture_with() {
 }
 
 # The prefix's registry (saved by its wineserver) as one line per value (registry_lines.awk).
-wine_values() {
+wine_file_values() {
     sed -E '/^\[/ { s/\] [0-9]+$/]/; s/\\\\/\\/g; s/^\[/[HKEY_LOCAL_MACHINE\\/ }' "$prefix/system.reg" |
         grep -v '^#' | awk -f "$here/registry_lines.awk"
+}
+
+# The registry under Wine as compared: random_scenarios.sh reads it through the stand-in while a
+# session runs.
+wine_values() {
+    wine_file_values
 }
 
 sim_values() {
@@ -221,7 +213,8 @@ readonly product_files=(
     'C:\Windows\System\vtxcls01.dll' 'C:\Windows\System\vtxpmo01.dll'
     'C:\Windows\System32\DRIVERS\vtxubd01.sys' 'C:\Windows\System32\DRIVERS\vtxiod01.sys'
     'C:\Windows\System\VMM32\vtxvxu01.dll' 'C:\Windows\Inf\Other\OEM0.INF'
-    'C:\Windows\Inf\Other\OEM2.INF' 'C:\Windows\wininit.ini' 'C:\Windows\wininit.bak')
+    'C:\Windows\Inf\Other\OEM1.INF' 'C:\Windows\Inf\Other\OEM2.INF' 'C:\Windows\wininit.ini'
+    'C:\Windows\wininit.bak')
 
 wine_files() {
     local path relative found
@@ -264,17 +257,59 @@ leaves() {
         }'
 }
 
-# The comparable state: touched keys, RENAME entries and product files, with the monitor error
-# code and the tick-derived copy number masked. Wine's prefix has a RunOnce key of its own, the
-# simulated machine only once a value is set: of RunOnce only the values are compared.
+# The rules of platform_differences, applied to one machine's lines.
+readonly differences=$here/platform_differences
+accept_differences() {
+    local masks=() omits=() rule argument text=0
+    while read -r rule argument; do
+        case $rule in
+        mask) masks+=(-e "$argument") ;;
+        omit) omits+=(-e "$argument") ;;
+        unterminated-text) text=1 ;;
+        '' | '#'*) ;;
+        *) echo "FAILED: $differences: unknown rule [$rule]" >&2 ;;
+        esac
+    done <"$differences"
+    if [[ ${#omits[@]} -gt 0 ]]; then grep -v -i -E "${omits[@]}"; else cat; fi |
+        if [[ ${#masks[@]} -gt 0 ]]; then sed -E "${masks[@]}"; else cat; fi |
+        if [[ $text == 1 ]]; then unterminated_as_text; else cat; fi
+}
+
+# A REG_SZ written without its terminator (hex(1) data without a 00 byte, nor a line break) as
+# the text it holds, in the form of a terminated one.
+unterminated_as_text() {
+    awk -F'\t' -v OFS='\t' '
+        function digit(c) { return index("0123456789abcdef", c) - 1 }
+        $3 ~ /^hex\(1\):[0-9a-f][0-9a-f](,[0-9a-f][0-9a-f])*$/ && $3 !~ /[:,](00|0a|0d)(,|$)/ {
+            n = split(substr($3, 8), bytes, ",")
+            text = ""
+            for (i = 1; i <= n; i++) {
+                c = sprintf("%c", digit(substr(bytes[i], 1, 1)) * 16 + digit(substr(bytes[i], 2, 1)))
+                text = text (c == "\\" || c == "\"" ? "\\" : "") c
+            }
+            $3 = "\"" text "\""
+        }
+        { print }'
+}
+
+# The RENAME entries of a wininit.ini as compared lines: "RENAME", or "RENAME.later" for an entry
+# of a second or later [RENAME] section.
+rename_lines() {
+    [[ -f ${1:-} ]] || return 0
+    awk '{ sub(/\r$/, "") }
+         /^\[/ { on = tolower($0) ~ /^\[rename\]/; if (on) sections++; next }
+         on && NF > 0 { print (sections > 1 ? "RENAME.later" : "RENAME") "\t" $0 }' "$1"
+}
+
+# The comparable state: touched keys, RENAME entries and product files, less the accepted
+# platform differences.
 comparable() {
     local values=$1 wininit=$2 files=$3
     {
         grep -i -E "$touched" "$values" | leaves
-        rename_entries "$wininit" | sed 's/^/RENAME\t/'
+        rename_lines "$wininit"
         cat "$files"
-    } | grep -v -i -x -F "$runonce_key"$'\t\t' |
-        sed -E 's/-v error=12[67]\b/-v error=<monitor>/; s/[0-9]{8}\.ex_/########.ex_/g' | sort
+    } | accept_differences | sort
 }
 
 # Both machines' state now, saved as <stage>.wine and <stage>.sim, and compared.
@@ -658,40 +693,48 @@ scenario_version_info() {
         fail "the images' version information differs from the expected (- expected, + Wine)"
 }
 
-rm -rf "$work"
-mkdir -p "$work"
-case $scenario in
-prefix)
-    make_template
-    ;;
-prefix_removed)
-    rm -rf "$template" "$work"
+[[ ${VTX_WINE_SOURCED:-0} == 1 ]] && return 0
+
+# The whole dispatch is read before it runs: bash reads a script as it goes, and an edit during a
+# run would otherwise be met halfway.
+main() {
+    rm -rf "$work"
+    mkdir -p "$work"
+    case $scenario in
+    prefix)
+        make_template
+        ;;
+    prefix_removed)
+        rm -rf "$template" "$work"
+        echo "$scenario: passed"
+        exit 0
+        ;;
+    install_no_shell | install_shell_launch | install_shell_no_launch | install_exec_file | \
+        install_rename_kept | install_port_in_use | install_no_setup_root | install_empty_exec_file | \
+        remove_one_device | remove_second_of_type | remove_last_of_model | remove_no_driver | \
+        remove_vxd_key)
+        "scenario_$scenario"
+        ;;
+    monitor_98 | monitor_me)
+        monitor_scenario "${scenario#monitor_}"
+        ;;
+    version_info)
+        scenario_version_info
+        ;;
+    *)
+        echo "usage: wine_tests.sh prefix | prefix_removed | install_* | remove_* | monitor_98 | monitor_me | version_info" >&2
+        exit 2
+        ;;
+    esac
+
+    end_session
+    if [[ $failures -gt 0 ]]; then
+        echo "$scenario: $failures check(s) failed; Wine's output is in $work/wine.log" >&2
+        exit 1
+    fi
+    [[ $scenario == prefix ]] || rm -rf "$prefix"
     echo "$scenario: passed"
     exit 0
-    ;;
-install_no_shell | install_shell_launch | install_shell_no_launch | install_exec_file | \
-    install_rename_kept | install_port_in_use | install_no_setup_root | install_empty_exec_file | \
-    remove_one_device | remove_second_of_type | remove_last_of_model | remove_no_driver | \
-    remove_vxd_key)
-    "scenario_$scenario"
-    ;;
-monitor_98 | monitor_me)
-    monitor_scenario "${scenario#monitor_}"
-    ;;
-version_info)
-    scenario_version_info
-    ;;
-*)
-    echo "usage: wine_tests.sh prefix | prefix_removed | install_* | remove_* | monitor_98 | monitor_me | version_info" >&2
-    exit 2
-    ;;
-esac
+}
 
-end_session
-if [[ $failures -gt 0 ]]; then
-    echo "$scenario: $failures check(s) failed; Wine's output is in $work/wine.log" >&2
-    exit 1
-fi
-[[ $scenario == prefix ]] || rm -rf "$prefix"
-echo "$scenario: passed"
-exit 0
+main
