@@ -1,5 +1,6 @@
 // vtxlab ports and print: the spooler's view of the monitor, and a job through it.
 #include "tools/lab/commands.h"
+#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
@@ -36,7 +37,9 @@ std::string PrinterOnPort(const std::string& port) {
 
 class Progress {
   public:
-    Progress() : terminal_(isatty(STDOUT_FILENO) == 1), start_(Clock::now()) {}
+    // A bar only on a terminal and never inside a JSON document.
+    explicit Progress(bool shown)
+        : terminal_(shown && isatty(STDOUT_FILENO) == 1), start_(Clock::now()) {}
 
     void Update(std::uint64_t sent, std::uint64_t total) {
         if (!terminal_)
@@ -69,12 +72,41 @@ class Progress {
 
 } // namespace
 
-int RunPorts(const std::filesystem::path& machine, unsigned level) {
+// {"version", "command": "ports", "machine", "level", "instances": [...], "ports": [...]}
+int PortsJson(vtxsim::MonitorHost& host, unsigned level) {
+    nlohmann::json doc = JsonDocument("ports");
+    doc["machine"] = MachineWords();
+    doc["level"] = level;
+    doc["instances"] = nlohmann::json::array();
+    for (const vtxsim::MonitorInstance& instance : host.Instances())
+        doc["instances"].push_back({{"name", instance.name},
+                                    {"initialized", instance.result != 0},
+                                    {"error", instance.result ? 0 : instance.lastError}});
+    doc["ports"] = nlohmann::json::array();
+    if (!host.Instances().empty()) {
+        vtxsim::EnumPortsResult ports = host.EnumPorts(level);
+        if (!ports.ok)
+            throw LabError(
+                fmt::format("EnumPorts level {} failed with error {}", level, ports.error));
+        for (const vtxsim::PortInfo& port : ports.ports)
+            doc["ports"].push_back(level == 1 ? nlohmann::json{{"name", port.name}}
+                                              : nlohmann::json{{"name", port.name},
+                                                               {"monitor", port.monitor},
+                                                               {"description", port.description},
+                                                               {"type", port.type}});
+    }
+    PrintJson(doc);
+    return 0;
+}
+
+int RunPorts(const std::filesystem::path& machine, unsigned level, bool json) {
     // No command lock: the ports may be listed while a job prints.
     OpenMachine(machine);
-    fmt::print("{}\n", MachineWords());
     vtxsim::MonitorHost host;
     StartMonitor(host);
+    if (json)
+        return PortsJson(host, level);
+    fmt::print("{}\n", MachineWords());
     if (host.Instances().empty()) {
         fmt::print("no instance of vtxpmo01.dll is registered: the spooler loads no monitor, "
                    "there are no ports\n");
@@ -115,16 +147,19 @@ int RunPrint(const PrintOptions& o) {
         throw LabError("unknown port \"" + o.port + "\" (ports: " + PortList(ports) + ")");
     std::string printer = o.printer.empty() ? PrinterOnPort(o.port) : o.printer;
     Snapshot before = TakeSnapshot();
-    fmt::print("print {} ({} bytes) to {} for printer \"{}\"\n", o.file.string(), data.size(),
-               o.port, printer);
+    if (!o.json)
+        fmt::print("print {} ({} bytes) to {} for printer \"{}\"\n", o.file.string(), data.size(),
+                   o.port, printer);
     std::fflush(stdout);
-    Progress progress;
+    Progress progress(!o.json);
+    std::vector<std::string> waits;
     std::string lastReason;
     JobHooks hooks;
     hooks.onProgress = [&](std::uint64_t sent, std::uint64_t total) {
         if (!lastReason.empty()) {
             progress.EndLine();
-            fmt::print("  going on: the printer takes data again\n");
+            if (!o.json)
+                fmt::print("  going on: the printer takes data again\n");
             lastReason.clear();
         }
         progress.Update(sent, total);
@@ -132,9 +167,11 @@ int RunPrint(const PrintOptions& o) {
     hooks.onWait = [&](const std::string& reason) {
         if (reason != lastReason) {
             progress.EndLine();
-            fmt::print("  waiting: {} (WritePort moved nothing; tried again as the spooler "
-                       "does)\n",
-                       reason);
+            waits.push_back(reason);
+            if (!o.json)
+                fmt::print("  waiting: {} (WritePort moved nothing; tried again as the spooler "
+                           "does)\n",
+                           reason);
             std::fflush(stdout);
             lastReason = reason;
         }
@@ -143,13 +180,30 @@ int RunPrint(const PrintOptions& o) {
     JobResult result = RunJob(host, o.port, printer, data, o.chunk, hooks);
     progress.EndLine();
     SaveLastCommand(o.machine, "print " + o.port, before, TakeSnapshot());
+    std::optional<std::string> instance = InstanceOfPort(o.port);
+    if (o.json) {
+        nlohmann::json doc = JsonDocument("print");
+        doc["port"] = o.port;
+        doc["file"] = o.file.string();
+        doc["printer"] = printer;
+        doc["bytes"] = data.size();
+        doc["sent"] = result.sent;
+        doc["done"] = result.done;
+        doc["waits"] = waits;
+        doc["failure"] = result.done ? nlohmann::json(nullptr) : nlohmann::json(result.failure);
+        doc["received"] = instance ? nlohmann::json(vtxsim::ReceivedData(*instance).size())
+                                   : nlohmann::json(nullptr);
+        PrintJson(doc);
+    }
     if (!result.done) {
         fmt::print(stderr, "vtxlab print: {}\n", result.failure);
         return 1;
     }
+    if (o.json)
+        return 0;
     fmt::print("  done: {} bytes in {:.2f} s ({:.0f} bytes/s), EndDocPort and ClosePort\n",
                result.sent, progress.Seconds(), progress.Rate(result.sent));
-    if (std::optional<std::string> instance = InstanceOfPort(o.port))
+    if (instance)
         fmt::print("  {} has received {} bytes in all\n", *instance,
                    vtxsim::ReceivedData(*instance).size());
     return 0;

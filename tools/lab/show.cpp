@@ -1,5 +1,6 @@
 // vtxlab show and diff: the machine as it is, and what the last command changed.
 #include "tools/lab/commands.h"
+#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
@@ -18,8 +19,12 @@
 namespace lab {
 namespace {
 
-void PrintJson(const nlohmann::json& j) {
-    fmt::print("{}\n", j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+// {"version": 1, "command": "show", "what": "registry", "registry": [...]}
+void PrintShown(const std::string& what, const nlohmann::json& list) {
+    nlohmann::json doc = JsonDocument("show");
+    doc["what"] = what;
+    doc[what] = list;
+    PrintJson(doc);
 }
 
 void ShowRegistry(bool json) {
@@ -35,7 +40,7 @@ void ShowRegistry(bool json) {
             values[name] = data;
         keys.push_back({{"key", section.key}, {"values", values}});
     }
-    PrintJson(keys);
+    PrintShown("registry", keys);
 }
 
 void ShowFiles(bool json) {
@@ -66,7 +71,7 @@ void ShowFiles(bool json) {
                    directory ? "\\" : fmt::format("  ({} bytes)", size));
     }
     if (json)
-        PrintJson(files);
+        PrintShown("files", files);
 }
 
 void ShowJournal(bool json) {
@@ -86,7 +91,7 @@ void ShowJournal(bool json) {
         }
     }
     if (json)
-        PrintJson(starts);
+        PrintShown("journal", starts);
     else if (vtxsim::ProcessJournal().empty())
         fmt::print("no program was started\n");
 }
@@ -106,7 +111,7 @@ void ShowDevices(bool json) {
                        DescribePrinter(printer));
     }
     if (json)
-        PrintJson(printers);
+        PrintShown("devices", printers);
     else if (states.empty())
         fmt::print("no printer\n");
 }
@@ -134,7 +139,10 @@ int RunDiff(const std::filesystem::path& machine, bool json) {
         throw LabError("no command has changed " + machine.string() + " yet");
     Changes changes = Compare(before, after);
     if (json) {
-        PrintJson({{"command", command}, {"changes", ChangesJson(changes)}});
+        nlohmann::json doc = JsonDocument("diff");
+        doc["of"] = command;
+        doc["changes"] = ChangesJson(changes);
+        PrintJson(doc);
         return 0;
     }
     fmt::print("what \"vtxlab {}\" changed:\n", command);
