@@ -191,6 +191,18 @@ TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
                   "in use by another vtxlab (print");
     ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--paper", "in"}).rc, 0);
     EXPECT_EQ(print.Wait(), 0);
+    // diff gives the print what it did, and the paper to the device command that ran meanwhile.
+    nlohmann::json diff = Document(Lab({"diff", "--machine", m, "--json"}), "diff");
+    EXPECT_EQ(diff.at("of"), "print USB/Draftaire K7/EF56");
+    std::string own = diff.at("changes").at("devices").dump();
+    EXPECT_EQ(own.find("paper"), std::string::npos) << own;
+    EXPECT_NE(own.find("-> 20000 bytes received"), std::string::npos) << own;
+    ASSERT_EQ(diff.at("during").size(), 1u) << diff.dump();
+    EXPECT_EQ(diff.at("during")[0].at("of"), "device EF56");
+    EXPECT_NE(diff.at("during")[0].at("changes").at("devices").dump().find(
+                  "out of paper, no error (status byte 0x38)"),
+              std::string::npos)
+        << diff.dump();
     std::string devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
     EXPECT_NE(devices.find("\"bytesReceived\": 20000"), std::string::npos) << devices;
 

@@ -1,4 +1,5 @@
 // vtxlab show and diff: the machine as it is, and what the last command changed.
+#include "tools/lab/attribution.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
@@ -137,16 +138,25 @@ int RunDiff(const std::filesystem::path& machine, bool json) {
     Snapshot before, after;
     if (!LoadLastCommand(machine, &command, &before, &after))
         throw LabError("no command has changed " + machine.string() + " yet");
-    Changes changes = Compare(before, after);
+    std::vector<CommandRecord> during = CommandsDuringLast(machine);
+    Changes changes = Compare(WithChangesOf(before, during), after);
     if (json) {
         nlohmann::json doc = JsonDocument("diff");
         doc["of"] = command;
         doc["changes"] = ChangesJson(changes);
+        doc["during"] = nlohmann::json::array();
+        for (const CommandRecord& other : during)
+            doc["during"].push_back({{"of", other.command},
+                                     {"changes", ChangesJson(Compare(other.before, other.after))}});
         PrintJson(doc);
         return 0;
     }
     fmt::print("what \"vtxlab {}\" changed:\n", command);
     PrintChanges(changes);
+    for (const CommandRecord& other : during) {
+        fmt::print("while it ran, what \"vtxlab {}\" changed:\n", other.command);
+        PrintChanges(Compare(other.before, other.after));
+    }
     return 0;
 }
 
