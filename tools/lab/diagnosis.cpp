@@ -101,7 +101,7 @@ void CheckLeftovers(const std::vector<std::string>& monitorInstances, Problems* 
             if (left.key == ModelKeyOf(named.remainder))
                 continue; // other printers of the model may need it
             problems->Add(left.key,
-                          fmt::format("{} of {}, a printer that is no longer installed", left.what,
+                          fmt::format("{} (printer {} is no longer installed)", left.what,
                                       Shown(named.serial)),
                           fmt::format("delete it if the printer will not come back (kept because "
                                       "{})",

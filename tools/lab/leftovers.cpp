@@ -53,7 +53,7 @@ std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& 
     if (vtxsim::KeyExists(cmdKey))
         out.push_back({cmdKey, "the setup program's CmdLine",
                        "the removal deletes it only with the model key, when the last printer "
-                       "of the model goes and its class key names an INF file"});
+                       "of its type goes and its class instance names an INF file"});
     for (const auto& [name, port] : NumberedPortNames(ModelKeyOf(remainder))) {
         if (EndsWithSerial(port, serial))
             out.push_back({ModelKeyOf(remainder) + "  " + name,
