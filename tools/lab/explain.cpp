@@ -81,22 +81,17 @@ std::string WhyNoPort(const InterfaceView& view) {
     return "";
 }
 
-// Interfaces of the same name merge only while enabled: the monitor looks a name up among the
-// enabled entries of its table.
-bool HoldsEnabledPort(const InterfaceView& view) {
-    return view.hasValues && WhyNoPort(view).empty() && EnabledOf(view).value_or(0) != 0;
-}
-
 // The words for one interface whose values give it a port.
 std::string PortWords(const std::vector<InterfaceView>& all,
                       const std::vector<PortOutcome>& outcomes, size_t i) {
     const std::string& port = outcomes[i].port;
-    if (EnabledOf(all[i]) == 0u)
-        return fmt::format("port \"{}\": Enabled is 0: listed, cannot be opened", port);
+    if (!outcomes[i].opens)
+        return fmt::format("port \"{}\": {}: listed, cannot be opened", port,
+                           EnabledOf(all[i]) == 0u ? "Enabled is 0" : "not enabled");
     std::string winner;
     bool earlier = false;
     for (size_t j = 0; j < all.size(); ++j) {
-        if (j == i || !HoldsEnabledPort(all[j]) || !SameName(outcomes[j].port, port))
+        if (j == i || !outcomes[j].opens || !SameName(outcomes[j].port, port))
             continue;
         if (j > i)
             winner = all[j].deviceInstance;
@@ -128,7 +123,10 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
                       "SerialNumber, Product and Enabled=dword:00000001");
         return words;
     }
-    if (std::string why = WhyNoPort(view); !why.empty()) {
+    if (!outcomes[i].listed) {
+        std::string why = WhyNoPort(view);
+        if (why.empty())
+            why = "the monitor gives it no port";
         problems->Add(view.parametersKey, "an interface without a port: " + why,
                       view.enabled ? "set Enabled as a 4-byte dword"
                                    : "plug the printer in again so that its driver writes the "
@@ -181,28 +179,51 @@ void ExplainInterfaces(const std::vector<InterfaceView>& original,
     }
 }
 
-std::vector<PortOutcome> RunDiscovery(vtxsim::MonitorHost& host,
-                                      const std::vector<InterfaceView>& interfaces,
-                                      vtxsim::EnumPortsResult* ports) {
-    StartMonitor(host);
-    *ports = host.EnumPorts(2);
-    std::vector<InterfaceView> named = PrinterInterfaces();
-    std::vector<PortOutcome> outcomes;
-    for (size_t i = 0; i < interfaces.size(); ++i) {
-        PortOutcome outcome;
-        bool noPort = !WhyNoPort(interfaces[i]).empty();
-        if (!noPort && i < named.size() && named[i].portName)
-            outcome.port = TextOf(*named[i].portName);
-        for (const vtxsim::PortInfo& port : ports->ports)
-            outcome.listed = outcome.listed || SameName(port.name, outcome.port);
-        if (!outcome.port.empty()) {
+// The interface alone before the monitor, the others hidden from the device installation
+// services (an empty "DeviceInstance") for the time: whether it gets a port, and whether that
+// port opens, is then the monitor's own verdict on its values.
+PortOutcome AloneBeforeTheMonitor(const std::vector<InterfaceView>& interfaces, size_t i,
+                                  const InterfaceView& named) {
+    for (size_t j = 0; j < interfaces.size(); ++j)
+        if (j != i)
+            vtxsim::SetStringValue(interfaces[j].key, "DeviceInstance", "");
+    PortOutcome outcome;
+    {
+        vtxsim::MonitorHost host;
+        StartMonitor(host);
+        vtxsim::EnumPortsResult alone = host.EnumPorts(2);
+        outcome.listed = !alone.ports.empty();
+        if (outcome.listed)
+            outcome.port = alone.ports.front().name;
+        else if (!interfaces[i].hasValues && named.portName)
+            outcome.port = TextOf(*named.portName); // named at the first load, no port after
+        if (outcome.listed) {
             HANDLE handle = host.OpenPort(outcome.port);
             outcome.opens = handle != nullptr;
             if (handle != nullptr)
                 host.ClosePort(handle);
         }
-        outcomes.push_back(outcome);
     }
+    for (size_t j = 0; j < interfaces.size(); ++j)
+        if (j != i)
+            vtxsim::SetStringValue(interfaces[j].key, "DeviceInstance",
+                                   interfaces[j].deviceInstance);
+    return outcome;
+}
+
+// All interfaces at once give the ports the spooler sees; each alone gives its own verdict.
+std::vector<PortOutcome> RunDiscovery(const std::vector<InterfaceView>& interfaces,
+                                      vtxsim::EnumPortsResult* ports,
+                                      std::vector<InterfaceView>* named) {
+    {
+        vtxsim::MonitorHost host;
+        StartMonitor(host);
+        *ports = host.EnumPorts(2);
+    }
+    *named = PrinterInterfaces();
+    std::vector<PortOutcome> outcomes;
+    for (size_t i = 0; i < interfaces.size(); ++i)
+        outcomes.push_back(AloneBeforeTheMonitor(interfaces, i, (*named)[i]));
     return outcomes;
 }
 
@@ -318,12 +339,9 @@ int RunExplain(const ExplainOptions& options) {
         vtxsim::SetStringValue(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance, "Driver",
                                "vtxpmo01.dll");
     vtxsim::EnumPortsResult ports;
-    std::vector<PortOutcome> outcomes;
-    {
-        vtxsim::MonitorHost host;
-        outcomes = RunDiscovery(host, interfaces, &ports);
-    }
-    ExplainInterfaces(interfaces, PrinterInterfaces(), outcomes, e);
+    std::vector<InterfaceView> named;
+    std::vector<PortOutcome> outcomes = RunDiscovery(interfaces, &ports, &named);
+    ExplainInterfaces(interfaces, named, outcomes, e);
     e.Print("\nPorts the monitor lists (EnumPorts): {}\n", ports.ports.size());
     e.json["ports"] = nlohmann::json::array();
     for (const vtxsim::PortInfo& port : ports.ports) {
