@@ -4,6 +4,7 @@
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/printer_words.h"
+#include "tools/lab/shown_text.h"
 #include "tools/lab/snapshot.h"
 
 #include "platform/sim/test/simctl.h"
@@ -21,7 +22,7 @@ vtxsim::PrinterState StateOf(const std::string& serial) {
     std::string serials;
     for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters())
         serials += (serials.empty() ? "" : ", ") + SerialOf(printer.instance);
-    throw LabError("no printer with serial " + serial +
+    throw LabError("no printer with serial " + Shown(serial) +
                    " (printers: " + (serials.empty() ? "none" : serials) + ")");
 }
 

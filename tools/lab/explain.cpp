@@ -351,6 +351,7 @@ int RunExplain(const ExplainOptions& options) {
     if (instances.empty())
         vtxsim::DeleteRegistryKey(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance);
     ExplainMonitorsAndPrinters(instances, ports, e);
+    // Each check appends what it finds; a check of its own file joins the diagnosis here.
     CheckPrinterPorts(outcomes, &e.problems);
     CheckPortNames(interfaces, &e.problems);
     CheckModelKeys(&e.problems);

@@ -33,7 +33,7 @@ bool PrinterExists(const std::string& instance) {
 Changes RemovePrinter(const std::string& serial) {
     std::optional<DeviceView> device = DeviceOfSerial(serial);
     if (!device)
-        throw LabError("no printer with serial " + serial +
+        throw LabError("no printer with serial " + Shown(serial) +
                        " on this machine (serials: " + KnownSerials() + ")");
     Snapshot before = TakeSnapshot();
     if (PrinterExists(device->instance))

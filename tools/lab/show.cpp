@@ -7,6 +7,7 @@
 #include "tools/lab/machine_view.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/reg_text.h"
+#include "tools/lab/shown_text.h"
 #include "tools/lab/snapshot.h"
 
 #include "platform/sim/test/simctl.h"
@@ -108,7 +109,7 @@ void ShowDevices(bool json) {
         if (json)
             printers.push_back(PrinterJson(printer));
         else
-            fmt::print("{}  {}\n  {}\n", SerialOf(printer.instance), printer.instance,
+            fmt::print("{}  {}\n  {}\n", Shown(SerialOf(printer.instance)), printer.instance,
                        DescribePrinter(printer));
     }
     if (json)
