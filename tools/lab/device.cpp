@@ -11,6 +11,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 namespace lab {
 namespace {
 
@@ -35,11 +37,47 @@ void SetStatus(const std::string& instance, std::uint8_t status) {
         vtxsim::ClearStall(instance);
 }
 
+// What this command did to the printer and nothing else: a job printing meanwhile moves bytes
+// and holds the device, which is its own change, not this command's.
+Snapshot OwnChange(const Snapshot& before, const std::string& instance) {
+    Snapshot after = before;
+    after.taken = TakeSnapshot().taken;
+    std::string now;
+    for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters())
+        if (printer.instance == instance)
+            now = DescribePrinter(printer);
+    auto jobs = [](const std::string& piece) {
+        return piece.ends_with(" bytes received") || piece == "held open by a job";
+    };
+    std::vector<std::string> was =
+        WordPieces(before.devices.count(instance) ? before.devices.at(instance) : std::string());
+    std::string words;
+    for (const std::string& piece : WordPieces(now)) {
+        std::string kept = piece;
+        if (jobs(piece)) {
+            auto old = std::find_if(was.begin(), was.end(), jobs);
+            if (old == was.end())
+                continue;
+            kept = *old;
+            was.erase(old);
+        }
+        words += (words.empty() ? "" : ", ") + kept;
+    }
+    for (const std::string& piece : was)
+        if (jobs(piece))
+            words += (words.empty() ? "" : ", ") + piece;
+    after.devices[instance] = words;
+    return after;
+}
+
 } // namespace
 
 // Takes no command lock: it must act while a print job of another vtxlab runs.
 int RunDevice(const DeviceOptions& o) {
     OpenMachine(o.machine);
+    // A job printing meanwhile saves its record after this one, and so knows the change is not
+    // its own.
+    RecordLock record(o.machine);
     vtxsim::PrinterState printer = StateOf(o.serial);
     const std::string& instance = printer.instance;
     Snapshot before = TakeSnapshot();
@@ -58,7 +96,7 @@ int RunDevice(const DeviceOptions& o) {
         vtxsim::DetachPrinter(instance);
     else if (o.plug)
         vtxsim::AttachPrinter(instance);
-    SaveLastCommand(o.machine, "device " + o.serial, before, TakeSnapshot());
+    SaveLastCommand(o.machine, "device " + o.serial, before, OwnChange(before, instance));
     fmt::print("{}: {}\n", SerialOf(instance), DescribePrinter(StateOf(o.serial)));
     if (o.plug)
         fmt::print("  (plugged in again: the device installer would start the helper; "

@@ -11,7 +11,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <chrono>
 #include <fstream>
@@ -275,8 +279,34 @@ nlohmann::json ChangesJson(const Changes& c) {
             {"renamesDone", c.renamesDone}};
 }
 
+namespace {
+
+int recordLockDepth = 0;
+int recordLockFd = -1;
+
+} // namespace
+
+RecordLock::RecordLock(const std::filesystem::path& machine) {
+    if (recordLockDepth++ > 0)
+        return;
+    std::filesystem::path path = LabStateDir(machine) / "record.lock";
+    recordLockFd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Without the lock a record may only miss a command that ran beside it.
+    if (recordLockFd >= 0)
+        while (flock(recordLockFd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+}
+
+RecordLock::~RecordLock() {
+    if (--recordLockDepth > 0 || recordLockFd < 0)
+        return;
+    close(recordLockFd);
+    recordLockFd = -1;
+}
+
 void SaveLastCommand(const std::filesystem::path& machine, const std::string& command,
                      const Snapshot& before, const Snapshot& after) {
+    RecordLock lock(machine);
     nlohmann::json j = {{"command", command},
                         {"before", ToJson(before)},
                         {"after", ToJson(after)},

@@ -43,6 +43,17 @@ Changes Compare(const Snapshot& before, const Snapshot& after);
 void PrintChanges(const Changes& changes);
 nlohmann::json ChangesJson(const Changes& changes);
 
+// Held while a command's record is read and written, and by a command that runs beside another
+// (device during a print) from before its change until its record is saved, so that the other
+// saves after it and sees it. Nests within one process.
+class RecordLock {
+  public:
+    explicit RecordLock(const std::filesystem::path& machine);
+    ~RecordLock();
+    RecordLock(const RecordLock&) = delete;
+    RecordLock& operator=(const RecordLock&) = delete;
+};
+
 // The last changing command's snapshots, kept in the machine for `diff`.
 void SaveLastCommand(const std::filesystem::path& machine, const std::string& command,
                      const Snapshot& before, const Snapshot& after);
