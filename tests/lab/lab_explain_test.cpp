@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
 namespace fs = std::filesystem;
 using labtest::Lab;
 
@@ -75,7 +78,7 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     labtest::WriteText(file, WithCrLf(registry));
 
     labtest::Result r = Lab({"explain", file.string(), "--serial", "CD34"});
-    ASSERT_EQ(r.rc, 0) << r.err;
+    ASSERT_EQ(r.rc, 1) << r.err; // problems found
     auto block = [&](const std::string& instance) {
         size_t start = r.out.find("\n  " + instance + " ");
         return start == std::string::npos ? std::string()
@@ -105,13 +108,52 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     ASSERT_NE(removal, std::string::npos);
     EXPECT_NE(r.out.find("Print\\Monitors\\CD34", removal), std::string::npos);
     EXPECT_EQ(r.out.find("Software\\Kelvara\\VTXIO\\K9\n", removal), std::string::npos);
+    EXPECT_NE(r.out.find("stays (the helper keeps it)", removal), std::string::npos);
+    EXPECT_NE(r.out.find("Kelvara\\VTX\\K9\\CD34: the setup program's CmdLine", removal),
+              std::string::npos);
+
+    // After the description, one line per problem, each naming its key.
+    size_t found = r.out.find("\nProblems found (");
+    ASSERT_NE(found, std::string::npos) << r.out;
+    std::string problems = r.out.substr(found);
+    for (const char* line : {"#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
+                             "two interfaces merge",
+                             "#IJ90#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
+                             "an interface without a port: no Enabled value",
+                             "#KL12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
+                             "an interface whose key has no values"})
+        EXPECT_NE(problems.find(line), std::string::npos) << line << "\n" << problems;
+    EXPECT_EQ(problems.find("Office Laser"), std::string::npos) << problems;
+
+    // The same facts as one JSON document.
+    labtest::Result j = Lab({"explain", file.string(), "--serial", "CD34", "--json"});
+    ASSERT_EQ(j.rc, 1) << j.err;
+    nlohmann::json doc = nlohmann::json::parse(j.out);
+    EXPECT_EQ(doc.at("version"), 1);
+    EXPECT_EQ(doc.at("interfaces").size(), 6u);
+    EXPECT_EQ(
+        problems.find("\nProblems found (" + std::to_string(doc.at("problems").size()) + "):\n"),
+        0u);
+    EXPECT_EQ(doc.at("removalPreview").at("serial"), "CD34");
+    EXPECT_FALSE(doc.at("removalPreview").at("stays").empty());
+
+    // The monitor refuses a disabled port without an error code; print says why in words.
+    std::string loaded = (tmp.Path() / "loaded").string();
+    ASSERT_EQ(Lab({"new", "--machine", loaded, "--from", file.string()}).rc, 0);
+    labtest::WriteText(tmp.Path() / "job.prn", "job");
+    labtest::Result refused = Lab({"print", "--machine", loaded, "--port", "USB/Draftaire K7/EF56",
+                                   (tmp.Path() / "job.prn").string()});
+    EXPECT_EQ(refused.rc, 1);
+    EXPECT_NE(refused.err.find("no enabled interface provides that port"), std::string::npos)
+        << refused.err;
 
     labtest::WriteText(tmp.Path() / "bad.reg",
                        "REGEDIT4\r\n\r\n[HKEY_USERS\\x]\r\n\"a\"=dword:zz\r\n");
     labtest::Result bad = Lab({"explain", (tmp.Path() / "bad.reg").string()});
-    EXPECT_EQ(bad.rc, 1);
+    EXPECT_EQ(bad.rc, 3);
     EXPECT_NE(bad.err.find("bad.reg:4: bad dword"), std::string::npos) << bad.err;
-    EXPECT_EQ(Lab({"explain", file.string(), "--serial", "ZZ00"}).rc, 1);
+    EXPECT_EQ(Lab({"explain", (tmp.Path() / "missing.reg").string()}).rc, 3);
+    EXPECT_EQ(Lab({"explain", file.string(), "--serial", "ZZ00"}).rc, 2);
 }
 
 TEST(LabExplain, AnExportWithoutMonitorInstancesStillShowsThePorts) {
@@ -126,13 +168,70 @@ TEST(LabExplain, AnExportWithoutMonitorInstancesStillShowsThePorts) {
                                  "\"PortName\"=\"USB/Draftaire K9/OP56\"\n"
                                  "\"Enabled\"=hex:01,00,00,00,00\n")));
     labtest::Result r = Lab({"explain", file.string()});
-    ASSERT_EQ(r.rc, 0) << r.err;
+    ASSERT_EQ(r.rc, 1) << r.err; // OP56's Enabled is too long to read
     EXPECT_NE(r.out.find("none of vtxpmo01.dll"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("port \"USB/Draftaire K9/MN34\"\n    the monitor: EnumPorts lists it"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Enabled is 5 bytes long"), std::string::npos);
     EXPECT_NE(r.out.find("(EnumPorts): 1\n"), std::string::npos);
+}
+
+// The README's case: a printer removed while another of its model stays, and a printer of the
+// spooler left on its port. A clean machine first, then the three problems, then two more.
+TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
+    labtest::TempDir tmp;
+    std::string m = (tmp.Path() / "m").string();
+    ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "CD34"}).rc, 0);
+    fs::path file = tmp.Path() / "customer.reg";
+    labtest::WriteText(file, Lab({"show", "registry", "--machine", m}).out);
+    labtest::Result clean = Lab({"explain", file.string()});
+    EXPECT_EQ(clean.rc, 0) << clean.out;
+    EXPECT_NE(clean.out.find("\nNo problems found.\n"), std::string::npos) << clean.out;
+
+    ASSERT_EQ(Lab({"detach", "--machine", m, "--serial", "CD34"}).rc, 0);
+    std::string registry = Lab({"show", "registry", "--machine", m}).out +
+                           "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\"
+                           "Printers\\Draftaire K9 (2)]\n\"Port\"=\"USB/Draftaire K9/CD34\"\n\n";
+    labtest::WriteText(file, registry);
+    labtest::Result r = Lab({"explain", file.string()});
+    EXPECT_EQ(r.rc, 1);
+    size_t found = r.out.find("\nProblems found (3):\n");
+    ASSERT_NE(found, std::string::npos) << r.out;
+    std::string problems = r.out.substr(found);
+    EXPECT_NE(problems.find("\\Printers\\Draftaire K9 (2): printer \"Draftaire K9 (2)\" prints to "
+                            "port \"USB/Draftaire K9/CD34\", which no interface provides"),
+              std::string::npos)
+        << problems;
+    EXPECT_NE(problems.find("\\Software\\Kelvara\\VTX\\K9\\CD34: "), std::string::npos);
+    EXPECT_NE(problems.find("\\Software\\Kelvara\\VTXIO\\K9  PortName2: "), std::string::npos);
+    nlohmann::json doc = nlohmann::json::parse(Lab({"explain", file.string(), "--json"}).out);
+    ASSERT_EQ(doc.at("problems").size(), 3u);
+    EXPECT_EQ(doc.at("problems")[0].at("key"),
+              "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Printers\\"
+              "Draftaire K9 (2)");
+
+    // A PortName written by hand and a model key whose setup program is empty.
+    auto replace = [&](const std::string& from, const std::string& to) {
+        size_t at = registry.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        registry.replace(at, from.size(), to);
+    };
+    replace("\"SetupExecFile\"=\"", "\"SetupExecFile\"=\"\"\n\"Unused\"=\"");
+    replace("#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n",
+            "#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n"
+            "\"PortName\"=\"USB/K9/AB12\"\n");
+    labtest::WriteText(file, registry);
+    r = Lab({"explain", file.string()});
+    EXPECT_NE(r.out.find("\nProblems found (5):\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Device Parameters: PortName \"USB/K9/AB12\" differs from every "
+                         "PortName<n> of Draftaire K9"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("VTXIO\\K9: SetupExecFile is empty: the helper records error 1008"),
+              std::string::npos);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "lab/lab_runner.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <csignal>
@@ -12,6 +13,14 @@ using labtest::Lab;
 namespace {
 
 const std::string kMonitors = "System\\CurrentControlSet\\Control\\Print\\Monitors\\";
+
+// One JSON document of the schema's version on stdout, nothing else.
+nlohmann::json Document(const labtest::Result& r, const std::string& command) {
+    nlohmann::json doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc.at("version"), 1) << r.out;
+    EXPECT_EQ(doc.at("command"), command) << r.out;
+    return doc;
+}
 
 int Lines(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
@@ -74,6 +83,17 @@ TEST(LabMachine, NothingOfTheUsersIsDeletedAndBadInputIsOneLine) {
     ExpectRefused(Lab({"print", "--machine", machine.string(), "--port", "USB/x/y",
                        (tmp.Path() / "missing.ps").string()}),
                   1, "missing.ps");
+    ExpectRefused(Lab({"prnt", "--machine", machine.string()}), 2, "did you mean print?");
+    ExpectRefused(Lab({"ports", "--machine", ""}), 2, "the machine directory is empty");
+    labtest::Result device = Lab({"device", "--machine", machine.string(), "--serial", "AB12"});
+    EXPECT_EQ(device.err.find("device: device:"), std::string::npos) << device.err;
+    EXPECT_EQ(Lab({"--machine", machine.string(), "ports"}).rc, 0);
+    ExpectRefused(Lab({"detach", "--machine", machine.string(), "--serial", "AB\xe9"}), 1,
+                  "serial AB\\xE9 ");
+    labtest::Result huge =
+        Lab({"detach", "--machine", machine.string(), "--serial", std::string(5000, 'S')});
+    ExpectRefused(huge, 1, "... (5000 characters)");
+    EXPECT_LT(huge.err.size(), 300u);
     labtest::Result help = Lab({"detach", "--help"});
     EXPECT_EQ(help.rc, 0);
     EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
@@ -83,43 +103,74 @@ TEST(LabSession, TwoPrintersAPrintAndTheRemovalOfOne) {
     labtest::TempDir tmp;
     std::string m = (tmp.Path() / "m").string();
     ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
-    for (const char* serial : {"AB12", "CD34"}) {
-        labtest::Result r =
-            Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", serial});
-        ASSERT_EQ(r.rc, 0) << r.err;
-        EXPECT_NE(r.out.find(std::string("monitor instance \"") + serial + "\""),
-                  std::string::npos);
-        EXPECT_NE(r.out.find("[RENAME]"), std::string::npos) << r.out;
-    }
+    labtest::Result r =
+        Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.out.find("monitor instance \"AB12\""), std::string::npos);
+    EXPECT_NE(r.out.find("[RENAME]"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "");
+    nlohmann::json attached = Document(
+        Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "CD34", "--json"}),
+        "attach");
+    EXPECT_EQ(attached.at("monitorInstance"), "CD34");
+    EXPECT_EQ(attached.at("error"), "0");
+    EXPECT_EQ(attached.at("renamesAdded").size(), 1u);
     labtest::Result ports = Lab({"ports", "--machine", m, "--level", "1"});
     EXPECT_NE(ports.out.find("2 ports\n  USB/Draftaire K9/AB12\n  USB/Draftaire K9/CD34\n"),
               std::string::npos)
         << ports.out;
+    nlohmann::json listed = Document(Lab({"ports", "--machine", m, "--json"}), "ports");
+    ASSERT_EQ(listed.at("ports").size(), 2u);
+    EXPECT_EQ(listed.at("ports")[1].at("name"), "USB/Draftaire K9/CD34");
+    EXPECT_EQ(listed.at("instances").size(), 2u);
 
     std::string job(10000, 'j');
     labtest::WriteText(tmp.Path() / "job.prn", job);
-    ASSERT_EQ(Lab({"print", "--machine", m, "--port", "USB/Draftaire K9/AB12",
-                   (tmp.Path() / "job.prn").string()})
-                  .rc,
-              0);
+    nlohmann::json printed =
+        Document(Lab({"print", "--machine", m, "--port", "USB/Draftaire K9/AB12",
+                      (tmp.Path() / "job.prn").string(), "--json"}),
+                 "print");
+    EXPECT_EQ(printed.at("sent"), 10000);
+    EXPECT_EQ(printed.at("done"), true);
+    EXPECT_EQ(printed.at("received"), 10000);
     ExpectRefused(Lab({"print", "--machine", m, "--port", "USB/Draftaire K9/ZZ99",
                        (tmp.Path() / "job.prn").string()}),
                   1, "USB/Draftaire K9/CD34");
     std::string devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
     EXPECT_NE(devices.find("\"bytesReceived\": 10000"), std::string::npos) << devices;
+    nlohmann::json shown = Document(Lab({"show", "devices", "--machine", m, "--json"}), "show");
+    EXPECT_EQ(shown.at("devices").size(), 2u);
 
     std::string before = Lab({"show", "registry", "--machine", m}).out;
     labtest::Result dry = Lab({"detach", "--machine", m, "--serial", "CD34", "--dry-run"});
     EXPECT_EQ(dry.rc, 0);
     EXPECT_NE(dry.out.find(kMonitors + "CD34"), std::string::npos) << dry.out;
     EXPECT_EQ(Lab({"show", "registry", "--machine", m}).out, before);
+    nlohmann::json preview = Document(
+        Lab({"detach", "--machine", m, "--serial", "CD34", "--dry-run", "--json"}), "detach");
+    EXPECT_EQ(preview.at("dryRun"), true);
+    EXPECT_EQ(preview.at("changes").at("keysDeleted"),
+              nlohmann::json::parse(
+                  Lab({"detach", "--machine", m, "--serial", "CD34", "--dry-run", "--json"}).out)
+                  .at("changes")
+                  .at("keysDeleted"));
 
     labtest::Result detach = Lab({"detach", "--machine", m, "--serial", "CD34"});
     ASSERT_EQ(detach.rc, 0) << detach.err;
+    // Not the last of its model: the helper keeps its CmdLine key and its PortName<n>.
+    size_t stays = detach.out.find("stays (the helper keeps it): 4\n");
+    ASSERT_NE(stays, std::string::npos) << detach.out;
+    EXPECT_NE(
+        detach.out.find("Software\\Kelvara\\VTX\\K9\\CD34: the setup program's CmdLine", stays),
+        std::string::npos);
+    EXPECT_NE(detach.out.find("VTXIO\\K9  PortName2: the port \"USB/Draftaire K9/CD34\"", stays),
+              std::string::npos);
     std::string after = Lab({"show", "registry", "--machine", m}).out;
     EXPECT_EQ(after.find(kMonitors + "CD34]"), std::string::npos);
     EXPECT_NE(after.find(kMonitors + "AB12]"), std::string::npos);
     EXPECT_NE(Lab({"diff", "--machine", m}).out.find(kMonitors + "CD34"), std::string::npos);
+    nlohmann::json diff = Document(Lab({"diff", "--machine", m, "--json"}), "diff");
+    EXPECT_EQ(diff.at("of"), "detach CD34");
     EXPECT_NE(Lab({"show", "files", "--machine", m}).out.find("vtxpmo01.dll"), std::string::npos);
 
     // The last of its kind: the driver files go, the helper's own file at the restart.
@@ -154,12 +205,20 @@ TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
     ASSERT_TRUE(print.WaitForLine("waiting: out of paper"));
     ExpectRefused(Lab({"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "X1"}), 1,
                   "in use by another vtxlab (print");
-    labtest::Background waiting(
-        {"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "X1", "--wait"});
-    ASSERT_TRUE(waiting.WaitForLine("in use by another vtxlab (print"));
     ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--paper", "in"}).rc, 0);
     EXPECT_EQ(print.Wait(), 0);
-    EXPECT_EQ(waiting.Wait(), 0);
+    // diff gives the print what it did, and the paper to the device command that ran meanwhile.
+    nlohmann::json diff = Document(Lab({"diff", "--machine", m, "--json"}), "diff");
+    EXPECT_EQ(diff.at("of"), "print USB/Draftaire K7/EF56");
+    std::string own = diff.at("changes").at("devices").dump();
+    EXPECT_EQ(own.find("paper"), std::string::npos) << own;
+    EXPECT_NE(own.find("-> 20000 bytes received"), std::string::npos) << own;
+    ASSERT_EQ(diff.at("during").size(), 1u) << diff.dump();
+    EXPECT_EQ(diff.at("during")[0].at("of"), "device EF56");
+    EXPECT_NE(diff.at("during")[0].at("changes").at("devices").dump().find(
+                  "out of paper, no error (status byte 0x38)"),
+              std::string::npos)
+        << diff.dump();
     std::string devices = Lab({"show", "devices", "--machine", m, "--json"}).out;
     EXPECT_NE(devices.find("\"bytesReceived\": 20000"), std::string::npos) << devices;
 
@@ -206,9 +265,14 @@ TEST(LabSession, AStalledJobWaitsForTheDeviceCommandOfAnotherProcess) {
             labtest::WriteText(device.path() / "received", received);
         }
     }
+    // A changing command with --wait waits for the job instead of refusing.
+    labtest::Background waiting(
+        {"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "X1", "--wait"});
+    ASSERT_TRUE(waiting.WaitForLine("in use by another vtxlab (print"));
     ASSERT_EQ(Lab({"device", "--machine", m, "--serial", "EF56", "--paper", "in"}).rc, 0);
     EXPECT_TRUE(mangled.WaitForLine("differs from"));
     EXPECT_EQ(mangled.Wait(), 1);
+    EXPECT_EQ(waiting.Wait(), 0);
 }
 
 // Each command that works on a machine of its own making, interrupted there: it ends by the
@@ -252,6 +316,34 @@ TEST(LabMachine, AnInterruptedCommandLeavesNothingOfItsOwn) {
         EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), fs::directory_iterator()), 3);
         EXPECT_EQ(Lab({"show", "registry", "--machine", m}).out, registry);
     }
+}
+
+// What the user may not have meant is said, once, on stderr; the attach goes on.
+TEST(LabSession, AttachWarnsOfWhatItCannotUndo) {
+    labtest::TempDir tmp;
+    std::string m = (tmp.Path() / "m").string();
+    ASSERT_EQ(Lab({"new", "--machine", m, "--no-shell"}).rc, 0);
+    labtest::Result first =
+        Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"});
+    ASSERT_EQ(first.rc, 0);
+    EXPECT_EQ(first.err, "");
+    labtest::Result second =
+        Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "CD34"});
+    EXPECT_EQ(second.rc, 0);
+    EXPECT_NE(second.err.find("vtxlab attach: warning: RunOnce held the setup of printer AB12"),
+              std::string::npos)
+        << second.err;
+    EXPECT_EQ(Lines(second.err), 1);
+    labtest::Result again =
+        Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "CD34", "--json"});
+    EXPECT_NE(again.err.find("printer CD34 is attached already"), std::string::npos) << again.err;
+    EXPECT_EQ(Document(again, "attach").at("warnings").size(), 1u);
+    labtest::Result typo =
+        Lab({"attach", "--machine", m, "--model", "Draftaire K8", "--serial", "EF56"});
+    EXPECT_NE(typo.err.find("model \"Draftaire K8\" has no model key on this machine (known "
+                            "models: Draftaire K9, Draftaire K7)"),
+              std::string::npos)
+        << typo.err;
 }
 
 } // namespace

@@ -3,9 +3,12 @@
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
+#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
+#include "tools/lab/leftovers.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/shown_text.h"
 
 #include <fmt/format.h>
 
@@ -33,12 +36,12 @@ void CheckText(const std::string& what, const std::string& text, const std::stri
     if (text.empty())
         throw LabError(what + " is empty");
     if (text.size() > 64)
-        throw LabError(what + " \"" + text + "\" is longer than 64 characters");
+        throw LabError(what + " \"" + Shown(text) + "\" is longer than 64 characters");
     for (unsigned char c : text) {
         if (c < 0x20 || c > 0x7e || forbidden.find(static_cast<char>(c)) != std::string::npos)
             throw LabError(fmt::format("{} \"{}\" holds the character '{}', which the device "
                                        "installer's command line cannot carry",
-                                       what, text, static_cast<char>(c)));
+                                       what, Shown(text), Shown(std::string(1, char(c)))));
     }
 }
 
@@ -64,6 +67,79 @@ std::string CodeWords(const std::string& code) {
     if (code == "120")
         return "the platform is not supported";
     return "a platform error";
+}
+
+const char* const kShippedModels[] = {"Draftaire K9", "Draftaire K7"};
+
+// "Draftaire K9, Draftaire K7, ..." : the models the maker ships and those of this machine's
+// model keys.
+std::string KnownModels() {
+    std::string list;
+    for (const char* model : kShippedModels)
+        list += (list.empty() ? "" : ", ") + std::string(model);
+    for (const std::string& remainder : vtxsim::SubkeyNames(kHklm + "Software\\Kelvara\\VTXIO")) {
+        if (remainder != "K9" && remainder != "K7")
+            list += ", Draftaire " + remainder;
+    }
+    return list;
+}
+
+// What the user may not have meant, said before the attach changes anything.
+std::vector<std::string> WarningsBefore(const vtxsim::PrinterSpec& spec) {
+    std::vector<std::string> warnings;
+    if (std::optional<DeviceView> known = DeviceOfSerial(spec.serial))
+        warnings.push_back(fmt::format("printer {} is attached already ({}): the driver "
+                                       "installation and the helper run again",
+                                       Shown(spec.serial), known->instance));
+    bool shipped = std::find(std::begin(kShippedModels), std::end(kShippedModels), spec.model) !=
+                   std::end(kShippedModels);
+    if (!shipped && !vtxsim::KeyExists(ModelKeyOf(ModelRemainder(spec.model))))
+        warnings.push_back(fmt::format("model \"{}\" has no model key on this machine (known "
+                                       "models: {}); it gets one as a Draftaire K9's",
+                                       Shown(spec.model), KnownModels()));
+    return warnings;
+}
+
+// The one RunOnce value holds the last printer's setup only.
+std::optional<std::string> RunOnceWarning(const std::optional<std::string>& before,
+                                          const std::string& serial) {
+    std::optional<std::string> after = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+    if (!before || before == after)
+        return std::nullopt;
+    std::optional<NamedSerial> other = SerialOfRunOnce(*before);
+    if (!other || SameName(other->serial, serial))
+        return std::nullopt;
+    return fmt::format("RunOnce held the setup of printer {}; the helper overwrote it with {}'s: "
+                       "only {}'s setup runs at the next logon",
+                       Shown(other->serial), Shown(serial), Shown(serial));
+}
+
+nlohmann::json AttachJson(const vtxsim::PrinterSpec& spec, const std::string& commandLine,
+                          const Changes& changes, const std::vector<std::string>& warnings) {
+    std::string cmdKey =
+        kHklm + "Software\\Kelvara\\VTX\\" + ModelRemainder(spec.model) + "\\" + spec.serial;
+    std::optional<std::string> cmdLine = vtxsim::StringValue(cmdKey, "CmdLine");
+    std::optional<std::string> runOnce = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+    auto orNull = [](const std::optional<std::string>& text) {
+        return text ? nlohmann::json(*text) : nlohmann::json(nullptr);
+    };
+    nlohmann::json doc = JsonDocument("attach");
+    doc["model"] = spec.model;
+    doc["serial"] = spec.serial;
+    doc["productId"] = spec.productId;
+    doc["devicePath"] = vtxsim::DevicePathOf(spec);
+    doc["helperCommandLine"] = commandLine;
+    std::string driver = vtxsim::MonitorDriver(spec.serial);
+    doc["monitorInstance"] = driver.empty() ? nlohmann::json(nullptr) : nlohmann::json(spec.serial);
+    doc["cmdLineKey"] = cmdKey;
+    doc["cmdLine"] = orNull(cmdLine);
+    doc["error"] = orNull(cmdLine ? ErrorOfCmdLine(*cmdLine) : std::nullopt);
+    doc["started"] = changes.started;
+    doc["runOnce"] = orNull(runOnce);
+    doc["renamesAdded"] = changes.renamesAdded;
+    doc["warnings"] = warnings;
+    doc["changes"] = ChangesJson(changes);
+    return doc;
 }
 
 } // namespace
@@ -145,19 +221,32 @@ int RunAttach(const AttachOptions& options) {
     CommandLock lock(options.machine, "attach");
     if (std::optional<DeviceView> known = DeviceOfSerial(spec.serial);
         known && !SameName(known->model, spec.model))
-        throw LabError("serial " + spec.serial + " is a " + known->model +
+        throw LabError("serial " + spec.serial + " is a " + Shown(known->model) +
                        " on this machine, not a " + spec.model);
+    std::vector<std::string> warnings = WarningsBefore(spec);
+    std::optional<std::string> runOnceBefore = vtxsim::StringValue(kRunOnceKey, "RunOnce");
     Snapshot before = TakeSnapshot();
-    fmt::print("attach {} {} (USB\\VID_0D7A&PID_{})\n", spec.model, spec.serial, spec.productId);
-    fmt::print("  the maker's driver installation: model key, device interface, Enum, class and "
-               "service keys, driver files\n");
-    fmt::print("  plugged in: {}\n", vtxsim::DevicePathOf(spec));
+    if (!options.json) {
+        fmt::print("attach {} {} (USB\\VID_0D7A&PID_{})\n", spec.model, spec.serial,
+                   spec.productId);
+        fmt::print("  the maker's driver installation: model key, device interface, Enum, class "
+                   "and service keys, driver files\n");
+        fmt::print("  plugged in: {}\n", vtxsim::DevicePathOf(spec));
+    }
     PlugIn(spec);
     Snapshot plugged = TakeSnapshot();
     std::string commandLine = RunHelperAction(2, spec.model, spec.serial);
-    fmt::print("  the device installer starts: {}\n", commandLine);
     Snapshot after = TakeSnapshot();
     SaveLastCommand(options.machine, "attach " + spec.serial, before, after);
+    if (std::optional<std::string> overwritten = RunOnceWarning(runOnceBefore, spec.serial))
+        warnings.push_back(*overwritten);
+    for (const std::string& warning : warnings)
+        fmt::print(stderr, "vtxlab attach: warning: {}\n", warning);
+    if (options.json) {
+        PrintJson(AttachJson(spec, commandLine, Compare(plugged, after), warnings));
+        return 0;
+    }
+    fmt::print("  the device installer starts: {}\n", commandLine);
     ReportInstall(spec.model, spec.serial, Compare(plugged, after));
     fmt::print("  (vtxlab diff lists every change)\n");
     return 0;

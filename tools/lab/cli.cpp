@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -39,12 +40,22 @@ struct Parsed {
     DemoOptions demo;
 };
 
+// An empty directory name would be the current directory, which is not what was meant.
+CLI::Validator NonEmpty() {
+    return CLI::Validator(
+        [](const std::string& text) {
+            return text.empty() ? std::string("the machine directory is empty") : std::string();
+        },
+        "DIR");
+}
+
 // Every command on a kept machine takes it from VTXSIM_MACHINE too; the demo makes its own
 // unless given one, so that an exported VTXSIM_MACHINE does not send it to a kept machine.
 void AddMachine(CLI::App* command, Parsed& p) {
     command->add_option("--machine", p.machine, "the machine directory")
         ->required()
-        ->envname("VTXSIM_MACHINE");
+        ->envname("VTXSIM_MACHINE")
+        ->check(NonEmpty());
 }
 
 // The commands that change a machine: one finding it busy waits with --wait.
@@ -87,8 +98,8 @@ void AddDevice(CLI::App& app, Parsed& p, std::function<int()>& run) {
                 a->excludes(b);
     c->callback([&, changes] {
         if (std::none_of(changes.begin(), changes.end(), [](CLI::Option* o) { return o->count(); }))
-            throw CLI::ValidationError("device", "give one of --paper, --offline, --online, "
-                                                 "--stall, --unplug, --plug");
+            throw CLI::ValidationError("give one of --paper, --offline, --online, --stall, "
+                                       "--unplug, --plug");
         run = [&] {
             p.device.machine = p.machine;
             return RunDevice(p.device);
@@ -118,6 +129,7 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     c->add_option("--model", p.attach.model, "the model, as \"Draftaire K9\"")->required();
     c->add_option("--serial", p.attach.serial, "the serial number")->required();
     c->add_option("--product-id", p.attach.productId, "USB product id, 4 hex digits");
+    c->add_flag("--json", p.attach.json, "as one JSON document");
     c->callback([&] {
         run = [&] {
             p.attach.machine = p.machine;
@@ -128,7 +140,8 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     c = app.add_subcommand("ports", "the spooler loads the monitor and lists EnumPorts");
     AddMachine(c, p);
     c->add_option("--level", p.level, "1 or 2 (default 2)")->check(CLI::IsMember({1u, 2u}));
-    c->callback([&] { run = [&] { return RunPorts(p.machine, p.level); }; });
+    c->add_flag("--json", p.json, "as one JSON document");
+    c->callback([&] { run = [&] { return RunPorts(p.machine, p.level, p.json); }; });
 
     c = app.add_subcommand("print", "send a file to a port as a print job");
     AddMachine(c, p);
@@ -142,6 +155,7 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
                   "0: wait for ever)")
         ->check(CLI::Range(0.0, 1e6));
     c->add_flag("--verify", p.print.verify, "compare what the printer received with the file");
+    c->add_flag("--json", p.print.json, "as one JSON document");
     c->callback([&] {
         run = [&] {
             p.print.machine = p.machine;
@@ -156,7 +170,8 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     AddWait(c, p);
     c->add_option("--serial", p.serial, "the printer's serial number")->required();
     c->add_flag("--dry-run", p.dryRun, "show what would be deleted, change nothing");
-    c->callback([&] { run = [&] { return RunDetach(p.machine, p.serial, p.dryRun); }; });
+    c->add_flag("--json", p.json, "as one JSON document");
+    c->callback([&] { run = [&] { return RunDetach(p.machine, p.serial, p.dryRun, p.json); }; });
 
     c = app.add_subcommand("restart", "carry out wininit.ini's RENAME section and RunOnce");
     AddMachine(c, p);
@@ -168,18 +183,19 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     c->add_option("what", p.what, "registry, files, journal or devices")
         ->required()
         ->check(CLI::IsMember({"registry", "files", "journal", "devices"}));
-    c->add_flag("--json", p.json, "as JSON");
+    c->add_flag("--json", p.json, "as one JSON document");
     c->callback([&] { run = [&] { return RunShow(p.machine, p.what, p.json); }; });
 
     c = app.add_subcommand("diff", "what the last command changed");
     AddMachine(c, p);
-    c->add_flag("--json", p.json, "as JSON");
+    c->add_flag("--json", p.json, "as one JSON document");
     c->callback([&] { run = [&] { return RunDiff(p.machine, p.json); }; });
 
     c = app.add_subcommand("explain", "diagnose a registry exported from a Windows 98 or ME "
                                       "machine");
     c->add_option("file", p.explain.file, "the REGEDIT4 export")->required();
     c->add_option("--serial", p.explain.serial, "also what an attach and a removal would do");
+    c->add_flag("--json", p.explain.json, "as one JSON document");
     c->callback([&] { run = [&] { return RunExplain(p.explain); }; });
 
     c = app.add_subcommand("demo", "two printers of one model and one of another, narrated");
@@ -207,6 +223,58 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// "--machine DIR" (or "--machine=DIR") given before the command goes after it, where the
+// command's own option takes it.
+void MachineAfterCommand(std::vector<std::string>& args) {
+    size_t i = 0;
+    std::vector<std::string> machine;
+    while (i < args.size() && args[i].starts_with("-")) {
+        if (args[i] == "--machine" && i + 1 < args.size()) {
+            machine = {args[i], args[i + 1]};
+            args.erase(args.begin() + i, args.begin() + i + 2);
+        } else if (args[i].starts_with("--machine=")) {
+            machine = {args[i]};
+            args.erase(args.begin() + i);
+        } else {
+            ++i;
+        }
+    }
+    if (!machine.empty() && i < args.size())
+        args.insert(args.begin() + i + 1, machine.begin(), machine.end());
+    else if (!machine.empty())
+        args.insert(args.begin() + i, machine.begin(), machine.end());
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The command within two edits of a typo, if there is one.
+std::string NearestCommand(CLI::App& app, const std::string& typo) {
+    std::string best;
+    size_t bestDistance = 3;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        size_t distance = EditDistance(typo, command->get_name());
+        if (distance < bestDistance) {
+            best = command->get_name();
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 int RunCommandLine(int argc, char** argv) {
@@ -220,15 +288,24 @@ int RunCommandLine(int argc, char** argv) {
     Parsed parsed;
     std::function<int()> run;
     AddCommands(app, parsed, run);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    MachineAfterCommand(args);
     // CLI11 would only say that a command is missing.
-    if (argc > 1 && argv[1][0] == '-' && std::string(argv[1]) != "--help" &&
-        std::string(argv[1]) != "-h" && std::string(argv[1]) != "--version") {
+    if (!args.empty() && args[0].starts_with("-") && args[0] != "--help" && args[0] != "-h" &&
+        args[0] != "--version") {
         fmt::print(stderr, "vtxlab: unknown option {} before the command (vtxlab --help)\n",
-                   argv[1]);
+                   args[0]);
         return 2;
     }
+    if (!args.empty() && !args[0].starts_with("-") && NearestCommand(app, args[0]) != args[0]) {
+        std::string near = NearestCommand(app, args[0]);
+        fmt::print(stderr, "vtxlab: unknown command \"{}\"{} (vtxlab --help)\n", args[0],
+                   near.empty() ? "" : ": did you mean " + near + "?");
+        return 2;
+    }
+    std::reverse(args.begin(), args.end()); // CLI11 takes them last first
     try {
-        app.parse(argc, argv);
+        app.parse(args);
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
     } catch (const CLI::CallForAllHelp& help) {
@@ -247,7 +324,7 @@ int RunCommandLine(int argc, char** argv) {
         return run();
     } catch (const LabError& error) {
         fmt::print(stderr, "vtxlab {}: {}\n", name, OneLine(error.what()));
-        return 1;
+        return error.ExitCode();
     } catch (const std::exception& error) {
         fmt::print(stderr, "vtxlab {}: {}\n", name, OneLine(error.what()));
         return 1;

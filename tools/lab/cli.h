@@ -4,7 +4,8 @@
 namespace lab {
 
 // Parses the command line and runs the command; returns the process exit code. Bad options
-// exit with 2, what the user got wrong with 1, each with one line on stderr.
+// exit with 2, what the user got wrong with 1 (or the code its LabError carries), each with one
+// line on stderr.
 int RunCommandLine(int argc, char** argv);
 
 } // namespace lab

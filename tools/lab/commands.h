@@ -24,10 +24,11 @@ struct AttachOptions {
     std::string model;
     std::string serial;
     std::string productId; // empty: the model's own
+    bool json = false;
 };
 int RunAttach(const AttachOptions& options);
 
-int RunPorts(const std::filesystem::path& machine, unsigned level);
+int RunPorts(const std::filesystem::path& machine, unsigned level, bool json);
 
 struct PrintOptions {
     std::filesystem::path machine;
@@ -37,6 +38,7 @@ struct PrintOptions {
     std::string printer; // the spooler printer's name for StartDocPort; empty: the port's
     double timeout = 60; // seconds the printer may take nothing before the job ends; 0: no end
     bool verify = false; // compare what the printer received with the file
+    bool json = false;
 };
 int RunPrint(const PrintOptions& options);
 
@@ -49,7 +51,8 @@ struct DeviceOptions {
 };
 int RunDevice(const DeviceOptions& options);
 
-int RunDetach(const std::filesystem::path& machine, const std::string& serial, bool dryRun);
+int RunDetach(const std::filesystem::path& machine, const std::string& serial, bool dryRun,
+              bool json);
 int RunRestart(const std::filesystem::path& machine);
 int RunShow(const std::filesystem::path& machine, const std::string& what, bool json);
 int RunDiff(const std::filesystem::path& machine, bool json);
@@ -57,7 +60,10 @@ int RunDiff(const std::filesystem::path& machine, bool json);
 struct ExplainOptions {
     std::filesystem::path file;
     std::string serial; // empty: none
+    bool json = false;
 };
+// explain exits with 0 when it found no problem, 1 when it found some, 2 for bad usage and 3
+// when the file cannot be read.
 int RunExplain(const ExplainOptions& options);
 
 struct DemoOptions {

@@ -29,6 +29,27 @@ struct DemoPrinter {
     std::string printer; // the spooler printer made on its port
 };
 
+const char* VersionHeading(sim::WindowsVersion version) {
+    switch (version) {
+    case sim::WindowsVersion::Win95:
+        return "Windows 95";
+    case sim::WindowsVersion::Win98:
+        return "Windows 98";
+    case sim::WindowsVersion::WinMe:
+        return "Windows ME";
+    case sim::WindowsVersion::WinNt4:
+        return "Windows NT 4.0";
+    case sim::WindowsVersion::Win2000:
+        return "Windows 2000";
+    }
+    return "Windows";
+}
+
+// The helper supports Windows 98 and ME; elsewhere it records 120 and goes on.
+bool Supported(sim::WindowsVersion version) {
+    return version == sim::WindowsVersion::Win98 || version == sim::WindowsVersion::WinMe;
+}
+
 bool Contains(const std::vector<std::string>& list, const std::string& text) {
     return std::any_of(list.begin(), list.end(),
                        [&](const std::string& s) { return s.find(text) != std::string::npos; });
@@ -63,9 +84,11 @@ class Demo {
 
   private:
     void Machine() {
-        report_.Step("A fresh machine: Windows " +
-                     std::string(options_.version == sim::WindowsVersion::WinMe ? "ME" : "98") +
+        report_.Step(std::string("A fresh machine: ") + VersionHeading(options_.version) +
                      (options_.shell ? ", the shell running" : ", before the shell starts"));
+        if (!Supported(options_.version))
+            report_.Show("the helper supports Windows 98 and ME only: expect it to record error "
+                         "120 (the platform is not supported) and go on");
         vtxsim::SetWindowsVersion(options_.version);
         vtxsim::SetShellRunning(options_.shell);
         report_.Show("machine directory: " + vtxsim::MachineDirectory().string());
@@ -85,9 +108,11 @@ class Demo {
             vtxsim::StringValue(kHklm + "Software\\Kelvara\\VTX\\" + ModelRemainder(p.spec.model) +
                                     "\\" + p.spec.serial,
                                 "CmdLine");
+        std::string error = Supported(options_.version) ? "0" : "120";
         report_.Check(cmdLine && cmdLine->find(" -v port=" + p.port + " ") != std::string::npos &&
-                          cmdLine->find(" -v error=0 ") != std::string::npos,
-                      "CmdLine names the port " + p.port + ", error 0");
+                          cmdLine->find(" -v error=" + error + " ") != std::string::npos,
+                      "CmdLine names the port " + p.port + ", error " + error +
+                          (error == "0" ? "" : " as expected: the platform is not supported"));
         if (options_.shell)
             report_.Check(Contains(changes.started, "setup.exe"), "setup.exe started at once");
         else

@@ -5,11 +5,14 @@
 #include "tools/lab/machine_view.h"
 #include "tools/lab/made_files.h"
 #include "tools/lab/printer_words.h"
+#include "tools/lab/shown_text.h"
 #include "tools/lab/snapshot.h"
 
 #include "platform/sim/test/simctl.h"
 
 #include <fmt/format.h>
+
+#include <algorithm>
 
 namespace lab {
 namespace {
@@ -22,7 +25,7 @@ vtxsim::PrinterState StateOf(const std::string& serial) {
     std::string serials;
     for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters())
         serials += (serials.empty() ? "" : ", ") + SerialOf(printer.instance);
-    throw LabError("no printer with serial " + serial +
+    throw LabError("no printer with serial " + Shown(serial) +
                    " (printers: " + (serials.empty() ? "none" : serials) + ")");
 }
 
@@ -35,12 +38,48 @@ void SetStatus(const std::string& instance, std::uint8_t status) {
         vtxsim::ClearStall(instance);
 }
 
+// What this command did to the printer and nothing else: a job printing meanwhile moves bytes
+// and holds the device, which is its own change, not this command's.
+Snapshot OwnChange(const Snapshot& before, const std::string& instance) {
+    Snapshot after = before;
+    after.taken = TakeSnapshot().taken;
+    std::string now;
+    for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters())
+        if (printer.instance == instance)
+            now = DescribePrinter(printer);
+    auto jobs = [](const std::string& piece) {
+        return piece.ends_with(" bytes received") || piece == "held open by a job";
+    };
+    std::vector<std::string> was =
+        WordPieces(before.devices.count(instance) ? before.devices.at(instance) : std::string());
+    std::string words;
+    for (const std::string& piece : WordPieces(now)) {
+        std::string kept = piece;
+        if (jobs(piece)) {
+            auto old = std::find_if(was.begin(), was.end(), jobs);
+            if (old == was.end())
+                continue;
+            kept = *old;
+            was.erase(old);
+        }
+        words += (words.empty() ? "" : ", ") + kept;
+    }
+    for (const std::string& piece : was)
+        if (jobs(piece))
+            words += (words.empty() ? "" : ", ") + piece;
+    after.devices[instance] = words;
+    return after;
+}
+
 } // namespace
 
 // Takes no command lock: it must act while a print job of another vtxlab runs.
 int RunDevice(const DeviceOptions& o) {
     OpenMachine(o.machine);
     MadeFilesRecorder made(o.machine); // the printer's state files are vtxlab's too
+    // A job printing meanwhile saves its record after this one, and so knows the change is not
+    // its own.
+    RecordLock record(o.machine);
     vtxsim::PrinterState printer = StateOf(o.serial);
     const std::string& instance = printer.instance;
     Snapshot before = TakeSnapshot();
@@ -59,7 +98,7 @@ int RunDevice(const DeviceOptions& o) {
         vtxsim::DetachPrinter(instance);
     else if (o.plug)
         vtxsim::AttachPrinter(instance);
-    SaveLastCommand(o.machine, "device " + o.serial, before, TakeSnapshot());
+    SaveLastCommand(o.machine, "device " + o.serial, before, OwnChange(before, instance));
     fmt::print("{}: {}\n", SerialOf(instance), DescribePrinter(StateOf(o.serial)));
     if (o.plug)
         fmt::print("  (plugged in again: the device installer would start the helper; "

@@ -4,14 +4,17 @@
 // why an interface gets no port are this file's own reading of the interface's values.
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
+#include "tools/lab/diagnosis.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/interrupt.h"
+#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/progress_line.h"
 #include "tools/lab/removal.h"
+#include "tools/lab/shown_text.h"
 #include "tools/lab/temp_dir.h"
 #include "tools/lab/user_files.h"
 
@@ -19,6 +22,7 @@
 
 #include <fmt/format.h>
 
+#include <iterator>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -52,8 +56,19 @@ std::optional<DWORD> EnabledOf(const InterfaceView& view) {
 }
 
 std::string SerialText(const InterfaceView& view) {
-    return view.serialNumber ? TextOf(*view.serialNumber) : SerialOf(view.deviceInstance);
+    return Shown(view.serialNumber ? TextOf(*view.serialNumber) : SerialOf(view.deviceInstance));
 }
+
+// The text of the description, or the JSON document, and the problems found on the way.
+struct Explanation {
+    std::string text;
+    nlohmann::json json;
+    Problems problems;
+
+    template <typename... Args> void Print(fmt::format_string<Args...> format, Args&&... args) {
+        fmt::format_to(std::back_inserter(text), format, std::forward<Args>(args)...);
+    }
+};
 
 // Why the monitor gives the interface no port at all, from its values as the customer's
 // machine holds them; empty when it gets one.
@@ -71,28 +86,17 @@ std::string WhyNoPort(const InterfaceView& view) {
     return "";
 }
 
-struct PortOutcome {
-    std::string port;    // the name the monitor gave it, empty for none
-    bool listed = false; // EnumPorts lists that name
-    bool opens = false;  // OpenPort accepts it
-};
-
-// Interfaces of the same name merge only while enabled: the monitor looks a name up among the
-// enabled entries of its table.
-bool HoldsEnabledPort(const InterfaceView& view) {
-    return view.hasValues && WhyNoPort(view).empty() && EnabledOf(view).value_or(0) != 0;
-}
-
 // The words for one interface whose values give it a port.
 std::string PortWords(const std::vector<InterfaceView>& all,
                       const std::vector<PortOutcome>& outcomes, size_t i) {
     const std::string& port = outcomes[i].port;
-    if (EnabledOf(all[i]) == 0u)
-        return fmt::format("port \"{}\": Enabled is 0: listed, cannot be opened", port);
+    if (!outcomes[i].opens)
+        return fmt::format("port \"{}\": {}: listed, cannot be opened", port,
+                           EnabledOf(all[i]) == 0u ? "Enabled is 0" : "not enabled");
     std::string winner;
     bool earlier = false;
     for (size_t j = 0; j < all.size(); ++j) {
-        if (j == i || !HoldsEnabledPort(all[j]) || !SameName(outcomes[j].port, port))
+        if (j == i || !outcomes[j].opens || !SameName(outcomes[j].port, port))
             continue;
         if (j > i)
             winner = all[j].deviceInstance;
@@ -110,88 +114,158 @@ std::string PortWords(const std::vector<InterfaceView>& all,
     return fmt::format("port \"{}\"", port);
 }
 
+// The interface's verdict in words; a problem of the interface joins the list.
+std::string InterfaceWords(const std::vector<InterfaceView>& all,
+                           const std::vector<PortOutcome>& outcomes, size_t i, Problems* problems) {
+    const InterfaceView& view = all[i];
+    if (!view.hasValues) {
+        std::string words =
+            fmt::format("its key has no values: the monitor names it \"{}\" and writes that to "
+                        "PortName; from then on it has a value but no Enabled, and no port",
+                        outcomes[i].port);
+        problems->Add(view.parametersKey, "an interface whose key has no values: " + words,
+                      "plug the printer in again so that its driver writes the values, or set "
+                      "SerialNumber, Product and Enabled=dword:00000001");
+        return words;
+    }
+    if (!outcomes[i].listed) {
+        std::string why = WhyNoPort(view);
+        if (why.empty())
+            why = "the monitor gives it no port";
+        problems->Add(view.parametersKey, "an interface without a port: " + why,
+                      view.enabled ? "set Enabled as a 4-byte dword"
+                                   : "plug the printer in again so that its driver writes the "
+                                     "values, or add them by hand");
+        return why;
+    }
+    std::string words = PortWords(all, outcomes, i);
+    if (words.starts_with("two interfaces merge"))
+        problems->Add(view.parametersKey, words,
+                      "give each interface a PortName of its own, or delete the interface of "
+                      "a printer that is gone");
+    return words;
+}
+
 void ExplainInterfaces(const std::vector<InterfaceView>& original,
                        const std::vector<InterfaceView>& afterDiscovery,
-                       const std::vector<PortOutcome>& outcomes) {
-    fmt::print("Device interfaces of the printer class ({}): {}\n", kInterfaceClass,
-               original.size());
+                       const std::vector<PortOutcome>& outcomes, Explanation& e) {
+    e.Print("Device interfaces of the printer class ({}): {}\n", kInterfaceClass, original.size());
     if (original.empty())
-        fmt::print("  none: the monitor has no port to offer\n");
+        e.Print("  none: the monitor has no port to offer\n");
+    e.json["interfaces"] = nlohmann::json::array();
     for (size_t i = 0; i < original.size(); ++i) {
         const InterfaceView& view = original[i];
         const PortOutcome& outcome = outcomes[i];
-        fmt::print("\n  {} (serial {})\n", view.deviceInstance, SerialText(view));
-        if (!view.hasValues)
-            fmt::print("    its key has no values: the monitor names it \"{}\" and writes that "
-                       "to PortName; from then on it has a value but no Enabled, and no port\n",
-                       outcome.port);
-        else if (std::string why = WhyNoPort(view); !why.empty())
-            fmt::print("    {}\n", why);
-        else
-            fmt::print("    {}\n", PortWords(original, outcomes, i));
+        std::string words = InterfaceWords(original, outcomes, i, &e.problems);
+        e.Print("\n  {} (serial {})\n", view.deviceInstance, SerialText(view));
+        e.Print("    {}\n", words);
         if (!outcome.port.empty())
-            fmt::print("    the monitor: EnumPorts {} it, OpenPort {} it\n",
-                       outcome.listed ? "lists" : "does not list",
-                       outcome.opens ? "accepts" : "refuses");
-        if (!view.portName && afterDiscovery[i].portName)
-            fmt::print("    (PortName is not set yet; the monitor writes \"{}\" on first "
-                       "load)\n",
-                       TextOf(*afterDiscovery[i].portName));
-        fmt::print("    {}\n", view.parametersKey);
+            e.Print("    the monitor: EnumPorts {} it, OpenPort {} it\n",
+                    outcome.listed ? "lists" : "does not list",
+                    outcome.opens ? "accepts" : "refuses");
+        std::string written;
+        if (!view.portName && afterDiscovery[i].portName) {
+            written = TextOf(*afterDiscovery[i].portName);
+            e.Print("    (PortName is not set yet; the monitor writes \"{}\" on first load)\n",
+                    written);
+        }
+        e.Print("    {}\n", view.parametersKey);
+        e.json["interfaces"].push_back(
+            {{"deviceInstance", view.deviceInstance},
+             {"serial", SerialText(view)},
+             {"key", view.parametersKey},
+             {"port",
+              outcome.port.empty() ? nlohmann::json(nullptr) : nlohmann::json(outcome.port)},
+             {"listed", outcome.listed},
+             {"opens", outcome.opens},
+             {"portNameWritten",
+              written.empty() ? nlohmann::json(nullptr) : nlohmann::json(written)},
+             {"words", words}});
     }
 }
 
-std::vector<PortOutcome> RunDiscovery(vtxsim::MonitorHost& host,
-                                      const std::vector<InterfaceView>& interfaces,
-                                      vtxsim::EnumPortsResult* ports) {
-    StartMonitor(host);
-    *ports = host.EnumPorts(2);
-    std::vector<InterfaceView> named = PrinterInterfaces();
-    std::vector<PortOutcome> outcomes;
-    for (size_t i = 0; i < interfaces.size(); ++i) {
-        PortOutcome outcome;
-        bool noPort = !WhyNoPort(interfaces[i]).empty();
-        if (!noPort && i < named.size() && named[i].portName)
-            outcome.port = TextOf(*named[i].portName);
-        for (const vtxsim::PortInfo& port : ports->ports)
-            outcome.listed = outcome.listed || SameName(port.name, outcome.port);
-        if (!outcome.port.empty()) {
+// The interface alone before the monitor, the others hidden from the device installation
+// services (an empty "DeviceInstance") for the time: whether it gets a port, and whether that
+// port opens, is then the monitor's own verdict on its values.
+PortOutcome AloneBeforeTheMonitor(const std::vector<InterfaceView>& interfaces, size_t i,
+                                  const InterfaceView& named) {
+    for (size_t j = 0; j < interfaces.size(); ++j)
+        if (j != i)
+            vtxsim::SetStringValue(interfaces[j].key, "DeviceInstance", "");
+    PortOutcome outcome;
+    {
+        vtxsim::MonitorHost host;
+        StartMonitor(host);
+        vtxsim::EnumPortsResult alone = host.EnumPorts(2);
+        outcome.listed = !alone.ports.empty();
+        if (outcome.listed)
+            outcome.port = alone.ports.front().name;
+        else if (!interfaces[i].hasValues && named.portName)
+            outcome.port = TextOf(*named.portName); // named at the first load, no port after
+        if (outcome.listed) {
             HANDLE handle = host.OpenPort(outcome.port);
             outcome.opens = handle != nullptr;
             if (handle != nullptr)
                 host.ClosePort(handle);
         }
-        outcomes.push_back(outcome);
     }
+    for (size_t j = 0; j < interfaces.size(); ++j)
+        if (j != i)
+            vtxsim::SetStringValue(interfaces[j].key, "DeviceInstance",
+                                   interfaces[j].deviceInstance);
+    return outcome;
+}
+
+// All interfaces at once give the ports the spooler sees; each alone gives its own verdict.
+std::vector<PortOutcome> RunDiscovery(const std::vector<InterfaceView>& interfaces,
+                                      vtxsim::EnumPortsResult* ports,
+                                      std::vector<InterfaceView>* named) {
+    {
+        vtxsim::MonitorHost host;
+        StartMonitor(host);
+        *ports = host.EnumPorts(2);
+    }
+    *named = PrinterInterfaces();
+    std::vector<PortOutcome> outcomes;
+    for (size_t i = 0; i < interfaces.size(); ++i)
+        outcomes.push_back(AloneBeforeTheMonitor(interfaces, i, (*named)[i]));
     return outcomes;
 }
 
 void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
-                                const vtxsim::EnumPortsResult& ports) {
-    fmt::print("\nMonitor instances ({}{}):\n", kHklm, vtxsim::kMonitorsKeyPath);
+                                const vtxsim::EnumPortsResult& ports, Explanation& e) {
+    e.Print("\nMonitor instances ({}{}):\n", kHklm, vtxsim::kMonitorsKeyPath);
     if (instances.empty())
-        fmt::print("  none of vtxpmo01.dll: the spooler loads no monitor of ours and lists "
-                   "none of the ports above\n");
-    for (const std::string& name : instances)
-        fmt::print("  \"{}\" (driver {}){}\n", name, vtxsim::MonitorDriver(name),
-                   DeviceOfSerial(name) ? "" : "  - no device of that serial is installed");
-    fmt::print("\nPrinters ({}{}):\n", kHklm, vtxsim::kPrintersKeyPath);
+        e.Print("  none of vtxpmo01.dll: the spooler loads no monitor of ours and lists none of "
+                "the ports above\n");
+    e.json["monitorInstances"] = nlohmann::json::array();
+    for (const std::string& name : instances) {
+        bool device = DeviceOfSerial(name).has_value();
+        e.Print("  \"{}\" (driver {}){}\n", Shown(name), vtxsim::MonitorDriver(name),
+                device ? "" : "  - no device of that serial is installed");
+        e.json["monitorInstances"].push_back(
+            {{"name", name}, {"driver", vtxsim::MonitorDriver(name)}, {"device", device}});
+    }
+    e.Print("\nPrinters ({}{}):\n", kHklm, vtxsim::kPrintersKeyPath);
     std::vector<std::string> printers = vtxsim::PrinterNames();
     if (printers.empty())
-        fmt::print("  none\n");
+        e.Print("  none\n");
+    e.json["printers"] = nlohmann::json::array();
     for (const std::string& printer : printers) {
         std::string port = vtxsim::PrinterPort(printer);
         bool ours = std::any_of(ports.ports.begin(), ports.ports.end(),
                                 [&](const vtxsim::PortInfo& p) { return SameName(p.name, port); });
-        fmt::print("  \"{}\" uses port \"{}\"{}\n", printer, port,
-                   ours                       ? ", a port of the monitor"
-                   : port.starts_with("USB/") ? ": the monitor offers no such port"
-                                              : ": not a port of this monitor");
+        const char* words = ours                       ? "a port of the monitor"
+                            : port.starts_with("USB/") ? "the monitor offers no such port"
+                                                       : "not a port of this monitor";
+        e.Print("  \"{}\" uses port \"{}\"{}{}\n", printer, port, ours ? ", " : ": ", words);
+        e.json["printers"].push_back(
+            {{"name", printer}, {"port", port}, {"monitorPort", ours}, {"words", words}});
     }
 }
 
 // The serial's device is known to be there.
-void ExplainSerial(const std::string& serial) {
+void ExplainSerial(const std::string& serial, Explanation& e, bool json) {
     const DeviceView device = *DeviceOfSerial(serial);
     // The customer's files are not in the export: the maker's files are taken as installed.
     std::string infPath = "OEM0.INF";
@@ -211,30 +285,53 @@ void ExplainSerial(const std::string& serial) {
             // A drive the machine does not have: the setup is then not found, as there.
         }
     }
-    fmt::print("\nIf {} ({}) were attached now (helper with -action=2, on a copy; the maker's "
-               "files taken as installed):\n",
-               serial, device.model);
-    OnCopy([&] { RunHelperAction(2, device.model, device.serial); },
-           [&](const Changes& changes) { ReportInstall(device.model, device.serial, changes); });
-    fmt::print("\nIf {} were removed (helper with -action=64, on a copy, the same as detach "
-               "--dry-run):\n",
-               serial);
-    ReportRemoval(OnCopy([&] { RemovePrinter(device.serial); }));
+    if (!json)
+        fmt::print("\nIf {} ({}) were attached now (helper with -action=2, on a copy; the maker's "
+                   "files taken as installed):\n",
+                   Shown(serial), Shown(device.model));
+    Changes install = OnCopy([&] { RunHelperAction(2, device.model, device.serial); },
+                             [&](const Changes& changes) {
+                                 if (!json)
+                                     ReportInstall(device.model, device.serial, changes);
+                             });
+    if (!json)
+        fmt::print("\nIf {} were removed (helper with -action=64, on a copy, the same as detach "
+                   "--dry-run):\n",
+                   Shown(serial));
+    std::vector<Leftover> stays;
+    Changes removal = OnCopy([&] { RemovePrinter(device.serial); },
+                             [&](const Changes&) { stays = WhatStays(device); });
+    if (json) {
+        e.json["attachPreview"] = {
+            {"serial", device.serial}, {"model", device.model}, {"changes", ChangesJson(install)}};
+        e.json["removalPreview"] = {{"serial", device.serial},
+                                    {"changes", ChangesJson(removal)},
+                                    {"stays", StaysJson(stays)}};
+        return;
+    }
+    ReportRemoval(removal);
+    ReportStays(stays);
 }
 
 } // namespace
 
 int RunExplain(const ExplainOptions& options) {
     ThrowAwayMachine machine;
-    {
+    try {
         ProgressTicker ticker("importing " + options.file.string());
         ImportForeignRegistry(options.file);
+    } catch (const LabError& error) {
+        throw LabError(error.what(), 3);
     }
     if (!options.serial.empty() && !DeviceOfSerial(options.serial))
-        throw LabError("the registry has no device with serial " + options.serial +
-                       " below HKEY_LOCAL_MACHINE\\Enum\\USB (serials: " + KnownSerials() + ")");
-    fmt::print("{}: what the Draftaire monitor and helper make of this registry\n\n",
-               options.file.string());
+        throw LabError("the registry has no device with serial " + Shown(options.serial) +
+                           " below HKEY_LOCAL_MACHINE\\Enum\\USB (serials: " + KnownSerials() + ")",
+                       2);
+    Explanation e;
+    e.json = JsonDocument("explain");
+    e.json["file"] = options.file.string();
+    e.Print("{}: what the Draftaire monitor and helper make of this registry\n\n",
+            options.file.string());
     std::vector<InterfaceView> interfaces = PrinterInterfaces();
     std::vector<std::string> instances;
     for (const std::string& name : vtxsim::MonitorNames()) {
@@ -248,21 +345,34 @@ int RunExplain(const ExplainOptions& options) {
         vtxsim::SetStringValue(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance, "Driver",
                                "vtxpmo01.dll");
     vtxsim::EnumPortsResult ports;
-    std::vector<PortOutcome> outcomes;
-    {
-        vtxsim::MonitorHost host;
-        outcomes = RunDiscovery(host, interfaces, &ports);
+    std::vector<InterfaceView> named;
+    std::vector<PortOutcome> outcomes = RunDiscovery(interfaces, &ports, &named);
+    ExplainInterfaces(interfaces, named, outcomes, e);
+    e.Print("\nPorts the monitor lists (EnumPorts): {}\n", ports.ports.size());
+    e.json["ports"] = nlohmann::json::array();
+    for (const vtxsim::PortInfo& port : ports.ports) {
+        e.Print("  {}\n", port.name);
+        e.json["ports"].push_back(port.name);
     }
-    ExplainInterfaces(interfaces, PrinterInterfaces(), outcomes);
-    fmt::print("\nPorts the monitor lists (EnumPorts): {}\n", ports.ports.size());
-    for (const vtxsim::PortInfo& port : ports.ports)
-        fmt::print("  {}\n", port.name);
     if (instances.empty())
         vtxsim::DeleteRegistryKey(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance);
-    ExplainMonitorsAndPrinters(instances, ports);
+    ExplainMonitorsAndPrinters(instances, ports, e);
+    // Each check appends what it finds; a check of its own file joins the diagnosis here.
+    CheckPrinterPorts(outcomes, &e.problems);
+    CheckPortNames(interfaces, &e.problems);
+    CheckModelKeys(&e.problems);
+    CheckLeftovers(instances, &e.problems);
+    if (!options.json)
+        fmt::print("{}", e.text);
     if (!options.serial.empty())
-        ExplainSerial(options.serial);
-    return 0;
+        ExplainSerial(options.serial, e, options.json);
+    if (options.json) {
+        e.json["problems"] = ProblemsJson(e.problems);
+        PrintJson(e.json);
+    } else {
+        PrintProblems(e.problems);
+    }
+    return e.problems.Empty() ? 0 : 1;
 }
 
 } // namespace lab

@@ -9,7 +9,13 @@ namespace lab {
 
 class LabError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    // explain keeps 1 for "problems found": its bad usage exits with 2, an unreadable file 3.
+    explicit LabError(const std::string& what, int exitCode = 1)
+        : std::runtime_error(what), exitCode_(exitCode) {}
+    int ExitCode() const { return exitCode_; }
+
+  private:
+    int exitCode_;
 };
 
 } // namespace lab

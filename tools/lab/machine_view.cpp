@@ -1,4 +1,5 @@
 #include "tools/lab/machine_view.h"
+#include "tools/lab/shown_text.h"
 
 #include "platform/sim/devices.h"
 #include "platform/sim/settings.h"
@@ -110,7 +111,7 @@ std::optional<DeviceView> DeviceOfSerial(const std::string& serial) {
 std::string KnownSerials() {
     std::string list;
     for (const DeviceView& device : MakerDevices())
-        list += (list.empty() ? "" : ", ") + device.serial;
+        list += (list.empty() ? "" : ", ") + Shown(device.serial);
     return list.empty() ? "none" : list;
 }
 

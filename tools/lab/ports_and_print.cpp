@@ -1,5 +1,6 @@
 // vtxlab ports and print: the spooler's view of the monitor, and a job through it.
 #include "tools/lab/commands.h"
+#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
@@ -48,12 +49,41 @@ bool ReceivedWhole(const std::string& instance, std::uint64_t before, const std:
 
 } // namespace
 
-int RunPorts(const std::filesystem::path& machine, unsigned level) {
+// {"version", "command": "ports", "machine", "level", "instances": [...], "ports": [...]}
+int PortsJson(vtxsim::MonitorHost& host, unsigned level) {
+    nlohmann::json doc = JsonDocument("ports");
+    doc["machine"] = MachineWords();
+    doc["level"] = level;
+    doc["instances"] = nlohmann::json::array();
+    for (const vtxsim::MonitorInstance& instance : host.Instances())
+        doc["instances"].push_back({{"name", instance.name},
+                                    {"initialized", instance.result != 0},
+                                    {"error", instance.result ? 0 : instance.lastError}});
+    doc["ports"] = nlohmann::json::array();
+    if (!host.Instances().empty()) {
+        vtxsim::EnumPortsResult ports = host.EnumPorts(level);
+        if (!ports.ok)
+            throw LabError(
+                fmt::format("EnumPorts level {} failed with error {}", level, ports.error));
+        for (const vtxsim::PortInfo& port : ports.ports)
+            doc["ports"].push_back(level == 1 ? nlohmann::json{{"name", port.name}}
+                                              : nlohmann::json{{"name", port.name},
+                                                               {"monitor", port.monitor},
+                                                               {"description", port.description},
+                                                               {"type", port.type}});
+    }
+    PrintJson(doc);
+    return 0;
+}
+
+int RunPorts(const std::filesystem::path& machine, unsigned level, bool json) {
     // No command lock: the ports may be listed while a job prints.
     OpenMachine(machine);
-    fmt::print("{}\n", MachineWords());
     vtxsim::MonitorHost host;
     StartMonitor(host);
+    if (json)
+        return PortsJson(host, level);
+    fmt::print("{}\n", MachineWords());
     if (host.Instances().empty()) {
         fmt::print("no instance of vtxpmo01.dll is registered: the spooler loads no monitor, "
                    "there are no ports\n");
@@ -94,8 +124,9 @@ int RunPrint(const PrintOptions& o) {
         throw LabError("unknown port \"" + o.port + "\" (ports: " + PortList(ports) + ")");
     std::string printer = o.printer.empty() ? PrinterOnPort(o.port) : o.printer;
     Snapshot before = TakeSnapshot();
-    fmt::print("print {} ({} bytes) to {} for printer \"{}\"\n", o.file.string(), data.size(),
-               o.port, printer);
+    if (!o.json)
+        fmt::print("print {} ({} bytes) to {} for printer \"{}\"\n", o.file.string(), data.size(),
+                   o.port, printer);
     std::fflush(stdout);
     std::optional<std::string> instance = InstanceOfPort(o.port);
     std::uint64_t receivedBefore = instance ? vtxsim::ReceivedData(*instance).size() : 0;
@@ -103,13 +134,15 @@ int RunPrint(const PrintOptions& o) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastMoved = Clock::now();
     std::chrono::duration<double> limit(o.timeout);
+    std::vector<std::string> waits;
     std::string lastReason;
     JobHooks hooks;
     hooks.onProgress = [&](std::uint64_t sent, std::uint64_t total) {
         lastMoved = Clock::now();
         if (!lastReason.empty()) {
             progress.Clear();
-            fmt::print("  going on: the printer takes data again\n");
+            if (!o.json)
+                fmt::print("  going on: the printer takes data again\n");
             std::fflush(stdout);
             lastReason.clear();
         }
@@ -125,9 +158,11 @@ int RunPrint(const PrintOptions& o) {
     hooks.onWait = [&](const std::string& reason) {
         if (reason != lastReason) {
             progress.Clear();
-            fmt::print("  waiting: {} (WritePort moved nothing; tried again as the spooler "
-                       "does)\n",
-                       reason);
+            waits.push_back(reason);
+            if (!o.json)
+                fmt::print("  waiting: {} (WritePort moved nothing; tried again as the spooler "
+                           "does)\n",
+                           reason);
             std::fflush(stdout);
             lastReason = reason;
         }
@@ -140,25 +175,43 @@ int RunPrint(const PrintOptions& o) {
     JobResult result = RunJob(host, o.port, printer, data, o.chunk, hooks);
     progress.Clear();
     SaveLastCommand(o.machine, "print " + o.port, before, TakeSnapshot());
+    // Whether the printer took the job byte for byte; asked only with --verify.
+    std::optional<bool> verified;
+    if (o.verify && result.done)
+        verified = instance && ReceivedWhole(*instance, receivedBefore, data);
+    if (o.json) {
+        nlohmann::json doc = JsonDocument("print");
+        doc["port"] = o.port;
+        doc["file"] = o.file.string();
+        doc["printer"] = printer;
+        doc["bytes"] = data.size();
+        doc["sent"] = result.sent;
+        doc["done"] = result.done;
+        doc["waits"] = waits;
+        doc["failure"] = result.done ? nlohmann::json(nullptr) : nlohmann::json(result.failure);
+        doc["received"] = instance ? nlohmann::json(vtxsim::ReceivedData(*instance).size())
+                                   : nlohmann::json(nullptr);
+        doc["verified"] = verified ? nlohmann::json(*verified) : nlohmann::json(nullptr);
+        PrintJson(doc);
+    }
     if (!result.done) {
         fmt::print(stderr, "vtxlab print: {}\n", result.failure);
         return 1;
     }
+    if (verified == false)
+        fmt::print(stderr, "vtxlab print: --verify: what the printer received differs from {}\n",
+                   o.file.string());
+    if (o.json)
+        return verified == false ? 1 : 0;
     fmt::print("  done: {} bytes in {:.2f} s ({:.0f} bytes/s), EndDocPort and ClosePort\n",
                result.sent, progress.Seconds(), result.sent / std::max(progress.Seconds(), 1e-3));
     if (instance)
         fmt::print("  {} has received {} bytes in all\n", *instance,
                    vtxsim::ReceivedData(*instance).size());
-    if (o.verify) {
-        if (!instance || !ReceivedWhole(*instance, receivedBefore, data)) {
-            fmt::print(stderr,
-                       "vtxlab print: --verify: what the printer received differs from "
-                       "{}\n",
-                       o.file.string());
-            return 1;
-        }
+    if (verified == false)
+        return 1;
+    if (verified)
         fmt::print("  verified: the printer received {} byte for byte\n", o.file.string());
-    }
     return 0;
 }
 

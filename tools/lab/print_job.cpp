@@ -45,9 +45,15 @@ void StartMonitor(vtxsim::MonitorHost& host) {
 JobResult RunJob(vtxsim::MonitorHost& host, const std::string& port, const std::string& printer,
                  const std::string& data, unsigned chunk, const JobHooks& hooks) {
     JobResult result;
+    SetLastError(0);
     HANDLE handle = host.OpenPort(port);
     if (handle == nullptr) {
-        result.failure = fmt::format("OpenPort refused {} (error {})", port, GetLastError());
+        DWORD error = GetLastError();
+        // The monitor refuses a name it has no enabled entry for without an error code.
+        result.failure = error == 0 ? fmt::format("OpenPort refused {}: no enabled interface "
+                                                  "provides that port (is its Enabled 0?)",
+                                                  port)
+                                    : fmt::format("OpenPort refused {} (error {})", port, error);
         return result;
     }
     std::optional<std::string> instance = InstanceOfPort(port);

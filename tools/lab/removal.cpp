@@ -3,9 +3,11 @@
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/interrupt.h"
+#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/shown_text.h"
 #include "tools/lab/temp_dir.h"
 
 #include "platform/sim/test/simctl.h"
@@ -32,7 +34,7 @@ bool PrinterExists(const std::string& instance) {
 Changes RemovePrinter(const std::string& serial) {
     std::optional<DeviceView> device = DeviceOfSerial(serial);
     if (!device)
-        throw LabError("no printer with serial " + serial +
+        throw LabError("no printer with serial " + Shown(serial) +
                        " on this machine (serials: " + KnownSerials() + ")");
     Snapshot before = TakeSnapshot();
     if (PrinterExists(device->instance))
@@ -85,27 +87,69 @@ void ReportRemoval(const Changes& c) {
         list("programs started", c.started);
 }
 
-int RunDetach(const fs::path& machine, const std::string& serial, bool dryRun) {
+std::vector<Leftover> WhatStays(const DeviceView& device) {
+    std::vector<Leftover> stays = LeftoversOf(device.serial, ModelRemainder(device.model));
+    if (vtxsim::FileExists("C:\\Windows\\System\\vtxpmo01.dll"))
+        stays.push_back(
+            {"C:\\Windows\\System\\vtxpmo01.dll and the keys the maker's printers share",
+             "the driver files, service and class keys",
+             "another printer of the same type or model is still installed"});
+    return stays;
+}
+
+void ReportStays(const std::vector<Leftover>& stays) {
+    fmt::print("  stays (the helper keeps it): {}\n",
+               stays.empty() ? "nothing" : std::to_string(stays.size()));
+    for (const Leftover& left : stays)
+        fmt::print("    {}: {}, because {}\n", left.key, left.what, left.why);
+}
+
+nlohmann::json StaysJson(const std::vector<Leftover>& stays) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const Leftover& left : stays)
+        list.push_back({{"key", left.key}, {"what", left.what}, {"why", left.why}});
+    return list;
+}
+
+int RunDetach(const fs::path& machine, const std::string& serial, bool dryRun, bool json) {
     OpenMachine(machine);
     CommandLock lock(machine, dryRun ? "detach --dry-run" : "detach");
-    if (!DeviceOfSerial(serial))
-        throw LabError("no printer with serial " + serial + " on " + machine.string() +
+    std::optional<DeviceView> device = DeviceOfSerial(serial);
+    if (!device)
+        throw LabError("no printer with serial " + Shown(serial) + " on " + machine.string() +
                        " (serials: " + KnownSerials() + ")");
+    std::vector<Leftover> stays;
+    Changes changes;
     if (dryRun) {
-        fmt::print("detach {} --dry-run: what the removal would do (on a copy; this machine "
-                   "stays as it is)\n",
-                   serial);
-        ReportRemoval(OnCopy([&] { RemovePrinter(serial); }));
+        if (!json)
+            fmt::print("detach {} --dry-run: what the removal would do (on a copy; this machine "
+                       "stays as it is)\n",
+                       Shown(serial));
+        changes = OnCopy([&] { RemovePrinter(serial); },
+                         [&](const Changes&) { stays = WhatStays(*device); });
+    } else {
+        Snapshot before = TakeSnapshot();
+        if (!json)
+            fmt::print("detach {}: the printer is unplugged and the device installer starts the "
+                       "helper with -action=64\n",
+                       Shown(serial));
+        changes = RemovePrinter(serial);
+        stays = WhatStays(*device);
+        SaveLastCommand(machine, "detach " + serial, before, TakeSnapshot());
+    }
+    if (json) {
+        nlohmann::json doc = JsonDocument("detach");
+        doc["serial"] = device->serial;
+        doc["dryRun"] = dryRun;
+        doc["changes"] = ChangesJson(changes);
+        doc["stays"] = StaysJson(stays);
+        PrintJson(doc);
         return 0;
     }
-    Snapshot before = TakeSnapshot();
-    fmt::print("detach {}: the printer is unplugged and the device installer starts the helper "
-               "with -action=64\n",
-               serial);
-    Changes changes = RemovePrinter(serial);
-    SaveLastCommand(machine, "detach " + serial, before, TakeSnapshot());
     ReportRemoval(changes);
-    fmt::print("  (vtxlab restart carries out the queued entries)\n");
+    ReportStays(stays);
+    if (!dryRun)
+        fmt::print("  (vtxlab restart carries out the queued entries)\n");
     return 0;
 }
 

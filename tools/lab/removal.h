@@ -2,6 +2,8 @@
 // on a copy of the machine, which shows what a removal would do and changes nothing.
 #pragma once
 
+#include "tools/lab/leftovers.h"
+#include "tools/lab/machine_view.h"
 #include "tools/lab/snapshot.h"
 
 #include <filesystem>
@@ -20,5 +22,9 @@ Changes OnCopy(const std::function<void()>& step,
                const std::function<void(const Changes&)>& report = {});
 // Every key and file deleted, every entry queued for the restart.
 void ReportRemoval(const Changes& changes);
+// After the device's removal, on the current machine: what the helper kept, and why.
+std::vector<Leftover> WhatStays(const DeviceView& device);
+void ReportStays(const std::vector<Leftover>& stays);
+nlohmann::json StaysJson(const std::vector<Leftover>& stays);
 
 } // namespace lab

@@ -1,10 +1,13 @@
 // vtxlab show and diff: the machine as it is, and what the last command changed.
+#include "tools/lab/attribution.h"
 #include "tools/lab/commands.h"
+#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/reg_text.h"
+#include "tools/lab/shown_text.h"
 #include "tools/lab/snapshot.h"
 
 #include "platform/sim/test/simctl.h"
@@ -18,8 +21,12 @@
 namespace lab {
 namespace {
 
-void PrintJson(const nlohmann::json& j) {
-    fmt::print("{}\n", j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+// {"version": 1, "command": "show", "what": "registry", "registry": [...]}
+void PrintShown(const std::string& what, const nlohmann::json& list) {
+    nlohmann::json doc = JsonDocument("show");
+    doc["what"] = what;
+    doc[what] = list;
+    PrintJson(doc);
 }
 
 void ShowRegistry(bool json) {
@@ -35,7 +42,7 @@ void ShowRegistry(bool json) {
             values[name] = data;
         keys.push_back({{"key", section.key}, {"values", values}});
     }
-    PrintJson(keys);
+    PrintShown("registry", keys);
 }
 
 void ShowFiles(bool json) {
@@ -66,7 +73,7 @@ void ShowFiles(bool json) {
                    directory ? "\\" : fmt::format("  ({} bytes)", size));
     }
     if (json)
-        PrintJson(files);
+        PrintShown("files", files);
 }
 
 void ShowJournal(bool json) {
@@ -86,7 +93,7 @@ void ShowJournal(bool json) {
         }
     }
     if (json)
-        PrintJson(starts);
+        PrintShown("journal", starts);
     else if (vtxsim::ProcessJournal().empty())
         fmt::print("no program was started\n");
 }
@@ -102,11 +109,11 @@ void ShowDevices(bool json) {
         if (json)
             printers.push_back(PrinterJson(printer));
         else
-            fmt::print("{}  {}\n  {}\n", SerialOf(printer.instance), printer.instance,
+            fmt::print("{}  {}\n  {}\n", Shown(SerialOf(printer.instance)), printer.instance,
                        DescribePrinter(printer));
     }
     if (json)
-        PrintJson(printers);
+        PrintShown("devices", printers);
     else if (states.empty())
         fmt::print("no printer\n");
 }
@@ -132,13 +139,25 @@ int RunDiff(const std::filesystem::path& machine, bool json) {
     Snapshot before, after;
     if (!LoadLastCommand(machine, &command, &before, &after))
         throw LabError("no command has changed " + machine.string() + " yet");
-    Changes changes = Compare(before, after);
+    std::vector<CommandRecord> during = CommandsDuringLast(machine);
+    Changes changes = Compare(WithChangesOf(before, during), after);
     if (json) {
-        PrintJson({{"command", command}, {"changes", ChangesJson(changes)}});
+        nlohmann::json doc = JsonDocument("diff");
+        doc["of"] = command;
+        doc["changes"] = ChangesJson(changes);
+        doc["during"] = nlohmann::json::array();
+        for (const CommandRecord& other : during)
+            doc["during"].push_back({{"of", other.command},
+                                     {"changes", ChangesJson(Compare(other.before, other.after))}});
+        PrintJson(doc);
         return 0;
     }
     fmt::print("what \"vtxlab {}\" changed:\n", command);
     PrintChanges(changes);
+    for (const CommandRecord& other : during) {
+        fmt::print("while it ran, what \"vtxlab {}\" changed:\n", other.command);
+        PrintChanges(Compare(other.before, other.after));
+    }
     return 0;
 }
 

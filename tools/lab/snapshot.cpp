@@ -11,9 +11,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include <chrono>
 #include <fstream>
+#include <optional>
 #include <iterator>
 
 namespace lab {
@@ -102,7 +108,8 @@ void PrintList(const std::string& title, const std::vector<std::string>& lines) 
 
 nlohmann::json ToJson(const Snapshot& s) {
     return {{"keys", s.keys},       {"values", s.values},   {"files", s.files},
-            {"journal", s.journal}, {"devices", s.devices}, {"renames", s.renames}};
+            {"journal", s.journal}, {"devices", s.devices}, {"renames", s.renames},
+            {"taken", s.taken}};
 }
 
 Snapshot FromJson(const nlohmann::json& j) {
@@ -113,10 +120,72 @@ Snapshot FromJson(const nlohmann::json& j) {
     s.journal = j.at("journal").get<std::vector<std::string>>();
     s.devices = j.at("devices").get<std::map<std::string, std::string>>();
     s.renames = j.at("renames").get<std::vector<std::string>>();
+    s.taken = j.value("taken", std::int64_t{0});
     return s;
 }
 
+std::filesystem::path LastCommandFile(const std::filesystem::path& machine) {
+    return LabStateDir(machine) / "last-command.json";
+}
+
+std::optional<nlohmann::json> ReadLastCommand(const std::filesystem::path& machine) {
+    std::ifstream in(LastCommandFile(machine));
+    if (!in)
+        return std::nullopt;
+    try {
+        return nlohmann::json::parse(in);
+    } catch (const nlohmann::json::exception& error) {
+        throw LabError(LastCommandFile(machine).string() + ": " + error.what());
+    }
+}
+
+// The records of the commands that ended after `since`: the one saved last and those it kept.
+nlohmann::json EndedSince(const std::filesystem::path& machine, std::int64_t since) {
+    nlohmann::json during = nlohmann::json::array();
+    std::optional<nlohmann::json> last = ReadLastCommand(machine);
+    if (!last)
+        return during;
+    nlohmann::json records = last->value("during", nlohmann::json::array());
+    records.push_back({{"command", last->at("command")},
+                       {"before", last->at("before")},
+                       {"after", last->at("after")}});
+    for (const nlohmann::json& record : records) {
+        if (record.at("after").value("taken", std::int64_t{0}) > since)
+            during.push_back(record);
+    }
+    return during;
+}
+
+// "out of paper -> paper loaded": the pieces of a printer's words that changed, in order.
+std::string WordsChanged(const std::string& before, const std::string& after) {
+    std::vector<std::string> was = WordPieces(before), is = WordPieces(after);
+    auto join = [](const std::vector<std::string>& pieces) {
+        std::string text;
+        for (const std::string& piece : pieces)
+            text += (text.empty() ? "" : ", ") + piece;
+        return text;
+    };
+    std::vector<std::string> gone = Unmatched(was, is), come = Unmatched(is, was);
+    if (gone.empty() && come.empty())
+        return "";
+    return join(gone) + " -> " + join(come);
+}
+
 } // namespace
+
+std::vector<std::string> WordPieces(const std::string& words) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= words.size()) {
+        size_t comma = words.find(", ", start);
+        if (comma == std::string::npos)
+            comma = words.size();
+        if (comma > start)
+            pieces.push_back(words.substr(start, comma - start));
+        start = comma + 2;
+    }
+    return pieces;
+}
 
 Snapshot TakeSnapshot() {
     Snapshot s;
@@ -136,6 +205,9 @@ Snapshot TakeSnapshot() {
     for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters())
         s.devices[printer.instance] = DescribePrinter(printer);
     s.renames = RenameEntries();
+    s.taken = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                  std::chrono::system_clock::now().time_since_epoch())
+                  .count();
     return s;
 }
 
@@ -172,8 +244,8 @@ Changes Compare(const Snapshot& before, const Snapshot& after) {
         auto old = before.devices.find(instance);
         if (old == before.devices.end())
             c.devices.push_back(instance + ": new, " + words);
-        else if (old->second != words)
-            c.devices.push_back(instance + ": " + old->second + " -> " + words);
+        else if (std::string change = WordsChanged(old->second, words); !change.empty())
+            c.devices.push_back(instance + ": " + change);
     }
     c.renamesAdded = Unmatched(after.renames, before.renames);
     c.renamesDone = Unmatched(before.renames, after.renames);
@@ -207,10 +279,39 @@ nlohmann::json ChangesJson(const Changes& c) {
             {"renamesDone", c.renamesDone}};
 }
 
+namespace {
+
+int recordLockDepth = 0;
+int recordLockFd = -1;
+
+} // namespace
+
+RecordLock::RecordLock(const std::filesystem::path& machine) {
+    if (recordLockDepth++ > 0)
+        return;
+    std::filesystem::path path = LabStateDir(machine) / "record.lock";
+    recordLockFd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Without the lock a record may only miss a command that ran beside it.
+    if (recordLockFd >= 0)
+        while (flock(recordLockFd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+}
+
+RecordLock::~RecordLock() {
+    if (--recordLockDepth > 0 || recordLockFd < 0)
+        return;
+    close(recordLockFd);
+    recordLockFd = -1;
+}
+
 void SaveLastCommand(const std::filesystem::path& machine, const std::string& command,
                      const Snapshot& before, const Snapshot& after) {
-    nlohmann::json j = {{"command", command}, {"before", ToJson(before)}, {"after", ToJson(after)}};
-    std::filesystem::path file = LabStateDir(machine) / "last-command.json";
+    RecordLock lock(machine);
+    nlohmann::json j = {{"command", command},
+                        {"before", ToJson(before)},
+                        {"after", ToJson(after)},
+                        {"during", EndedSince(machine, before.taken)}};
+    std::filesystem::path file = LastCommandFile(machine);
     std::filesystem::path temp = file;
     temp += ".tmp." + std::to_string(getpid());
     {
@@ -224,19 +325,32 @@ void SaveLastCommand(const std::filesystem::path& machine, const std::string& co
 
 bool LoadLastCommand(const std::filesystem::path& machine, std::string* command, Snapshot* before,
                      Snapshot* after) {
-    std::filesystem::path file = LabStateDir(machine) / "last-command.json";
-    std::ifstream in(file);
-    if (!in)
+    std::optional<nlohmann::json> j = ReadLastCommand(machine);
+    if (!j)
         return false;
     try {
-        nlohmann::json j = nlohmann::json::parse(in);
-        *command = j.at("command").get<std::string>();
-        *before = FromJson(j.at("before"));
-        *after = FromJson(j.at("after"));
+        *command = j->at("command").get<std::string>();
+        *before = FromJson(j->at("before"));
+        *after = FromJson(j->at("after"));
     } catch (const nlohmann::json::exception& error) {
-        throw LabError(file.string() + ": " + error.what());
+        throw LabError(LastCommandFile(machine).string() + ": " + error.what());
     }
     return true;
+}
+
+std::vector<CommandRecord> CommandsDuringLast(const std::filesystem::path& machine) {
+    std::vector<CommandRecord> records;
+    std::optional<nlohmann::json> j = ReadLastCommand(machine);
+    if (!j)
+        return records;
+    try {
+        for (const nlohmann::json& record : j->value("during", nlohmann::json::array()))
+            records.push_back({record.at("command").get<std::string>(),
+                               FromJson(record.at("before")), FromJson(record.at("after"))});
+    } catch (const nlohmann::json::exception& error) {
+        throw LabError(LastCommandFile(machine).string() + ": " + error.what());
+    }
+    return records;
 }
 
 } // namespace lab

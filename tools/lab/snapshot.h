@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -20,9 +21,12 @@ struct Snapshot {
     std::vector<std::string> journal;           // started programs, in order
     std::map<std::string, std::string> devices; // instance -> its state in words
     std::vector<std::string> renames;           // wininit.ini's RENAME entries, in order
+    std::int64_t taken = 0;                     // when, in nanoseconds of the system clock
 };
 
 Snapshot TakeSnapshot();
+// A printer's words in their pieces: "plugged in", "paper loaded", ... "116 bytes received".
+std::vector<std::string> WordPieces(const std::string& words);
 
 struct Changes {
     std::vector<std::string> keysCreated, keysDeleted;
@@ -39,11 +43,30 @@ Changes Compare(const Snapshot& before, const Snapshot& after);
 void PrintChanges(const Changes& changes);
 nlohmann::json ChangesJson(const Changes& changes);
 
+// Held while a command's record is read and written, and by a command that runs beside another
+// (device during a print) from before its change until its record is saved, so that the other
+// saves after it and sees it. Nests within one process.
+class RecordLock {
+  public:
+    explicit RecordLock(const std::filesystem::path& machine);
+    ~RecordLock();
+    RecordLock(const RecordLock&) = delete;
+    RecordLock& operator=(const RecordLock&) = delete;
+};
+
 // The last changing command's snapshots, kept in the machine for `diff`.
 void SaveLastCommand(const std::filesystem::path& machine, const std::string& command,
                      const Snapshot& before, const Snapshot& after);
 // False when no command has been recorded yet.
 bool LoadLastCommand(const std::filesystem::path& machine, std::string* command, Snapshot* before,
                      Snapshot* after);
+
+// A command that changed the machine while the last one ran (a device command during a print),
+// kept with the last command's record so that diff can tell whose each change is.
+struct CommandRecord {
+    std::string command;
+    Snapshot before, after;
+};
+std::vector<CommandRecord> CommandsDuringLast(const std::filesystem::path& machine);
 
 } // namespace lab

@@ -1,0 +1,101 @@
+#include "tools/lab/leftovers.h"
+#include "tools/lab/machine_view.h"
+
+#include "platform/sim/test/simctl.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace lab {
+namespace {
+
+const std::string kModelKeys = "Software\\Kelvara\\VTXIO";
+const std::string kCmdLineKeys = "Software\\Kelvara\\VTX";
+
+bool EndsWithSerial(const std::string& port, const std::string& serial) {
+    size_t slash = port.rfind('/');
+    return SameName(slash == std::string::npos ? port : port.substr(slash + 1), serial);
+}
+
+} // namespace
+
+std::vector<std::pair<std::string, std::string>> NumberedPortNames(const std::string& modelKey) {
+    std::vector<std::pair<std::string, std::string>> names;
+    for (unsigned n = 1;; ++n) {
+        std::string name = "PortName" + std::to_string(n);
+        std::optional<std::string> text = vtxsim::StringValue(modelKey, name);
+        if (!text)
+            return names;
+        names.emplace_back(name, *text);
+    }
+}
+
+std::string ModelKeyOf(const std::string& remainder) {
+    return kHklm + kModelKeys + "\\" + remainder;
+}
+
+std::optional<NamedSerial> SerialOfRunOnce(const std::string& command) {
+    const std::string option = " -vtregistry=";
+    size_t at = command.find(option);
+    if (at == std::string::npos)
+        return std::nullopt;
+    std::string rest = command.substr(at + option.size());
+    size_t slash = rest.find('\\');
+    if (slash == std::string::npos)
+        return std::nullopt;
+    return NamedSerial{rest.substr(slash + 1), rest.substr(0, slash)};
+}
+
+std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& remainder) {
+    std::vector<Leftover> out;
+    std::string cmdKey = kHklm + kCmdLineKeys + "\\" + remainder + "\\" + serial;
+    if (vtxsim::KeyExists(cmdKey))
+        out.push_back({cmdKey, "the setup program's CmdLine",
+                       "the removal deletes it only with the model key, when the last printer "
+                       "of its type goes and its class instance names an INF file"});
+    for (const auto& [name, port] : NumberedPortNames(ModelKeyOf(remainder))) {
+        if (EndsWithSerial(port, serial))
+            out.push_back({ModelKeyOf(remainder) + "  " + name,
+                           "the port \"" + port + "\" the setup program is told",
+                           "the removal never deletes single values of the model key; they go "
+                           "with the model key"});
+    }
+    for (const std::string& name : vtxsim::ValueNames(kRunOnceKey)) {
+        std::optional<NamedSerial> named =
+            SerialOfRunOnce(vtxsim::StringValue(kRunOnceKey, name).value_or(""));
+        if (named && SameName(named->serial, serial))
+            out.push_back({kRunOnceKey + "  " + name, "the setup program queued for the next logon",
+                           "the removal does not touch RunOnce"});
+    }
+    if (vtxsim::KeyExists(ModelKeyOf(remainder)) && out.size() > 0)
+        out.push_back({ModelKeyOf(remainder), "the model key",
+                       "another printer of the model is still installed, or the class key "
+                       "names no INF file"});
+    return out;
+}
+
+std::vector<NamedSerial> SerialsNamedInKeys() {
+    std::vector<NamedSerial> named;
+    auto add = [&](const std::string& serial, const std::string& remainder) {
+        if (std::none_of(named.begin(), named.end(),
+                         [&](const NamedSerial& n) { return SameName(n.serial, serial); }))
+            named.push_back({serial, remainder});
+    };
+    for (const std::string& remainder : vtxsim::SubkeyNames(kHklm + kCmdLineKeys))
+        for (const std::string& serial :
+             vtxsim::SubkeyNames(kHklm + kCmdLineKeys + "\\" + remainder))
+            add(serial, remainder);
+    for (const std::string& remainder : vtxsim::SubkeyNames(kHklm + kModelKeys))
+        for (const auto& [name, port] : NumberedPortNames(ModelKeyOf(remainder)))
+            if (size_t slash = port.rfind('/');
+                slash != std::string::npos && slash + 1 < port.size())
+                add(port.substr(slash + 1), remainder);
+    for (const std::string& name : vtxsim::ValueNames(kRunOnceKey))
+        if (std::optional<NamedSerial> n =
+                SerialOfRunOnce(vtxsim::StringValue(kRunOnceKey, name).value_or("")))
+            add(n->serial, n->remainder);
+    return named;
+}
+
+} // namespace lab
