@@ -2,6 +2,7 @@
 
 #include "platform/sim/machine.h"
 #include "platform/sim/regedit4.h"
+#include "platform/sim/settings.h"
 #include "platform/sim/text.h"
 #include "platform/sim/test/registry_ctl.h"
 
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +45,17 @@ CREATE TABLE vals(
 CREATE INDEX vals_in_order ON vals(key, id);
 CREATE TABLE meta(name BLOB PRIMARY KEY, value BLOB NOT NULL);
 )";
+
+// Names given in creation order, put in the machine's enumeration order. Wine keeps a key's
+// subkeys and values sorted by name with A-Z folded to lower case, a name before the longer names
+// it begins; bytes are compared unsigned.
+std::vector<std::string> InEnumerationOrder(std::vector<std::string> names) {
+    if (RegistryEnumerationOrder() == EnumerationOrder::Sorted)
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return FoldAscii(a) < FoldAscii(b);
+        });
+    return names;
+}
 
 constexpr int kBusyTimeoutMs = 10000;
 // No mutex of SQLite's own: the machine lock already keeps the connection to one thread.
@@ -398,6 +411,12 @@ bool RegistryDb::Delete(const RegPath& path) {
 }
 
 std::optional<std::string> RegistryDb::SubkeyAt(KeyId key, size_t index) {
+    if (RegistryEnumerationOrder() == EnumerationOrder::Sorted) {
+        std::vector<std::string> names = SubkeyNames(key);
+        if (index >= names.size())
+            return std::nullopt;
+        return names[index];
+    }
     Query q = Run("SELECT name FROM keys WHERE parent = ? ORDER BY id LIMIT 1 OFFSET ?");
     q.Bind(key).Bind(static_cast<std::int64_t>(index));
     if (!q.Step())
@@ -411,7 +430,7 @@ std::vector<std::string> RegistryDb::SubkeyNames(KeyId key) {
     q.Bind(key);
     while (q.Step())
         names.push_back(q.Text(0));
-    return names;
+    return InEnumerationOrder(std::move(names));
 }
 
 std::optional<RegValue> RegistryDb::Value(KeyId key, std::string_view name) {
@@ -424,6 +443,12 @@ std::optional<RegValue> RegistryDb::Value(KeyId key, std::string_view name) {
 }
 
 std::optional<RegValue> RegistryDb::ValueAt(KeyId key, size_t index) {
+    if (RegistryEnumerationOrder() == EnumerationOrder::Sorted) {
+        std::vector<std::string> names = ValueNames(key);
+        if (index >= names.size())
+            return std::nullopt;
+        return Value(key, names[index]);
+    }
     Query q = Run("SELECT name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
     q.Bind(key).Bind(static_cast<std::int64_t>(index));
     if (!q.Step())
@@ -437,7 +462,7 @@ std::vector<std::string> RegistryDb::ValueNames(KeyId key) {
     q.Bind(key);
     while (q.Step())
         names.push_back(q.Text(0));
-    return names;
+    return InEnumerationOrder(std::move(names));
 }
 
 void RegistryDb::SetValue(KeyId key, std::string_view name, DWORD type,

@@ -93,6 +93,11 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     AddVersionAndShell(c, p);
     c->add_option("--from", p.newMachine.from, "start from a REGEDIT4 export");
     c->add_flag("--force", p.newMachine.force, "start an existing vtxlab machine anew");
+    c->add_option("--order", p.newMachine.sortedOrder,
+                  "how the registry enumerates subkeys and values: creation (the default) or "
+                  "sorted (Wine's)")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, bool>{{"creation", false}, {"sorted", true}}));
     c->callback([&] {
         run = [&] {
             p.newMachine.machine = p.machine;

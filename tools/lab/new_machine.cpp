@@ -26,6 +26,8 @@ int RunNew(const NewOptions& options) {
     EmptyMachine(options.machine);
     vtxsim::SetWindowsVersion(options.version);
     vtxsim::SetShellRunning(options.shell);
+    vtxsim::SetEnumerationOrder(options.sortedOrder ? vtxsim::EnumerationOrder::Sorted
+                                                    : vtxsim::EnumerationOrder::Creation);
     fmt::print("new machine {}\n", options.machine.string());
     fmt::print("  {}\n", MachineWords());
     if (!options.from.empty()) {
