@@ -4,6 +4,7 @@
 // why an interface gets no port are this file's own reading of the interface's values.
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
+#include "tools/lab/explain_order.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
@@ -246,6 +247,7 @@ int RunExplain(const ExplainOptions& options) {
         outcomes = RunDiscovery(host, interfaces, &ports);
     }
     ExplainInterfaces(interfaces, PrinterInterfaces(), outcomes);
+    ExplainOrderDependence();
     fmt::print("\nPorts the monitor lists (EnumPorts): {}\n", ports.ports.size());
     for (const vtxsim::PortInfo& port : ports.ports)
         fmt::print("  {}\n", port.name);
