@@ -23,6 +23,7 @@ struct Parsed {
     std::filesystem::path machine;
     std::string version = "98";
     bool noShell = false;
+    std::string order = "creation";
     NewOptions newMachine;
     AttachOptions attach;
     unsigned level = 2;
@@ -93,14 +94,14 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     AddVersionAndShell(c, p);
     c->add_option("--from", p.newMachine.from, "start from a REGEDIT4 export");
     c->add_flag("--force", p.newMachine.force, "start an existing vtxlab machine anew");
-    c->add_option("--order", p.newMachine.sortedOrder,
+    c->add_option("--order", p.order,
                   "how the registry enumerates subkeys and values: creation (the default) or "
                   "sorted (Wine's)")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, bool>{{"creation", false}, {"sorted", true}}));
+        ->check(CLI::IsMember({"creation", "sorted"}));
     c->callback([&] {
         run = [&] {
             p.newMachine.machine = p.machine;
+            p.newMachine.sortedOrder = p.order == "sorted";
             p.newMachine.version = VersionOf(p.version);
             p.newMachine.shell = !p.noShell;
             return RunNew(p.newMachine);
