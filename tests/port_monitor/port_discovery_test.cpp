@@ -163,6 +163,7 @@ TEST_F(MonitorTest, ADisabledPortIsListedButCannotBeOpened) {
                              static_cast<const char*>(nullptr)}) {
         std::string text = name != nullptr ? name : "";
         HANDLE port = reinterpret_cast<HANDLE>(uintptr_t{kMarker});
+        SetLastError(kMarker);
         EXPECT_FALSE(Table().pfnOpenPort(name != nullptr ? text.data() : nullptr, &port));
         EXPECT_EQ(port, nullptr);
         EXPECT_EQ(GetLastError(), kMarker) << "no last error of the monitor's own";
