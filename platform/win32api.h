@@ -172,6 +172,7 @@ typedef struct _COMMTIMEOUTS {
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_IO_DEVICE 1117L
 #define ERROR_DEVICE_NOT_CONNECTED 1167L
+#define ERROR_NOT_OWNER 288L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
@@ -219,6 +220,16 @@ WINBASEAPI void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSe
 WINBASEAPI void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 WINBASEAPI void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 WINBASEAPI void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+// Named mutexes, shared by the processes of one machine.
+#define INFINITE 0xFFFFFFFFUL
+#define WAIT_OBJECT_0 0x00000000UL
+#define WAIT_ABANDONED 0x00000080UL
+#define WAIT_TIMEOUT 0x00000102UL
+#define WAIT_FAILED 0xFFFFFFFFUL
+WINBASEAPI HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                                      LPCSTR lpName);
+WINBASEAPI DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+WINBASEAPI BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 WINBASEAPI LONG WINAPI InterlockedIncrement(LONG volatile* Addend);
 WINBASEAPI LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
 WINBASEAPI LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);

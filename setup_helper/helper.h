@@ -42,6 +42,11 @@ LPCSTR ModelRemainderOf(LPCSTR model);
 BOOL IsSupportedPlatform(void);
 void InstallDevice(void);
 
+// The machine-wide lock around the action (action_lock.cpp). Begin gives the held mutex, or NULL
+// when the action runs without it; End lets go of what Begin gave.
+HANDLE BeginExclusiveAction(void);
+void EndExclusiveAction(HANDLE mutex);
+
 // Model settings reader (model_settings.cpp). data and the buffers hold HELPER_TEXT_SIZE bytes.
 DWORD ReadModelValue(LPCSTR keyPath, LPCSTR valueName, LPDWORD type, LPSTR data);
 DWORD ReadSetupRootPath(LPSTR destination, LPSTR root);

@@ -92,11 +92,15 @@ LRESULT CALLBACK HelperWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
         // The whole action runs here, inside CreateWindowExA.
         BuildModelKeyPath(ModelKeyPath, DeviceModel);
-        if (ActionCode == ACTION_INSTALL) {
-            InstallDevice();
-        } else if (ActionCode == ACTION_REMOVE) {
-            UnregisterDeviceMonitor();
-            RemoveDevice();
+        if (ActionCode == ACTION_INSTALL || ActionCode == ACTION_REMOVE) {
+            HANDLE exclusive = BeginExclusiveAction();
+            if (ActionCode == ACTION_INSTALL) {
+                InstallDevice();
+            } else {
+                UnregisterDeviceMonitor();
+                RemoveDevice();
+            }
+            EndExclusiveAction(exclusive);
         }
         return 0;
     case WM_DESTROY:

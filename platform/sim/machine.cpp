@@ -179,4 +179,8 @@ std::filesystem::path MachineDirectory() {
     return sim::MachineDir();
 }
 
+HeldMachine::HeldMachine() : lock_(std::make_unique<sim::MachineLock>()) {}
+
+HeldMachine::~HeldMachine() = default;
+
 } // namespace vtxsim

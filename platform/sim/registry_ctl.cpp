@@ -119,4 +119,8 @@ bool DeleteRegistryKey(const std::string& keyPath) {
     return sim::MachineRegistry().Delete(PathFrom(keyPath));
 }
 
+const char* EnumerationOrderName(EnumerationOrder order) {
+    return order == EnumerationOrder::Sorted ? "sorted" : "creation";
+}
+
 } // namespace vtxsim

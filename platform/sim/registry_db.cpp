@@ -2,6 +2,7 @@
 
 #include "platform/sim/machine.h"
 #include "platform/sim/regedit4.h"
+#include "platform/sim/settings.h"
 #include "platform/sim/text.h"
 #include "platform/sim/test/registry_ctl.h"
 
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +55,17 @@ DROP INDEX vals_in_order;
 )";
 // Below this many keys, dropping and making the indexes again costs more than it saves.
 constexpr size_t kBulkKeys = 1000;
+
+// Names given in creation order, put in the machine's enumeration order. Wine keeps a key's
+// subkeys and values sorted by name with A-Z folded to lower case, a name before the longer names
+// it begins; bytes are compared unsigned.
+std::vector<std::string> InEnumerationOrder(std::vector<std::string> names) {
+    if (RegistryEnumerationOrder() == EnumerationOrder::Sorted)
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return FoldAscii(a) < FoldAscii(b);
+        });
+    return names;
+}
 
 constexpr int kBusyTimeoutMs = 10000;
 // No mutex of SQLite's own: the machine lock already keeps the connection to one thread.
@@ -419,6 +432,12 @@ bool RegistryDb::Delete(const RegPath& path) {
 }
 
 std::optional<std::string> RegistryDb::SubkeyAt(KeyId key, size_t index) {
+    if (RegistryEnumerationOrder() == EnumerationOrder::Sorted) {
+        std::vector<std::string> names = SubkeyNames(key);
+        if (index >= names.size())
+            return std::nullopt;
+        return names[index];
+    }
     Query q = Run("SELECT name FROM keys WHERE parent = ? ORDER BY id LIMIT 1 OFFSET ?");
     q.Bind(key).Bind(static_cast<std::int64_t>(index));
     if (!q.Step())
@@ -432,7 +451,7 @@ std::vector<std::string> RegistryDb::SubkeyNames(KeyId key) {
     q.Bind(key);
     while (q.Step())
         names.push_back(q.Text(0));
-    return names;
+    return InEnumerationOrder(std::move(names));
 }
 
 std::optional<RegValue> RegistryDb::Value(KeyId key, std::string_view name) {
@@ -445,6 +464,12 @@ std::optional<RegValue> RegistryDb::Value(KeyId key, std::string_view name) {
 }
 
 std::optional<RegValue> RegistryDb::ValueAt(KeyId key, size_t index) {
+    if (RegistryEnumerationOrder() == EnumerationOrder::Sorted) {
+        std::vector<std::string> names = ValueNames(key);
+        if (index >= names.size())
+            return std::nullopt;
+        return Value(key, names[index]);
+    }
     Query q = Run("SELECT name, type, data FROM vals WHERE key = ? ORDER BY id LIMIT 1 OFFSET ?");
     q.Bind(key).Bind(static_cast<std::int64_t>(index));
     if (!q.Step())
@@ -458,7 +483,7 @@ std::vector<std::string> RegistryDb::ValueNames(KeyId key) {
     q.Bind(key);
     while (q.Step())
         names.push_back(q.Text(0));
-    return names;
+    return InEnumerationOrder(std::move(names));
 }
 
 void RegistryDb::SetValue(KeyId key, std::string_view name, DWORD type,

@@ -31,7 +31,8 @@ struct KeyInfo {
 };
 
 // Names compare without regard to ASCII case (as RegNamesEqual) and keep the case first given;
-// subkeys and values are listed in creation order.
+// subkeys and values are listed in the machine's enumeration order (creation order unless set
+// to sorted); the whole tree is read in creation order.
 class RegistryDb {
   public:
     // A root always exists.

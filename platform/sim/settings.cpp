@@ -1,6 +1,7 @@
 #include "platform/sim/settings.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/test/kernel_ctl.h"
+#include "platform/sim/test/registry_ctl.h"
 
 #include <sys/stat.h>
 
@@ -18,6 +19,7 @@ namespace {
 struct Settings {
     WindowsVersion version = WindowsVersion::Win98;
     bool shellRunning = true;
+    EnumerationOrder order = EnumerationOrder::Creation;
     bool clockFixed = false;
     DWORD fixedTick = 0;
     int64_t bootMs = 0; // wall-clock milliseconds at the machine's boot
@@ -81,6 +83,7 @@ std::string Format(const Settings& s) {
             out << "version=" << name << "\n";
     }
     out << "shell=" << (s.shellRunning ? 1 : 0) << "\n";
+    out << "order=" << (s.order == EnumerationOrder::Sorted ? "sorted" : "creation") << "\n";
     out << "clock=" << (s.clockFixed ? "fixed" : "boot") << "\n";
     out << "tick=" << s.fixedTick << "\n";
     out << "boot=" << s.bootMs << "\n";
@@ -106,6 +109,8 @@ Settings Parse(const std::string& text) {
                 }
             } else if (key == "shell") {
                 s.shellRunning = value != "0";
+            } else if (key == "order") {
+                s.order = value == "sorted" ? EnumerationOrder::Sorted : EnumerationOrder::Creation;
             } else if (key == "clock") {
                 s.clockFixed = value == "fixed";
             } else if (key == "tick") {
@@ -203,6 +208,11 @@ bool ShellRunning() {
     return State().settings.shellRunning;
 }
 
+EnumerationOrder RegistryEnumerationOrder() {
+    MachineLock lock;
+    return State().settings.order;
+}
+
 DWORD MachineTickCount() {
     MachineLock lock;
     return TickOf(State().settings);
@@ -218,6 +228,14 @@ void SetWindowsVersion(WindowsVersion version) {
 
 void SetShellRunning(bool running) {
     sim::ChangeSettings([running](sim::Settings& s) { s.shellRunning = running; });
+}
+
+void SetEnumerationOrder(EnumerationOrder order) {
+    sim::ChangeSettings([order](sim::Settings& s) { s.order = order; });
+}
+
+EnumerationOrder GetEnumerationOrder() {
+    return sim::RegistryEnumerationOrder();
 }
 
 void SetTickCount(DWORD ms) {

@@ -5,6 +5,7 @@
 #include "platform/sim/test/simctl.h"
 #include "setup_helper/helper_fixture.h"
 #include "support/fault_sweep.h"
+#include "support/registry_lines.h"
 #include "support/rename_entries.h"
 
 #include <gtest/gtest.h>
@@ -60,37 +61,12 @@ const std::vector<FaultKind> kHelperCalls = {
     {"SetFileAttributesA", ERROR_ACCESS_DENIED},
     {"DeleteFileA", ERROR_ACCESS_DENIED},
     {"CreateProcessA", ERROR_FILE_NOT_FOUND},
+    {"CreateMutexA", ERROR_ACCESS_DENIED},
+    {"WaitForSingleObject", ERROR_INVALID_HANDLE},
+    {"ReleaseMutex", ERROR_NOT_OWNER},
     {"AddMonitorA", ERROR_ACCESS_DENIED},
     {"DeleteMonitorA", ERROR_ACCESS_DENIED},
 };
-
-// The registry as a set of lines, each value line prefixed by its key, so that what one state
-// holds and another lacks can be named.
-std::set<std::string> RegistryLines() {
-    std::istringstream text(vtxsim::ExportRegistry());
-    std::set<std::string> lines;
-    std::string line;
-    std::string key;
-    std::string pending;
-    while (std::getline(text, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        pending += line;
-        // A long binary value goes on over lines that end in a backslash.
-        if (!pending.empty() && pending.back() == '\\' && pending.front() != '[') {
-            pending.pop_back();
-            continue;
-        }
-        if (pending.starts_with("[")) {
-            key = pending;
-            lines.insert(key);
-        } else if (!pending.empty() && !pending.starts_with("REGEDIT4")) {
-            lines.insert(key + " " + pending);
-        }
-        pending.clear();
-    }
-    return lines;
-}
 
 std::vector<std::string> Missing(const std::set<std::string>& expected,
                                  const std::set<std::string>& actual) {
@@ -202,7 +178,7 @@ void Sweep(const HelperRun& run, bool keepsWhatSuccessKeeps) {
     vtxtest::Scenario scenario = sweep.Scenario();
     std::vector<FaultPoint> points = vtxtest::CountFaultPoints(scenario, kHelperCalls);
     ExpectSoundEnd(sweep, {"(none)", 0, 0});
-    std::set<std::string> kept = RegistryLines();
+    std::set<std::string> kept = vtxtest::RegistryLines();
     std::vector<std::string> files = vtxsim::FileTree();
     std::set<std::string> keptFiles(files.begin(), files.end());
     ::testing::Test::RecordProperty("runs", static_cast<int>(points.size()));
@@ -215,7 +191,7 @@ void Sweep(const HelperRun& run, bool keepsWhatSuccessKeeps) {
         ExpectSoundEnd(sweep, point);
         if (!keepsWhatSuccessKeeps)
             continue;
-        for (const std::string& line : Missing(kept, RegistryLines()))
+        for (const std::string& line : Missing(kept, vtxtest::RegistryLines()))
             ADD_FAILURE() << "deleted what a successful removal keeps: " << line;
         files = vtxsim::FileTree();
         for (const std::string& file :

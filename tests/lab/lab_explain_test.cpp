@@ -98,6 +98,8 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\KL12").find("names it \"USB/Draftaire/Unknown\""),
               std::string::npos);
     EXPECT_NE(block("USB\\VID_0D7A&PID_0042\\GH78").find("which prints here"), std::string::npos);
+    // GH78 is both made and sorted after AB12: the merge ends the same in either order.
+    EXPECT_EQ(r.out.find("depends on the order"), std::string::npos);
     EXPECT_NE(r.out.find("\"Draftaire K9 on USB\" uses port \"USB/Draftaire K9/AB12\", a port of "
                          "the monitor"),
               std::string::npos);
@@ -175,6 +177,23 @@ TEST(LabExplain, AnExportWithoutMonitorInstancesStillShowsThePorts) {
         << r.out;
     EXPECT_NE(r.out.find("Enabled is 5 bytes long"), std::string::npos);
     EXPECT_NE(r.out.find("(EnumPorts): 1\n"), std::string::npos);
+
+    // ST78 is made before QR90: enumerated last in creation order is QR90, sorted ST78.
+    labtest::WriteText(
+        file, "REGEDIT4\n\n" +
+                  Interface("0042", "ST78",
+                            "\"PortName\"=\"USB/Shared/1\"\n\"Enabled\"=dword:00000001\n") +
+                  Interface("0042", "QR90",
+                            "\"PortName\"=\"usb/shared/1\"\n\"Enabled\"=dword:00000001\n"));
+    labtest::Result shared = Lab({"explain", file.string()});
+    ASSERT_EQ(shared.rc, 1) << shared.err;
+    EXPECT_NE(shared.out.find("depends on the order in which the registry enumerates subkeys"),
+              std::string::npos)
+        << shared.out;
+    EXPECT_NE(shared.out.find("port \"USB/Shared/1\" prints to USB\\VID_0D7A&PID_0042\\QR90 in "
+                              "creation order, to USB\\VID_0D7A&PID_0042\\ST78 in sorted order"),
+              std::string::npos)
+        << shared.out;
 }
 
 // The README's case: a printer removed while another of its model stays, and a printer of the

@@ -196,26 +196,59 @@ TEST_F(MonitorTest, PortNamesMatchWithOnlyAsciiLettersFolded) {
     Table().pfnClosePort(exact);
 }
 
-TEST_F(MonitorTest, TwoEnabledInterfacesWithOneNameMergeAndTheLaterWins) {
-    vtxsim::PrinterSpec first = Printer("Draftaire K9", "AB12");
-    vtxsim::PrinterSpec second = Printer("Draftaire K9", "CD34");
+class MonitorInEitherOrder : public MonitorTest,
+                             public ::testing::WithParamInterface<vtxsim::EnumerationOrder> {};
+
+// Made in the order EF56 (disabled), CD34, AB12, all with one PortName. In creation order the
+// disabled one comes first and gets an entry of its own, never matched; the two enabled ones
+// merge and AB12, enumerated last, wins. Sorted (Wine's order), CD34 wins over AB12, and EF56,
+// enumerated last, matches the merged entry and disables it: one port, which cannot be opened.
+// Which of the two a Windows 98 machine shows is not known.
+TEST_P(MonitorInEitherOrder, TwoEnabledInterfacesWithOneNameMergeAndTheOneEnumeratedLastWins) {
+    vtxsim::SetEnumerationOrder(GetParam());
     vtxsim::PrinterSpec disabled = Printer("Draftaire K9", "EF56");
     disabled.enabled = 0;
-    for (const auto& spec : {disabled, first, second}) {
+    for (const auto& spec :
+         {disabled, Printer("Draftaire K9", "CD34"), Printer("Draftaire K9", "AB12")}) {
         vtxsim::InstallPrinter(spec);
         vtxsim::SetStringValue(InterfaceKey(spec), "PortName", "USB/Shared/1");
     }
     StartMonitor();
 
-    // The disabled entry is never matched, so the first enabled interface gets its own entry.
+    if (GetParam() == vtxsim::EnumerationOrder::Sorted) {
+        EXPECT_EQ(PortNames(), Names{"USB/Shared/1"});
+        EXPECT_EQ(Open("USB/Shared/1"), nullptr);
+        return;
+    }
     EXPECT_EQ(PortNames(), (Names{"USB/Shared/1", "USB/Shared/1"}));
     HANDLE port = Open("USB/Shared/1");
     ASSERT_NE(port, nullptr);
     EXPECT_TRUE(PrintJob(Table(), port, "merged"));
-    EXPECT_EQ(vtxsim::ReceivedData("CD34"), "merged");
-    EXPECT_EQ(vtxsim::ReceivedData("AB12"), "");
+    EXPECT_EQ(vtxsim::ReceivedData("AB12"), "merged");
+    EXPECT_EQ(vtxsim::ReceivedData("CD34"), "");
     Table().pfnClosePort(port);
 }
+
+// Without the disabled interface, the order only decides which enabled one the port prints to.
+TEST_P(MonitorInEitherOrder, TheMergedPortPrintsToTheInterfaceEnumeratedLast) {
+    vtxsim::SetEnumerationOrder(GetParam());
+    for (const auto& spec : {Printer("Draftaire K9", "CD34"), Printer("Draftaire K9", "AB12")}) {
+        vtxsim::InstallPrinter(spec);
+        vtxsim::SetStringValue(InterfaceKey(spec), "PortName", "USB/Shared/1");
+    }
+    StartMonitor();
+    const std::string last = GetParam() == vtxsim::EnumerationOrder::Sorted ? "CD34" : "AB12";
+    HANDLE port = Open("USB/Shared/1");
+    ASSERT_NE(port, nullptr);
+    EXPECT_TRUE(PrintJob(Table(), port, "merged"));
+    EXPECT_EQ(vtxsim::ReceivedData(last), "merged");
+    Table().pfnClosePort(port);
+}
+
+INSTANTIATE_TEST_SUITE_P(EitherOrder, MonitorInEitherOrder,
+                         ::testing::ValuesIn(vtxsim::kEnumerationOrders), [](const auto& info) {
+                             return std::string(vtxsim::EnumerationOrderName(info.param));
+                         });
 
 TEST_F(MonitorTest, OnWindowsMeEachDocumentStartScansWithoutClearingOrRepeatingAPort) {
     vtxsim::SetWindowsVersion(vtxsim::WindowsVersion::WinMe);

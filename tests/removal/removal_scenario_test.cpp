@@ -173,9 +173,14 @@ using Entries = std::vector<std::string>;
 const Entries kQueuedBoth = {"NUL=C:\\Windows\\System\\vtxinh01.exe",
                              "NUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll"};
 
-class RemovalScenario : public ::testing::Test {
+// Every scenario runs in both enumeration orders: the removal walks enumerate the class, type
+// and interface keys while they delete.
+class RemovalScenario : public ::testing::TestWithParam<vtxsim::EnumerationOrder> {
   protected:
-    void SetUp() override { FreshMachine(); }
+    void SetUp() override {
+        order_ = GetParam();
+        FreshMachine();
+    }
     void TearDown() override {
         vtxsim::ClearFailures();
         EXPECT_EQ(ParentKeyStack.count, 0);
@@ -183,6 +188,7 @@ class RemovalScenario : public ::testing::Test {
 
     static void FreshMachine() {
         vtxsim::ResetMachine();
+        vtxsim::SetEnumerationOrder(order_);
         vtxsim::ClearFailures();
         ParentKeyStack.count = 0;
         for (const char* path : kStartFileNames)
@@ -227,14 +233,16 @@ class RemovalScenario : public ::testing::Test {
     static bool IsReadOnly(const char* path) {
         return (GetFileAttributesA(path) & FILE_ATTRIBUTE_READONLY) != 0;
     }
+
+    static inline vtxsim::EnumerationOrder order_ = vtxsim::EnumerationOrder::Creation;
 };
 
-TEST_F(RemovalScenario, SecondDeviceOfATypeKeepsEverythingShared) {
+TEST_P(RemovalScenario, SecondDeviceOfATypeKeepsEverythingShared) {
     LoadMachine("two_devices_one_type.reg");
     RemoveKeepingFiles("second_of_type_expected.reg");
 }
 
-TEST_F(RemovalScenario, LastDeviceOfItsTypeWhileAnotherModelStays) {
+TEST_P(RemovalScenario, LastDeviceOfItsTypeWhileAnotherModelStays) {
     LoadMachine("two_models.reg");
     Remove("Draftaire K9", "AB12");
     EXPECT_EQ(MachineRegistry(), Expected("last_of_type_other_model_expected.reg"));
@@ -242,7 +250,7 @@ TEST_F(RemovalScenario, LastDeviceOfItsTypeWhileAnotherModelStays) {
     EXPECT_FALSE(vtxsim::FileExists(kWininit));
 }
 
-TEST_F(RemovalScenario, LastDeviceOfAllTakesTheDriverSetAndQueuesFilesInUse) {
+TEST_P(RemovalScenario, LastDeviceOfAllTakesTheDriverSetAndQueuesFilesInUse) {
     LoadMachine("one_device.reg");
     Remove("Draftaire K9", "AB12");
     EXPECT_EQ(MachineRegistry(), Expected("last_of_all_expected.reg"));
@@ -260,7 +268,7 @@ TEST_F(RemovalScenario, LastDeviceOfAllTakesTheDriverSetAndQueuesFilesInUse) {
                                    {"C:\\Windows\\wininit.bak"}));
 }
 
-TEST_F(RemovalScenario, FilesGoOneAfterAnotherAndOnlyTheDriverSetLosesReadOnly) {
+TEST_P(RemovalScenario, FilesGoOneAfterAnotherAndOnlyTheDriverSetLosesReadOnly) {
     // The INF file is deleted as it is: read-only, it stays.
     const std::string inf = "C:\\Windows\\Inf\\Other\\OEM0.INF";
     LoadMachine("one_device.reg");
@@ -285,7 +293,7 @@ TEST_F(RemovalScenario, FilesGoOneAfterAnotherAndOnlyTheDriverSetLosesReadOnly) 
     }
 }
 
-TEST_F(RemovalScenario, ThreeDevicesRemovedOneAfterAnother) {
+TEST_P(RemovalScenario, ThreeDevicesRemovedOneAfterAnother) {
     LoadMachine("three_devices.reg");
     Remove("Draftaire K9", "AB12");
     EXPECT_EQ(MachineFiles(), kStartFiles);
@@ -303,7 +311,7 @@ TEST_F(RemovalScenario, ThreeDevicesRemovedOneAfterAnother) {
     EXPECT_EQ(RenameEntries(), kQueuedBoth);
 }
 
-TEST_F(RemovalScenario, WithoutItsClassInstanceTheDriverSetKeysGoButNoFile) {
+TEST_P(RemovalScenario, WithoutItsClassInstanceTheDriverSetKeysGoButNoFile) {
     // No "Enum\USB" type key: no driver value can be read, so the class instance stays.
     LoadMachine("one_device.reg");
     vtxsim::DeleteRegistryKey("HKLM\\Enum\\USB\\VID_0D7A&PID_0042");
@@ -324,7 +332,7 @@ TEST_F(RemovalScenario, WithoutItsClassInstanceTheDriverSetKeysGoButNoFile) {
     RemoveKeepingFiles("without_inf_path_expected.reg");
 }
 
-TEST_F(RemovalScenario, VxdKeyKeepsTheVmm32Library) {
+TEST_P(RemovalScenario, VxdKeyKeepsTheVmm32Library) {
     const std::string vxd = "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD\\"
                             "Vtxiod01]\n\"StaticVxD\"=\"vtxvxu01.vxd\"\n";
     LoadMachine("one_device.reg");
@@ -338,7 +346,7 @@ TEST_F(RemovalScenario, VxdKeyKeepsTheVmm32Library) {
     EXPECT_FALSE(vtxsim::FileExists(kHelperFile));
 }
 
-TEST_F(RemovalScenario, EntriesAlreadyQueuedStayInOrderBeforeTheNewOnes) {
+TEST_P(RemovalScenario, EntriesAlreadyQueuedStayInOrderBeforeTheNewOnes) {
     vtxsim::PutFile(kWininit,
                     "[Other]\r\nx=1\r\n[RENAME]\r\n"
                     "C:\\Windows\\System\\vtxinh01.exe=C:\\Windows\\System\\01234567.ex_\r\n"
@@ -354,7 +362,7 @@ TEST_F(RemovalScenario, EntriesAlreadyQueuedStayInOrderBeforeTheNewOnes) {
     EXPECT_STREQ(value, "1");
 }
 
-TEST_F(RemovalScenario, CutRenameSectionIsNeverWrittenBackShorter) {
+TEST_P(RemovalScenario, CutRenameSectionIsNeverWrittenBackShorter) {
     // More than the 32767 characters that the section update reads at once.
     std::string wininit = "[RENAME]\r\n";
     for (int i = 0; i < 500; ++i)
@@ -370,7 +378,7 @@ TEST_F(RemovalScenario, CutRenameSectionIsNeverWrittenBackShorter) {
     EXPECT_EQ(vtxsim::GetFileContents(kWininit), wininit);
 }
 
-TEST_F(RemovalScenario, WithoutProductIdSerialOrModelKeyNothingIsDeleted) {
+TEST_P(RemovalScenario, WithoutProductIdSerialOrModelKeyNothingIsDeleted) {
     LoadMachine("one_device.reg");
     Registry before = MachineRegistry();
     for (auto [model, serial] : {std::pair{"Draftaire K9", ""}, std::pair{"Draftaire Z1", "AB12"},
@@ -382,7 +390,7 @@ TEST_F(RemovalScenario, WithoutProductIdSerialOrModelKeyNothingIsDeleted) {
     }
 }
 
-TEST_F(RemovalScenario, AbsentModelRemainderLeavesTheModelKeysAlone) {
+TEST_P(RemovalScenario, AbsentModelRemainderLeavesTheModelKeysAlone) {
     // The model names no remainder, but a model key path was given: the INF file goes, the
     // keys of the model and of the device below "VTX" stay.
     LoadMachine("one_device.reg");
@@ -398,7 +406,7 @@ TEST_F(RemovalScenario, AbsentModelRemainderLeavesTheModelKeysAlone) {
     EXPECT_EQ(MachineFiles(), Without(kStartFiles, {"C:\\Windows\\Inf\\Other\\OEM0.INF"}));
 }
 
-TEST_F(RemovalScenario, InfPathThatIsNoBareFileNameDeletesNoFile) {
+TEST_P(RemovalScenario, InfPathThatIsNoBareFileNameDeletesNoFile) {
     for (const char* infPath :
          {"..\\..\\System\\kernel32.dll", "C:\\Windows\\win.ini", "../../win.ini", "C:win.ini",
           "..", "\\Windows\\win.ini", "*.INF", "OEM?.INF"}) {
@@ -418,7 +426,7 @@ TEST_F(RemovalScenario, InfPathThatIsNoBareFileNameDeletesNoFile) {
     }
 }
 
-TEST_F(RemovalScenario, NamesTooLongForTheirPathsAreRefusedNotCut) {
+TEST_P(RemovalScenario, NamesTooLongForTheirPathsAreRefusedNotCut) {
     // A serial number one character too long for the driver value's key path: cut, it would
     // name the device whose serial is its first 232 characters and remove that one's class
     // instance.
@@ -447,7 +455,7 @@ TEST_F(RemovalScenario, NamesTooLongForTheirPathsAreRefusedNotCut) {
               With(kAfterLastOfAll, {"C:\\Windows\\Inf\\Other\\OEM0.INF", otherFile}));
 }
 
-TEST_F(RemovalScenario, TypeKeyWhoseSubkeysCannotBeCountedKeepsWhatIsShared) {
+TEST_P(RemovalScenario, TypeKeyWhoseSubkeysCannotBeCountedKeepsWhatIsShared) {
     LoadMachine("one_device.reg");
     vtxsim::FailCall("RegQueryInfoKeyA", 1, ERROR_REGISTRY_CORRUPT);
     Remove("Draftaire K9", "AB12");
@@ -462,7 +470,7 @@ TEST_F(RemovalScenario, TypeKeyWhoseSubkeysCannotBeCountedKeepsWhatIsShared) {
     EXPECT_FALSE(vtxsim::FileExists(kWininit));
 }
 
-TEST_F(RemovalScenario, InstallRightAfterRemovalKeepsTheHelperFile) {
+TEST_P(RemovalScenario, InstallRightAfterRemovalKeepsTheHelperFile) {
     char removal[] = "-action=64 -model=Draftaire K9 -serial=AB12";
     char install[] = "-action=2 -model=Draftaire K9 -serial=AB12";
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
@@ -486,5 +494,10 @@ TEST_F(RemovalScenario, InstallRightAfterRemovalKeepsTheHelperFile) {
     EXPECT_EQ(vtxsim::GetFileContents(kHelperFile), std::string("contents of ") + kHelperFile);
     EXPECT_FALSE(vtxsim::FileExists("C:\\Windows\\System\\01234567.ex_"));
 }
+
+INSTANTIATE_TEST_SUITE_P(EitherOrder, RemovalScenario,
+                         ::testing::ValuesIn(vtxsim::kEnumerationOrders), [](const auto& info) {
+                             return std::string(vtxsim::EnumerationOrderName(info.param));
+                         });
 
 } // namespace

@@ -178,4 +178,54 @@ TEST_F(RegistryKeys, RootsCloseFreelyAndBadHandlesGiveInvalidHandle) {
     EXPECT_EQ(vtxsim::OpenKeyHandleCount(), open - 1);
 }
 
+// Wine folds A-Z to lower case: '_' (0x5F) lies between the cases, so "A_B" comes before "ab"
+// where an upper-case fold would put it after. A prefix comes before the longer name.
+TEST_F(RegistryKeys, EnumerationFollowsTheMachinesOrderAndANewMachineEnumeratesInCreationOrder) {
+    const std::vector<std::string> created{"b", "A_B", "ab", "a", "Z"};
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Order", &parent), 0);
+    for (const std::string& name : created) {
+        HKEY child = nullptr;
+        ASSERT_EQ(RegCreateKeyA(parent, name.c_str(), &child), 0);
+        RegCloseKey(child);
+        SetString(parent, name.c_str(), "x");
+    }
+    auto enumerated = [&] {
+        std::vector<std::string> names;
+        char name[16];
+        DWORD chars = sizeof name;
+        for (DWORD i = 0; RegEnumKeyExA(parent, i, name, &chars, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+             ++i, chars = sizeof name)
+            names.emplace_back(name, chars);
+        return names;
+    };
+    auto valueAt = [&](DWORD index) {
+        char name[16] = "marker";
+        DWORD chars = sizeof name;
+        LONG result =
+            RegEnumValueA(parent, index, name, &chars, nullptr, nullptr, nullptr, nullptr);
+        return result == ERROR_SUCCESS ? std::string(name) : "error " + std::to_string(result);
+    };
+    EXPECT_EQ(vtxsim::GetEnumerationOrder(), vtxsim::EnumerationOrder::Creation);
+    EXPECT_EQ(enumerated(), created);
+    EXPECT_EQ(valueAt(1), "A_B");
+
+    vtxsim::SetEnumerationOrder(vtxsim::EnumerationOrder::Sorted);
+    const std::vector<std::string> sorted{"a", "A_B", "ab", "b", "Z"};
+    EXPECT_EQ(enumerated(), sorted);
+    EXPECT_EQ(vtxsim::SubkeyNames("HKLM\\Software\\Order"), sorted);
+    EXPECT_EQ(vtxsim::ValueNames("HKLM\\Software\\Order"), sorted);
+    EXPECT_EQ(valueAt(1), "A_B");
+    EXPECT_EQ(valueAt(4), "Z");
+    EXPECT_EQ(valueAt(5), "error " + std::to_string(ERROR_NO_MORE_ITEMS));
+    // The export keeps creation order: a fixture read back is the same text in either order.
+    EXPECT_LT(vtxsim::ExportRegistry().find("[HKEY_LOCAL_MACHINE\\Software\\Order\\b]"),
+              vtxsim::ExportRegistry().find("[HKEY_LOCAL_MACHINE\\Software\\Order\\a]"));
+    RegCloseKey(parent);
+
+    vtxsim::ResetMachine();
+    EXPECT_EQ(vtxsim::GetEnumerationOrder(), vtxsim::EnumerationOrder::Creation);
+}
+
 } // namespace

@@ -656,6 +656,35 @@ monitor_scenario() {
     diff -u "$work/names.expected" "$work/names.sim" >&2 || fail "PortName written back on the simulator"
 }
 
+# Two device events at once: two helpers started together under Wine, a device each, and
+# nothing but the helper's own mutex between them. The simulator runs the same two one after
+# the other: Wine's result must be that one, both RENAME entries included.
+scenario_install_two_at_once() {
+    require_wine vtxinh01.exe vtxpmo01.dll vtxspool.exe
+    require_simulator
+    new_machines 98 0 || return
+    import_reg "$install_k9"
+    put_file 'C:\Windows\System\vtxinh01.exe' "$win32_dir/vtxinh01.exe"
+    cp "$win32_dir/vtxpmo01.dll" "$prefix/drive_c/windows/system32/vtxpmo01.dll"
+    local serial pid pids=()
+    for serial in AB12 XY99; do
+        # The model's two words apart: Wine joins them with one space, as the device installer.
+        run wine 'C:\windows\system\vtxinh01.exe' -action=2 -model=Draftaire K9 "-serial=$serial" &
+        pids+=($!)
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid" || fail "a vtxinh01.exe of the pair exited with $?"
+    done
+    for serial in AB12 XY99; do
+        VTXSIM_MACHINE=$sim VTXSIM_COMMAND_LINE="vtxinh01.exe -action=2 -model=Draftaire K9 -serial=$serial" \
+            timeout 60 "$VTX_HOST_HELPER" >>"$work/sim.log" 2>&1 || fail "the host helper failed"
+    done
+    end_session
+    compare_state installed
+    [[ $(rename_entries "$(find_nocase "$prefix/drive_c" windows/wininit.ini)" | grep -c '^C:\\Windows\\System\\vtxinh01.exe=') == 2 ]] ||
+        fail "wininit.ini RENAME under Wine: expected one entry of each helper"
+}
+
 # What vtxver prints for one image (the copyright's year as <year>).
 version_lines() {
     local file=$1 type=$2 description=$3 v=$VTX_PROJECT_VERSION
@@ -711,7 +740,7 @@ main() {
         ;;
     install_no_shell | install_shell_launch | install_shell_no_launch | install_exec_file | \
         install_rename_kept | install_port_in_use | install_no_setup_root | install_empty_exec_file | \
-        remove_one_device | remove_second_of_type | remove_last_of_model | remove_no_driver | \
+        install_two_at_once | remove_one_device | remove_second_of_type | remove_last_of_model | remove_no_driver | \
         remove_vxd_key)
         "scenario_$scenario"
         ;;

@@ -26,6 +26,7 @@ struct Parsed {
     std::filesystem::path machine;
     std::string version = "98";
     bool noShell = false;
+    std::string order = "creation";
     NewOptions newMachine;
     AttachOptions attach;
     unsigned level = 2;
@@ -114,9 +115,14 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     AddVersionAndShell(c, p);
     c->add_option("--from", p.newMachine.from, "start from a REGEDIT4 export");
     c->add_flag("--force", p.newMachine.force, "start an existing vtxlab machine anew");
+    c->add_option("--order", p.order,
+                  "how the registry enumerates subkeys and values: creation (the default) or "
+                  "sorted (Wine's)")
+        ->check(CLI::IsMember({"creation", "sorted"}));
     c->callback([&] {
         run = [&] {
             p.newMachine.machine = p.machine;
+            p.newMachine.sortedOrder = p.order == "sorted";
             p.newMachine.version = VersionOf(p.version);
             p.newMachine.shell = !p.noShell;
             return RunNew(p.newMachine);

@@ -16,6 +16,7 @@ struct NewOptions {
     bool shell = true;
     std::filesystem::path from; // a REGEDIT4 file to start from; empty for none
     bool force = false;
+    bool sortedOrder = false; // the registry enumerates in sorted order, not creation order
 };
 int RunNew(const NewOptions& options);
 

@@ -5,6 +5,7 @@
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/diagnosis.h"
+#include "tools/lab/explain_order.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/interrupt.h"
 #include "tools/lab/json_output.h"
@@ -354,6 +355,8 @@ int RunExplain(const ExplainOptions& options) {
         e.Print("  {}\n", port.name);
         e.json["ports"].push_back(port.name);
     }
+    // Needs a monitor instance to load, the probe's if the machine has none.
+    CheckEnumerationOrder(&e.problems);
     if (instances.empty())
         vtxsim::DeleteRegistryKey(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance);
     ExplainMonitorsAndPrinters(instances, ports, e);

@@ -44,7 +44,10 @@ const char* VersionName(sim::WindowsVersion version) {
 std::string MachineWords() {
     return std::string(VersionName(sim::CurrentWindowsVersion())) +
            (sim::ShellRunning() ? "; the shell runs (a window of class \"Progman\" exists)"
-                                : "; no shell yet: programs for the logon go to RunOnce");
+                                : "; no shell yet: programs for the logon go to RunOnce") +
+           (sim::RegistryEnumerationOrder() == sim::EnumerationOrder::Sorted
+                ? "; the registry enumerates in sorted order"
+                : "");
 }
 
 std::string ModelRemainder(const std::string& model) {

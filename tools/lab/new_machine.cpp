@@ -19,6 +19,8 @@ int RunNew(const NewOptions& options) {
     MakeFreshMachine(options.machine, options.force, "new", [&] {
         vtxsim::SetWindowsVersion(options.version);
         vtxsim::SetShellRunning(options.shell);
+        vtxsim::SetEnumerationOrder(options.sortedOrder ? vtxsim::EnumerationOrder::Sorted
+                                                        : vtxsim::EnumerationOrder::Creation);
         if (!options.from.empty()) {
             ProgressTicker ticker("importing " + options.from.string());
             skipped = ImportForeignRegistry(options.from);

@@ -2,7 +2,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+namespace sim {
+class MachineLock;
+}
 
 namespace vtxsim {
 
@@ -12,5 +17,19 @@ void UseMachine(const std::filesystem::path& dir);
 // Empties the current machine: registry, files, devices, settings, journal.
 void ResetMachine();
 std::filesystem::path MachineDirectory();
+
+// Holds the machine's lock while it lives: the next call of every other process of the machine
+// waits until it goes. Processes started meanwhile so begin together, whatever their start-up
+// costs.
+class HeldMachine {
+  public:
+    HeldMachine();
+    ~HeldMachine();
+    HeldMachine(const HeldMachine&) = delete;
+    HeldMachine& operator=(const HeldMachine&) = delete;
+
+  private:
+    std::unique_ptr<sim::MachineLock> lock_;
+};
 
 } // namespace vtxsim

@@ -4,6 +4,7 @@
 // A path with an unknown root throws std::invalid_argument.
 #pragma once
 
+#include "platform/sim/settings.h"
 #include "platform/win32api.h"
 
 #include <filesystem>
@@ -13,12 +14,24 @@
 
 namespace vtxsim {
 
+using sim::EnumerationOrder;
+
+// Persisted in the machine: the order in which RegEnumKeyExA, RegEnumValueA, the device
+// interface list and SubkeyNames/ValueNames below give names. Creation order on a new machine.
+void SetEnumerationOrder(EnumerationOrder order);
+EnumerationOrder GetEnumerationOrder();
+// Both orders, the default first: what a test runs a scenario in.
+constexpr EnumerationOrder kEnumerationOrders[] = {EnumerationOrder::Creation,
+                                                   EnumerationOrder::Sorted};
+const char* EnumerationOrderName(EnumerationOrder order); // "creation" or "sorted"
+
 // Merges a REGEDIT4 file into the machine's registry. A malformed file throws
 // std::runtime_error("<file>:<line>: <what>") and leaves the registry unchanged.
 void ImportReg(const std::filesystem::path& path);
 // The same for REGEDIT4 text; errors name the source "<text>".
 void ImportRegText(const std::string& text);
-// The whole registry as REGEDIT4 text (keys and values in creation order).
+// The whole registry as REGEDIT4 text (keys and values in creation order, whatever the
+// enumeration order).
 std::string ExportRegistry();
 // Writes the whole registry to the machine directory's "registry.reg", the REGEDIT4 file a
 // machine directory can be seeded with, as the seed the machine has already taken in.

@@ -1,0 +1,89 @@
+#include "tools/lab/explain_order.h"
+#include "tools/lab/machine_view.h"
+#include "tools/lab/print_job.h"
+
+#include "platform/sim/test/simctl.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace lab {
+namespace {
+
+struct Verdict {
+    std::vector<std::string> ports; // what EnumPorts lists, sorted
+    // Port name with A-Z folded -> the name as its first interface gives it, the device it
+    // prints to.
+    std::map<std::string, std::pair<std::string, std::string>> printsTo;
+};
+
+std::string Folded(std::string text) {
+    for (char& c : text)
+        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return text;
+}
+
+// Enabled as the monitor reads it into 4 bytes: absent or longer reads as no port at all.
+bool Enabled(const InterfaceView& view) {
+    if (!view.enabled || view.enabled->data.size() > 4)
+        return false;
+    return std::any_of(view.enabled->data.begin(), view.enabled->data.end(),
+                       [](unsigned char byte) { return byte != 0; });
+}
+
+Verdict VerdictIn(vtxsim::EnumerationOrder order) {
+    vtxsim::SetEnumerationOrder(order);
+    Verdict verdict;
+    {
+        vtxsim::MonitorHost host;
+        StartMonitor(host);
+        for (const vtxsim::PortInfo& port : host.EnumPorts(1).ports)
+            verdict.ports.push_back(port.name);
+    }
+    std::sort(verdict.ports.begin(), verdict.ports.end());
+    // Enabled interfaces of one name merge into one port, which prints to the one enumerated
+    // last.
+    for (const InterfaceView& view : PrinterInterfaces()) {
+        if (!view.portName || !Enabled(view))
+            continue;
+        auto& [name, device] = verdict.printsTo[Folded(TextOf(*view.portName))];
+        if (name.empty())
+            name = TextOf(*view.portName);
+        device = view.deviceInstance;
+    }
+    return verdict;
+}
+
+} // namespace
+
+void CheckEnumerationOrder(Problems* problems) {
+    const vtxsim::EnumerationOrder before = vtxsim::GetEnumerationOrder();
+    const Verdict creation = VerdictIn(vtxsim::EnumerationOrder::Creation);
+    const Verdict sorted = VerdictIn(vtxsim::EnumerationOrder::Sorted);
+    vtxsim::SetEnumerationOrder(before);
+    const std::string why = "this depends on the order in which the registry enumerates subkeys, "
+                            "which Windows 98 does not promise (creation order here, sorted under "
+                            "Wine)";
+    const std::string todo = "give each interface a PortName of its own";
+    if (creation.ports != sorted.ports)
+        problems->Add("EnumPorts",
+                      fmt::format("the monitor lists {} ports in creation order, {} in sorted "
+                                  "order: {}",
+                                  creation.ports.size(), sorted.ports.size(), why),
+                      todo);
+    for (const auto& [folded, target] : creation.printsTo) {
+        auto other = sorted.printsTo.find(folded);
+        if (other != sorted.printsTo.end() && other->second.second != target.second)
+            problems->Add("port \"" + target.first + "\"",
+                          fmt::format("port \"{}\" prints to {} in creation order, to {} in "
+                                      "sorted order: {}",
+                                      target.first, target.second, other->second.second, why),
+                          todo);
+    }
+}
+
+} // namespace lab
