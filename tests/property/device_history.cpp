@@ -295,7 +295,8 @@ rc::Gen<std::shared_ptr<const HistoryCommand>> NextStep(const HistoryModel& mode
 
 std::string NewMachineCommand(const MachineSetup& setup) {
     std::string version = setup.version == vtxsim::WindowsVersion::WinMe ? "me" : "98";
-    return "vtxlab new --version " + version + (setup.shellRunning ? "" : " --no-shell");
+    return "vtxlab new --version " + version + (setup.shellRunning ? "" : " --no-shell") +
+           (setup.order == vtxsim::EnumerationOrder::Sorted ? " --order sorted" : "");
 }
 
 } // namespace property

@@ -12,6 +12,7 @@ TEST(DeviceHistory, EveryStepLeavesWhatTheModelSays) {
         const bool windowsMe = *rc::gen::arbitrary<bool>();
         setup.version = windowsMe ? vtxsim::WindowsVersion::WinMe : vtxsim::WindowsVersion::Win98;
         setup.shellRunning = *rc::gen::arbitrary<bool>();
+        setup.order = *AnyOrder();
         RC_LOG() << "export VTXSIM_MACHINE=/tmp/replay\n" << NewMachineCommand(setup) << "\n";
         HistoryMachine machine(setup);
         rc::state::check(HistoryModel{}, machine, &NextStep);

@@ -190,8 +190,8 @@ std::string Compose(const Expected& e, unsigned mask, const std::string& status)
     return text + status;
 }
 
-void Install(const InstallCase& c) {
-    FreshMachine({.shellRunning = c.shell});
+void Install(const InstallCase& c, vtxsim::EnumerationOrder order) {
+    FreshMachine({.shellRunning = c.shell, .order = order});
     helper_test::ResetHelperState();
     std::memcpy(DeviceModel, c.model.c_str(), c.model.size() + 1);
     std::memcpy(DeviceSerial, c.serial.c_str(), c.serial.size() + 1);
@@ -225,7 +225,7 @@ void Install(const InstallCase& c) {
 TEST(HelperInstallProperty, ParametersEndInTheStatusPiecesAndOnlyWholePathsAreQueued) {
     Check(200, [] {
         const InstallCase c = *AnyInstall();
-        Install(c);
+        Install(c, *AnyOrder());
         const Expected e = Expect(c);
 
         RC_ASSERT(DialogCode == e.dialog);

@@ -54,7 +54,7 @@ TEST(HelperRemovalProperty, OnlyTheDeviceAndWhatNoOtherPrinterNeedsGoes) {
         const std::vector<std::string> earlier = *rc::gen::container<std::vector<std::string>>(
             static_cast<std::size_t>(*rc::gen::inRange(0, 5)), EarlierEntry());
 
-        FreshMachine({});
+        FreshMachine({.order = *AnyOrder()});
         std::vector<vtxsim::PrinterSpec> printers;
         for (std::size_t i = 0; i < models.size(); i++) {
             printers.push_back(MakerPrinter("SN" + std::to_string(i), models[i]));

@@ -9,6 +9,11 @@ void FreshMachine(const MachineSetup& setup, DWORD tick) {
     vtxsim::SetWindowsVersion(setup.version);
     vtxsim::SetShellRunning(setup.shellRunning);
     vtxsim::SetTickCount(tick);
+    vtxsim::SetEnumerationOrder(setup.order);
+}
+
+rc::Gen<vtxsim::EnumerationOrder> AnyOrder() {
+    return rc::gen::element(vtxsim::EnumerationOrder::Creation, vtxsim::EnumerationOrder::Sorted);
 }
 
 } // namespace property

@@ -4,12 +4,19 @@
 
 #include "platform/sim/test/simctl.h"
 
+#include <rapidcheck.h>
+
 namespace property {
 
 struct MachineSetup {
     vtxsim::WindowsVersion version = vtxsim::WindowsVersion::Win98;
     bool shellRunning = false;
+    // Which order Windows 98 enumerates subkeys in is not known: every property runs in both.
+    vtxsim::EnumerationOrder order = vtxsim::EnumerationOrder::Creation;
 };
+
+// Creation or sorted order, the one drawn shown in a failure.
+rc::Gen<vtxsim::EnumerationOrder> AnyOrder();
 
 // A clean machine in memory: no keys, files, devices or injected failures; the clock fixed at
 // tick; the monitor library found where the build put it.

@@ -105,7 +105,8 @@ std::vector<std::string> NamesToOpen(const std::vector<Interface>& interfaces) {
 TEST(MonitorProperty, PortsAreListedAtEveryBufferSizeAndOnlyEnabledOnesOpen) {
     Check(40, [] {
         const std::vector<Interface> interfaces = *Interfaces(0, 127);
-        FreshMachine({});
+        const MachineSetup setup{.order = *AnyOrder()};
+        FreshMachine(setup);
         {
             // The table starts empty whatever an earlier case left in it.
             LoadedMonitor monitor;
@@ -131,7 +132,7 @@ TEST(MonitorProperty, PortsAreListedAtEveryBufferSizeAndOnlyEnabledOnesOpen) {
             for (HANDLE port : opened)
                 monitor.Table().pfnClosePort(port);
             // With every device gone the next rebuild leaves the table empty.
-            FreshMachine({});
+            FreshMachine(setup);
             monitor.Rebuild();
         }
         RC_ASSERT(vtxsim::LiveGlobalBlocks() == 0u);
