@@ -45,17 +45,6 @@ class ThrowAwayMachine {
     TemporaryDir dir_;
 };
 
-// What the monitor reads with its 4-byte buffer: a shorter value fills its low bytes, a
-// longer one does not read at all.
-std::optional<DWORD> EnabledOf(const InterfaceView& view) {
-    if (!view.enabled || view.enabled->data.size() > 4)
-        return std::nullopt;
-    DWORD value = 0;
-    for (size_t i = 0; i < view.enabled->data.size(); ++i)
-        value |= DWORD(view.enabled->data[i]) << (8 * i);
-    return value;
-}
-
 std::string SerialText(const InterfaceView& view) {
     return Shown(view.serialNumber ? TextOf(*view.serialNumber) : SerialOf(view.deviceInstance));
 }

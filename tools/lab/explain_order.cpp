@@ -27,14 +27,6 @@ std::string Folded(std::string text) {
     return text;
 }
 
-// Enabled as the monitor reads it into 4 bytes: absent or longer reads as no port at all.
-bool Enabled(const InterfaceView& view) {
-    if (!view.enabled || view.enabled->data.size() > 4)
-        return false;
-    return std::any_of(view.enabled->data.begin(), view.enabled->data.end(),
-                       [](unsigned char byte) { return byte != 0; });
-}
-
 Verdict VerdictIn(vtxsim::EnumerationOrder order) {
     vtxsim::SetEnumerationOrder(order);
     Verdict verdict;
@@ -48,7 +40,7 @@ Verdict VerdictIn(vtxsim::EnumerationOrder order) {
     // Enabled interfaces of one name merge into one port, which prints to the one enumerated
     // last.
     for (const InterfaceView& view : PrinterInterfaces()) {
-        if (!view.portName || !Enabled(view))
+        if (!view.portName || EnabledOf(view).value_or(0) == 0)
             continue;
         auto& [name, device] = verdict.printsTo[Folded(TextOf(*view.portName))];
         if (name.empty())

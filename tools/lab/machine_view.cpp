@@ -126,4 +126,13 @@ std::optional<std::string> InstanceOfPort(const std::string& port) {
     return std::nullopt;
 }
 
+std::optional<DWORD> EnabledOf(const InterfaceView& view) {
+    if (!view.enabled || view.enabled->data.size() > 4)
+        return std::nullopt;
+    DWORD value = 0;
+    for (size_t i = 0; i < view.enabled->data.size(); ++i)
+        value |= DWORD(view.enabled->data[i]) << (8 * i);
+    return value;
+}
+
 } // namespace lab
