@@ -1,10 +1,11 @@
 // The helper's install and removal, each as its own process as the device installer starts it,
 // on the one-printer machine and on one with a customer's registry beside the printer; and,
 // for scale, loading and saving that registry once as REGEDIT4 text.
+#include "driver_install/printer_install.h"
 #include "bench/customer_registry.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/regedit4.h"
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <benchmark/benchmark.h>
 

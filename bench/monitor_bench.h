@@ -2,8 +2,9 @@
 // started on it, as the spooler starts it, and ports opened with a document started.
 #pragma once
 
+#include "driver_install/printer_install.h"
 #include "platform/monitor9x.h"
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <string>
 

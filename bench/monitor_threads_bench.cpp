@@ -3,6 +3,7 @@
 // most 7 rebuilds), and the aggregate WritePort throughput of 1, 2 and 4 threads, each on a
 // port of its own, which takes no lock of the monitor's, against what the host's file system
 // allows the same threads.
+#include "driver_install/printer_install.h"
 #include "bench/monitor_bench.h"
 
 #include <benchmark/benchmark.h>

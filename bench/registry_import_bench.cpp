@@ -4,7 +4,7 @@
 // on this disk. The import must reach 100,000 keys per second and stay within x2 of the floor.
 #include "bench/customer_registry.h"
 #include "platform/sim/regedit4.h"
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "platform/sim/text.h"
 
 #include <benchmark/benchmark.h>

@@ -2,9 +2,10 @@
 // "Product", "PortName" and "Enabled" values, at an arbitrary level and buffer size: every
 // record and string of a successful call lies inside the buffer, terminated; the size it asks
 // for after ERROR_INSUFFICIENT_BUFFER is enough; no port name is longer than 255 characters.
+#include "driver_install/printer_install.h"
 #include "fuzz/fuzz_input.h"
 #include "platform/monitor9x.h"
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <cstddef>
 #include <cstring>

@@ -3,7 +3,7 @@
 // whatever wininit.ini holds. Both end, stay inside their buffers, and the section never loses
 // an entry.
 #include "fuzz/fuzz_input.h"
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "setup_helper/helper.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // REGEDIT4 import: arbitrary text is either refused whole with std::runtime_error, the
 // registry as it was, or imported so that its export reads back into the very same text.
 #include "fuzz/fuzz_input.h"
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <stdexcept>
 #include <string>

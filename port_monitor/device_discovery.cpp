@@ -1,7 +1,7 @@
 // Device discovery: one pass over the driver's device interfaces, naming a port for each from
 // the values on the interface's registry key.
 #include "port_monitor/monitor.h"
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 
 #define PORT_NAME_PREFIX "USB/"
 #define DEFAULT_PORT_NAME PORT_NAME_PREFIX "Draftaire/Unknown"

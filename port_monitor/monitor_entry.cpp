@@ -1,6 +1,6 @@
 // The spooler's entry point, its 13-slot operation table, and the monitor's program-wide state.
 #include "port_monitor/monitor.h"
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 
 PortEntry* PortTable = NULL;
 DWORD LastScanTick = 0;

@@ -1,7 +1,7 @@
 // Open ports: the records the spooler holds as port handles, their documents on the device, the
 // I/O, and the operations this monitor does not offer.
 #include "port_monitor/monitor.h"
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 
 static PortHandle* FindOpenPort(LPCSTR name) {
     for (PortHandle* port = OpenPortList; port != NULL; port = port->next) {

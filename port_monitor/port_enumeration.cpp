@@ -1,7 +1,7 @@
 // EnumPorts: one PORT_INFO_1 or PORT_INFO_2 per entry of the port table, the structures from the
 // start of the caller's buffer, their strings packed from its end downwards.
 #include "port_monitor/monitor.h"
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 
 #define MAX_PORT_STRINGS 3
 

@@ -1,6 +1,6 @@
 // The port table: memory blocks, entries, lookups by name, and the staleness rule.
 #include "port_monitor/monitor.h"
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 
 LPVOID AllocZeroed(DWORD size) {
     LPVOID block = (LPVOID)GlobalAlloc(GMEM_FIXED, size);

@@ -1,6 +1,6 @@
 // Helper copy: a program file of the system directory copied to a numbered temporary name, and
 // the "RENAME" entry of wininit.ini that moves the copy back over it at the next start.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 

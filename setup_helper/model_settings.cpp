@@ -1,6 +1,6 @@
 // Model settings: the values that the maker's installation keeps under the model key, read as
 // text into fixed buffers, and the readers that turn them into pieces of the setup command.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 

@@ -1,6 +1,6 @@
 // Monitor registration: the spooler's monitor instance named by the device's serial number, and
 // the scan that tells whether a printer already uses a port of this device.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 #include "setup_helper/removal/removal.h"

@@ -1,6 +1,6 @@
 // Setup command line: the setup program's path with its " -vtregistry=" option, and the
 // parameter string " -v <name>=<value> ..." stored for it as "CmdLine".
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 

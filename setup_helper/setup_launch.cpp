@@ -1,6 +1,6 @@
 // Setup launch: "setup.exe" started at once when the shell runs and the setup directory holds
 // "launch.ini", or the setup program queued in RunOnce for the next logon.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 

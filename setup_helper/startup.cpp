@@ -1,6 +1,6 @@
 // Start-up and action dispatch: the command line, the platform test and the hidden window whose
 // creation runs the install or the removal action.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 #include "setup_helper/removal/removal.h"

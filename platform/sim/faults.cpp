@@ -1,5 +1,5 @@
 #include "platform/sim/faults.h"
-#include "platform/sim/test/fault_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
 
 #include <map>
 #include <mutex>

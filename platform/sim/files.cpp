@@ -5,7 +5,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/kernel_text.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/test/files_ctl.h"
+#include "platform/sim/control/files_ctl.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // KERNEL32: the global heap. Blocks are tracked so that tests can count leaks and a bad or
 // repeated GlobalFree is reported instead of corrupting the host heap.
 #include "platform/sim/faults.h"
-#include "platform/sim/test/kernel_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
 #include "platform/win32api.h"
 
 #include <cstdlib>

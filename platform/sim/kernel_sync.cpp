@@ -2,7 +2,7 @@
 // to; the records are registered so that a section never initialised, or one initialised
 // again while held, is recognised without following a stale pointer.
 #include "platform/sim/machine.h"
-#include "platform/sim/test/kernel_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
 #include "platform/win32api.h"
 
 #include <atomic>

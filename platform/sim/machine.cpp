@@ -1,5 +1,5 @@
 #include "platform/sim/machine.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

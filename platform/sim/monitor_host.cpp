@@ -1,8 +1,8 @@
 // A stand-in for the part of the Windows 9x spooler that loads port monitors: one library per
 // DLL name, loaded once, and InitializeMonitorEx called for each registered instance with that
 // instance's registry root, possibly from several threads at once.
-#include "platform/sim/test/registry_ctl.h"
-#include "platform/sim/test/spooler_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
+#include "platform/sim/control/spooler_ctl.h"
 
 #include <dlfcn.h>
 

@@ -1,7 +1,7 @@
 // The process journal as the restart sees it: a start recorded without CreateProcessA.
 #pragma once
 
-#include "platform/sim/test/process_ctl.h"
+#include "platform/sim/control/process_ctl.h"
 
 #include <string>
 #include <string_view>

@@ -12,7 +12,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/registry_db.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The registry's test-only controls.
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 #include "platform/sim/machine.h"
 #include "platform/sim/regedit4.h"

@@ -4,7 +4,7 @@
 #include "platform/sim/regedit4.h"
 #include "platform/sim/settings.h"
 #include "platform/sim/text.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>

@@ -7,7 +7,7 @@
 #include "platform/sim/files.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
-#include "platform/sim/test/restart_ctl.h"
+#include "platform/sim/control/restart_ctl.h"
 #include "platform/sim/text.h"
 
 #include <fstream>

@@ -1,7 +1,7 @@
 #include "platform/sim/settings.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/test/kernel_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 #include <sys/stat.h>
 

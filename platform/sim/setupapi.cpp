@@ -10,7 +10,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/test/device_ctl.h"
+#include "platform/sim/control/device_ctl.h"
 
 #include <cctype>
 #include <cstddef>

@@ -6,8 +6,8 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/files.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/test/registry_ctl.h"
-#include "platform/sim/test/spooler_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
+#include "platform/sim/control/spooler_ctl.h"
 
 #include <string>
 #include <string_view>

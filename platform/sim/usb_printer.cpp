@@ -22,7 +22,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/test/device_ctl.h"
+#include "platform/sim/control/device_ctl.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

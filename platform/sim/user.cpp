@@ -12,7 +12,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/settings.h"
-#include "platform/sim/test/window_ctl.h"
+#include "platform/sim/control/window_ctl.h"
 #include "platform/sim/text.h"
 
 #include <chrono>

@@ -8,7 +8,7 @@
 // - A path that does not fit the private copy (more than 259 characters), or that is deeper than
 //   the stack can hold, is refused the same way. Cutting it could open another key, and a parent
 //   dropped from the stack would make the caller delete the key's name from its grandparent.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/removal/removal.h"
 

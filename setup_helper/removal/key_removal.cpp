@@ -9,7 +9,7 @@
 //   nothing shared with a possibly remaining device is removed after it.
 // - The registry is offered 254 bytes for names and values although the buffers hold 260; the
 //   buffers are zeroed first, so a value stored without its terminator still ends within them.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/removal/removal.h"
 

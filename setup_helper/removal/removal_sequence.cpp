@@ -9,7 +9,7 @@
 //   number, model or file name could name another device's key or file. A refused key step
 //   counts as a missing key, a refused file is left alone.
 // - "InfPath" comes from the registry; only a bare file name is deleted below the INF directory.
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/removal/removal.h"
 

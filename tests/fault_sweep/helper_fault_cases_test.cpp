@@ -1,6 +1,7 @@
 // The helper faults the sweeps found, each pinned to its single failure: a window that cannot be
 // destroyed, a "RENAME" section that cannot be read, a device type key that cannot be opened.
-#include "platform/sim/test/simctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/simctl.h"
 #include "setup_helper/helper_fixture.h"
 #include "support/rename_entries.h"
 

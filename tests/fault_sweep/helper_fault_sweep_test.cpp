@@ -2,7 +2,8 @@
 // WinMain as the device installer starts it. Whatever fails, the helper ends with 0, closes every
 // key it opened, stores only a well-formed CmdLine, keeps every restart entry that was queued
 // before it, and a removal deletes nothing that a successful removal keeps.
-#include "platform/sim/test/simctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/simctl.h"
 #include "setup_helper/helper_fixture.h"
 #include "support/fault_sweep.h"
 #include "support/registry_lines.h"

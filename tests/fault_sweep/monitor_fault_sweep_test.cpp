@@ -2,7 +2,8 @@
 // ports, and one document from OpenPort to ClosePort. Whatever fails, each operation gives a
 // result the spooler can act on, nothing stays allocated or open once the ports are closed and
 // the table cleared, and the printer gets only a leading part of the job.
-#include "platform/sim/test/simctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/simctl.h"
 #include "port_monitor/monitor.h"
 #include "support/fault_sweep.h"
 

@@ -2,7 +2,7 @@
 // starts, so two real helper processes run together on one machine directory, round after
 // round, and each time the machine must end as one of the two runs one after the other leaves
 // it: the same registry, wininit.ini's RENAME entries, files and started programs.
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "support/registry_lines.h"
 #include "support/rename_entries.h"
 #include "tools/lab/helper_spawn.h"

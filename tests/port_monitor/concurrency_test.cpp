@@ -1,5 +1,6 @@
 // The spooler calls the monitor from several threads at once: enumerations, opens, documents
 // and closes run together while the table turns stale and is rebuilt under them.
+#include "driver_install/printer_install.h"
 #include "monitor_fixture.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // The entry point, its operation table, the locks shared by every instance, and the staleness
 // rule of the port table.
+#include "driver_install/printer_install.h"
 #include "monitor_fixture.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+#include "driver_install/printer_install.h"
 #include "monitor_fixture.h"
 
 namespace monitor_test {

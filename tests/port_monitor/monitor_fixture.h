@@ -3,7 +3,8 @@
 // from test to test: each test starts by settling the table at a known tick.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/simctl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // Open ports: the job path to the simulated printer, the status of a stalled write, exclusive
 // device access, shared records, bad handles and the operations the monitor does not offer.
+#include "driver_install/printer_install.h"
 #include "monitor_fixture.h"
 
 namespace monitor_test {

@@ -1,4 +1,5 @@
 // Device discovery: port names from the interface keys, interfaces that get no port, lookups.
+#include "driver_install/printer_install.h"
 #include "monitor_fixture.h"
 
 namespace monitor_test {

@@ -1,5 +1,6 @@
 // EnumPorts: the size negotiation and the layout of the records and their strings. Sizes come
 // from sizeof, so that they hold in 64-bit and 32-bit builds alike.
+#include "driver_install/printer_install.h"
 #include "monitor_fixture.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+#include "driver_install/printer_install.h"
 #include "device_history.h"
 
 #include "generators.h"

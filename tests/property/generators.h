@@ -3,7 +3,7 @@
 // maker's model names.
 #pragma once
 
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 #include <rapidcheck.h>
 

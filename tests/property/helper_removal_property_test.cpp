@@ -1,6 +1,7 @@
 // The removal action over random sets of printers and earlier "RENAME" sections: it deletes
 // exactly the removed device's keys, the keys and files its device type and the driver share
 // only when no other printer needs them, and keeps every earlier entry of the section in order.
+#include "driver_install/printer_install.h"
 #include "generators.h"
 #include "machine_setup.h"
 #include "maker_printers.h"

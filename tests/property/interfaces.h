@@ -2,7 +2,8 @@
 // hold for them: the model the monitor's properties and the device histories check against.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/simctl.h"
 
 #include <rapidcheck.h>
 

@@ -3,7 +3,7 @@
 // each machine: Rebuild() makes it match the machine at a known tick.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // so that each can be run on machines that differ in a setting.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <rapidcheck.h>
 

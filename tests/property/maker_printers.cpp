@@ -1,3 +1,4 @@
+#include "driver_install/printer_install.h"
 #include "maker_printers.h"
 
 #include "setup_helper/helper_fixture.h"

@@ -2,7 +2,8 @@
 // device type, and the helper run as the device installer runs it.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/simctl.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // The key path walker: which handles it keeps on the parent key stack after full and broken
 // walks, how it unwinds, and which paths it refuses.
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "setup_helper/removal/removal.h"
 #include "support/machine_fixture.h"
 

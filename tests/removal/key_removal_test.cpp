@@ -1,6 +1,6 @@
 // Key removal by mode: which subkey goes, the count returned, the path's own key deleted when it
 // is left empty, and the parent key stack and handles left as they were.
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "setup_helper/removal/removal.h"
 #include "support/machine_fixture.h"
 

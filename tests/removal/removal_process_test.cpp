@@ -1,6 +1,6 @@
 // One attach-remove cycle with the helper run as its own process on a machine directory, as the
 // device installer starts it: the install's rename entry stands after the removal's deletion.
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "support/rename_entries.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The removal of a device on machines built from REGEDIT4 fixtures: what must remain of the
 // registry, the files and "wininit.ini" afterwards, and what a restart then carries out.
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "support/rename_entries.h"
 #include "setup_helper/removal/removal.h"
 

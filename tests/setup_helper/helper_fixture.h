@@ -2,7 +2,7 @@
 // state back at its load values, as at the start of a new helper process.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 #include "setup_helper/helper.h"
 #include "setup_helper/removal/removal.h"
 

@@ -1,5 +1,6 @@
 // The install action as a whole: in this process through WinMain, and as the helper's own
 // process on a machine directory.
+#include "driver_install/printer_install.h"
 #include "helper_fixture.h"
 
 #include <spawn.h>

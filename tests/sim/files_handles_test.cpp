@@ -1,8 +1,8 @@
 // CreateFileA on the simulated drives: dispositions and their errors, share modes (0 is
 // exclusive), read-only files, data through the handle.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

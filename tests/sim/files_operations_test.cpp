@@ -1,8 +1,8 @@
 // CopyFileA, DeleteFileA and the attributes: the error codes of Windows 98, read-only
 // files protected, and nothing changed when a call fails.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

@@ -1,9 +1,9 @@
 // Windows paths on the simulated drives: case-insensitive names that keep their case,
 // "." and "..", both separators, the fresh machine's directories, missing files and dirs.
 #include "platform/sim/files.h"
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

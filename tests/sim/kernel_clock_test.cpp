@@ -2,8 +2,8 @@
 // tests, wrapping at 2^32, counting from the machine's boot, and seen by every process of
 // a persistent machine.
 #include "platform/sim/settings.h"
-#include "platform/sim/test/kernel_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

@@ -1,8 +1,8 @@
 // The global heap: zeroed fixed blocks, a count of live blocks, injected failures and
 // frees of blocks that are not (or no longer) live.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/kernel_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

@@ -1,7 +1,7 @@
 // Critical sections: re-entrant, exclusive between threads, and an initialisation of a
 // section that another thread holds is counted and leaves the holder's lock intact.
-#include "platform/sim/test/kernel_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

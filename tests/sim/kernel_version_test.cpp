@@ -1,8 +1,8 @@
 // GetVersionExA reports the machine's configured Windows version, and only into a record
 // of the size it knows.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/kernel_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

@@ -1,9 +1,9 @@
 // CreateProcessA on the simulated machine: a start is recorded in the machine's journal, never
 // run; a missing program or directory is refused with Windows' codes.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/process_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/process_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

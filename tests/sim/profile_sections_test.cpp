@@ -1,9 +1,9 @@
 // Profile sections as Windows 9x hands them out and takes them back: "k=v\0...\0\0", the
 // count before the final zero, the cut to size - 2, the 32767-character limit, and whole
 // sections replaced or created.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

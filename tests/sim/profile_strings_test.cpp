@@ -1,8 +1,8 @@
 // Single profile keys: read with defaults, replaced in place, added at the end of their
 // section, deleted; names without regard to case; a bare file name in the Windows directory.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

@@ -1,8 +1,8 @@
 // Injected failures of the registry functions: each fails with the injected code and changes
 // nothing.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

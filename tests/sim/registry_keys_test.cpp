@@ -1,7 +1,7 @@
 // Registry keys: names, creation, deletion and handles, as Windows 98 keeps them.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

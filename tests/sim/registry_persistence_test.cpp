@@ -1,9 +1,9 @@
 // The registry kept in the machine directory: shared between processes, one transaction per
 // call, seeded from "registry.reg", and the REGEDIT4 loader that also imports fixtures.
 #include "platform/sim/regedit4.h"
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 #include "platform/win32api.h"
 
 #include <gtest/gtest.h>

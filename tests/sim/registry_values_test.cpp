@@ -1,8 +1,8 @@
 // Registry values: stored bytes, sizes, enumeration and key information, with the error codes
 // of Windows 98. Buffers are pre-filled with a marker to show what a call leaves untouched.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

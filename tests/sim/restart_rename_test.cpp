@@ -1,11 +1,11 @@
 // A restart of the simulated machine: the "RENAME" section of wininit.ini carried out in its
 // order, duplicates included, then the RunOnce values started once and removed.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/process_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
-#include "platform/sim/test/restart_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/process_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
+#include "platform/sim/control/restart_ctl.h"
 #include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>

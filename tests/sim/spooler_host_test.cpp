@@ -2,10 +2,10 @@
 // instance of it with that instance's registry root, in turn or from several threads at once.
 // The fake monitor lists one port per initialised instance, from the state all share; that
 // state lives as long as the test program, so names are unique per test.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/spooler_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/spooler_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

@@ -1,10 +1,10 @@
 // AddMonitorA and DeleteMonitorA as the Windows 98 spooler answers them: the instance key with
 // its "Driver" value, and the error codes of each refusal.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
-#include "platform/sim/test/spooler_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
+#include "platform/sim/control/spooler_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

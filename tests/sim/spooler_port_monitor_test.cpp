@@ -1,11 +1,12 @@
 // The real port monitor, loaded by the monitor host as the Windows 9x spooler loads it: its
 // instances start from two threads at once, list the plugged-in printers' ports and move a
 // document to a printer.
-#include "platform/sim/test/device_ctl.h"
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/spooler_ctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/device_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/spooler_ctl.h"
 #include "platform/win32api.h"
 
 #include <gtest/gtest.h>

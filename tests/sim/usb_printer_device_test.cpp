@@ -1,7 +1,8 @@
 // The simulated USB printers behind the device paths: open, I/O, status, stalls, controls.
-#include "platform/sim/test/device_ctl.h"
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/device_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/bare_printer.h"
 #include "support/machine_fixture.h"

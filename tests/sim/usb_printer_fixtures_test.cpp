@@ -1,9 +1,10 @@
 // The REGEDIT4 printer fixtures describe the same machines that InstallPrinter makes.
-#include "platform/sim/test/device_ctl.h"
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/device_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

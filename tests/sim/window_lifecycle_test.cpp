@@ -1,10 +1,10 @@
 // A window's life as a program without a visible window lives it: WM_CREATE inside
 // CreateWindowExA, WM_DESTROY inside DestroyWindow, the quit message ending the loop; and
 // FindWindowA's view of the shell.
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/kernel_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
-#include "platform/sim/test/window_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/window_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
 

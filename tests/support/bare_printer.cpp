@@ -1,3 +1,4 @@
+#include "driver_install/printer_install.h"
 #include "support/bare_printer.h"
 
 namespace vtxtest {

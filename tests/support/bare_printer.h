@@ -1,7 +1,8 @@
 // Printers for the tests of the simulated devices themselves.
 #pragma once
 
-#include "platform/sim/test/device_ctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/device_ctl.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "support/fault_sweep.h"
 
-#include "platform/sim/test/fault_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
 
 #include <set>
 

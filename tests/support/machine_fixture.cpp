@@ -1,7 +1,7 @@
 #include "support/machine_fixture.h"
 
-#include "platform/sim/test/fault_ctl.h"
-#include "platform/sim/test/machine_ctl.h"
+#include "platform/sim/control/fault_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 
 namespace vtxtest {
 

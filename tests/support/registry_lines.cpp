@@ -1,6 +1,6 @@
 #include "support/registry_lines.h"
 
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 #include <sstream>
 

@@ -10,7 +10,8 @@
 //   vtxspool put <windows path> <host file> | file <windows path>
 //   vtxspool restart                  wininit.ini's RENAME section, then RunOnce
 //   vtxspool journal                  the programs started, one line each
-#include "platform/sim/test/simctl.h"
+#include "driver_install/printer_install.h"
+#include "platform/sim/control/simctl.h"
 #include "tests/wine/standin.h"
 
 #include <dlfcn.h>

@@ -1,5 +1,6 @@
 // vtxlab attach: a printer plugged in after the maker's driver installation, and the real
 // helper started as the device installer starts it.
+#include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"

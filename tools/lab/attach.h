@@ -2,9 +2,10 @@
 // and what the helper then did.
 #pragma once
 
+#include "driver_install/printer_install.h"
 #include "tools/lab/snapshot.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <string>
 

@@ -1,5 +1,6 @@
 // vtxlab demo: two printers of one model and one of another on a fresh Windows 98 machine,
 // from the attach to the restart after their removal, each step checked.
+#include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/fresh_machine.h"
@@ -12,7 +13,7 @@
 #include "tools/lab/report.h"
 #include "tools/lab/temp_dir.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

@@ -2,7 +2,7 @@
 #include "tools/lab/leftovers.h"
 #include "tools/lab/shown_text.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

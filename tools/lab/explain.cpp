@@ -2,6 +2,7 @@
 // into a throw-away machine; the real monitor names the ports through the simulated spooler and
 // the real helper shows, on copies, what an attach and a removal would do. Only the words for
 // why an interface gets no port are this file's own reading of the interface's values.
+#include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/diagnosis.h"
@@ -19,7 +20,7 @@
 #include "tools/lab/temp_dir.h"
 #include "tools/lab/user_files.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

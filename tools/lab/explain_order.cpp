@@ -2,7 +2,7 @@
 #include "tools/lab/machine_view.h"
 #include "tools/lab/print_job.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

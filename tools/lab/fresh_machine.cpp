@@ -5,7 +5,7 @@
 #include "tools/lab/made_files.h"
 #include "tools/lab/temp_dir.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

@@ -2,7 +2,7 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 namespace lab {
 

@@ -1,7 +1,7 @@
 #include "tools/lab/leftovers.h"
 #include "tools/lab/machine_view.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

@@ -1,7 +1,7 @@
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/lab_error.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -2,7 +2,7 @@
 // class with their values, and the USB devices of the maker below "Enum\USB".
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <optional>
 #include <string>

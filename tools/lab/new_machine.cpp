@@ -7,7 +7,7 @@
 #include "tools/lab/snapshot.h"
 #include "tools/lab/user_files.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

@@ -3,7 +3,7 @@
 // nothing is tried again, as the spooler does, until the printer takes data again.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 // A simulated printer's state in words, for people and for JSON.
 #pragma once
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <nlohmann/json.hpp>
 

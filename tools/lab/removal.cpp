@@ -10,7 +10,7 @@
 #include "tools/lab/shown_text.h"
 #include "tools/lab/temp_dir.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

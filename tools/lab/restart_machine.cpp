@@ -3,7 +3,7 @@
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/snapshot.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

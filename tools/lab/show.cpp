@@ -10,7 +10,7 @@
 #include "tools/lab/shown_text.h"
 #include "tools/lab/snapshot.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>

@@ -5,7 +5,7 @@
 #include "tools/lab/printer_words.h"
 #include "tools/lab/reg_text.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 

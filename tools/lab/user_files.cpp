@@ -2,7 +2,7 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/reg_text.h"
 
-#include "platform/sim/test/simctl.h"
+#include "platform/sim/control/simctl.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "platform/bounded_text.h"
+#include "common/bounded_text.h"
 
 DWORD TextLength(LPCSTR text) {
     DWORD n = 0;

@@ -1,10 +1,10 @@
-// Test-only: a printer "plugged in" as the maker's driver installation leaves it: registry keys
-// of the device, its interface, its driver and its model, and the driver files.
+// A printer "plugged in" as the maker's driver installation leaves it.
+#include "driver_install/printer_install.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/test/device_ctl.h"
-#include "platform/sim/test/files_ctl.h"
-#include "platform/sim/test/registry_ctl.h"
+#include "platform/sim/control/device_ctl.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 namespace vtxsim {
 namespace {
