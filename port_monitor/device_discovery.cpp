@@ -2,6 +2,7 @@
 // the values on the interface's registry key.
 #include "port_monitor/monitor.h"
 #include "common/bounded_text.h"
+#include "common/product_names.h"
 
 #define PORT_NAME_PREFIX "USB/"
 #define DEFAULT_PORT_NAME PORT_NAME_PREFIX "Draftaire/Unknown"
@@ -166,7 +167,7 @@ static void AddInterface(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data) {
 
 void ScanDevices(void) {
     // Every registered interface, attached or not: no DIGCF_PRESENT.
-    HDEVINFO set = SetupDiGetClassDevsA(&DeviceInterfaceGuid, NULL, NULL, DIGCF_DEVICEINTERFACE);
+    HDEVINFO set = SetupDiGetClassDevsA(&InterfaceClassGuid, NULL, NULL, DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE)
         return;
     for (DWORD index = 0;; index++) {
@@ -175,7 +176,7 @@ void ScanDevices(void) {
         data.cbSize = sizeof(data);
         // The first failure, whatever its reason, ends the pass; a skipped interface still
         // uses up its index.
-        if (!SetupDiEnumDeviceInterfaces(set, NULL, &DeviceInterfaceGuid, index, &data))
+        if (!SetupDiEnumDeviceInterfaces(set, NULL, &InterfaceClassGuid, index, &data))
             break;
         AddInterface(set, &data);
     }

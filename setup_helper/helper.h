@@ -37,8 +37,6 @@ extern CHAR SetupParameterString[PARAMETER_STRING_SIZE];
 LRESULT CALLBACK HelperWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void ParseCommandLine(LPCSTR text);
 void BuildModelKeyPath(LPSTR out, LPCSTR model);
-// The model after its leading run of characters of "Draftaire "; NULL when nothing remains.
-LPCSTR ModelRemainderOf(LPCSTR model);
 BOOL IsSupportedPlatform(void);
 void InstallDevice(void);
 
