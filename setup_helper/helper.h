@@ -45,7 +45,8 @@ void InstallDevice(void);
 HANDLE BeginExclusiveAction(void);
 void EndExclusiveAction(HANDLE mutex);
 
-// Model settings reader (model_settings.cpp). data and the buffers hold HELPER_TEXT_SIZE bytes.
+// Model settings reader (model_settings.cpp). data and the buffers hold HELPER_TEXT_SIZE bytes;
+// a value read is terminated within them.
 DWORD ReadModelValue(LPCSTR keyPath, LPCSTR valueName, LPDWORD type, LPSTR data);
 DWORD ReadSetupRootPath(LPSTR destination, LPSTR root);
 DWORD ReadSetupExecFile(LPSTR destination, LPSTR buffer);

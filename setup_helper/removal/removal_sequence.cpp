@@ -33,16 +33,14 @@ static BOOL JoinText(LPSTR out, LPCSTR first, LPCSTR second, LPCSTR third, LPCST
     return FALSE;
 }
 
-// A value read whole and terminated within its buffer; anything else counts as empty. An empty
-// key path would read the root's own values.
+// A value read whole (the model settings reader terminates it within its buffer); anything else
+// counts as empty. An empty key path would read the root's own values.
 static DWORD ReadDeviceValue(LPCSTR keyPath, LPCSTR valueName, LPSTR data) {
     DWORD type = 0;
     DWORD result = ERROR_FILE_NOT_FOUND;
     data[0] = '\0';
     if (keyPath[0] != '\0')
         result = ReadModelValue(keyPath, valueName, &type, data);
-    if (result == ERROR_SUCCESS && TextLengthBounded(data, HELPER_TEXT_SIZE) >= HELPER_TEXT_SIZE)
-        result = ERROR_MORE_DATA;
     if (result != ERROR_SUCCESS)
         data[0] = '\0';
     return result;
