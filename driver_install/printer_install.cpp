@@ -1,5 +1,7 @@
 // A printer "plugged in" as the maker's driver installation leaves it.
 #include "driver_install/printer_install.h"
+#include "common/model_remainder.h"
+#include "common/product_names.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/control/device_ctl.h"
@@ -13,13 +15,6 @@ const std::string kMachine = "HKEY_LOCAL_MACHINE\\";
 const std::string kServices = kMachine + "System\\CurrentControlSet\\Services\\";
 const std::string kVendorId = "0D7A";
 const std::string kDriverClass = "USB Draftaire";
-
-// The model after its leading run of characters that occur in "Draftaire ": "K9" of
-// "Draftaire K9". Empty when nothing remains.
-std::string ModelRemainder(const std::string& model) {
-    size_t start = model.find_first_not_of("Draftaire ");
-    return start == std::string::npos ? std::string() : model.substr(start);
-}
 
 std::string ProductOf(const PrinterSpec& spec) {
     return spec.product.empty() ? spec.model : spec.product;
@@ -112,7 +107,7 @@ void WriteModelKey(const PrinterSpec& spec) {
     std::string remainder = ModelRemainder(spec.model);
     if (remainder.empty())
         return; // the installation has no key to name for such a model
-    std::string key = kMachine + "Software\\Kelvara\\VTXIO\\" + remainder;
+    std::string key = kMachine + MODEL_KEYS + remainder;
     SetStringValue(key, "SetupRootPath", spec.setupRootPath);
     SetStringValue(key, "SetupExecFile", spec.setupExecFile);
     SetStringValue(key, "SetupParameters", spec.setupParameters);
@@ -124,6 +119,11 @@ void WriteModelKey(const PrinterSpec& spec) {
 }
 
 } // namespace
+
+std::string ModelRemainder(const std::string& model) {
+    LPCSTR remainder = ModelRemainderOf(model.c_str());
+    return remainder != nullptr ? std::string(remainder) : std::string();
+}
 
 PrinterSpec DraftaireK9(const std::string& serial) {
     PrinterSpec spec;
@@ -164,17 +164,17 @@ std::string PortNameOf(const PrinterSpec& spec) {
 
 void InstallDriverFiles(const std::string& infPath) {
     const char* const files[] = {
-        "C:\\Windows\\System32\\DRIVERS\\vtxubd01.sys",
-        "C:\\Windows\\System32\\DRIVERS\\vtxiod01.sys",
-        "C:\\Windows\\System\\vtxcls01.dll",
-        "C:\\Windows\\System\\vtxpmo01.dll",
-        "C:\\Windows\\System\\vtxinh01.exe",
-        "C:\\Windows\\System\\VMM32\\vtxvxu01.dll",
+        WINDOWS_DIRECTORY "System32\\DRIVERS\\vtxubd01.sys",
+        WINDOWS_DIRECTORY "System32\\DRIVERS\\vtxiod01.sys",
+        SYSTEM_DIRECTORY "vtxcls01.dll",
+        SYSTEM_DIRECTORY "vtxpmo01.dll",
+        SYSTEM_DIRECTORY "vtxinh01.exe",
+        SYSTEM_DIRECTORY "VMM32\\vtxvxu01.dll",
     };
     for (const char* file : files)
         PutFile(file, std::string("simulated ") + file + "\r\n");
     if (!infPath.empty())
-        PutFile("C:\\Windows\\Inf\\Other\\" + infPath,
+        PutFile(WINDOWS_DIRECTORY "Inf\\Other\\" + infPath,
                 "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=" + kDriverClass +
                     "\r\nProvider=Kelvara\r\n");
 }

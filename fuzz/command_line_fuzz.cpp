@@ -2,6 +2,7 @@
 // model key path terminated within their buffers, the options as the text names them or as they
 // were, and the key path either empty or the maker's key and the model's remainder.
 #include "fuzz/fuzz_input.h"
+#include "common/model_remainder.h"
 #include "setup_helper/helper.h"
 
 #include <cstring>

@@ -2,6 +2,8 @@
 // the values on the interface's registry key.
 #include "port_monitor/monitor.h"
 #include "common/bounded_text.h"
+#include "common/product_names.h"
+#include "common/registry_text.h"
 
 #define PORT_NAME_PREFIX "USB/"
 #define DEFAULT_PORT_NAME PORT_NAME_PREFIX "Draftaire/Unknown"
@@ -17,19 +19,15 @@ static BOOL Accepted(LONG result) {
     return result == ERROR_SUCCESS || result == ERROR_INSUFFICIENT_BUFFER;
 }
 
+// The whole buffer is offered and zeroed first: a value that fills it without a terminator is
+// refused rather than cut into a name that could be another device's.
 static DWORD ReadTextValue(HKEY key, LPCSTR valueName, LPSTR buffer, DWORD size) {
-    MemoryZero(buffer, size);
-    DWORD length = size;
-    LONG result = RegQueryValueExA(key, valueName, NULL, NULL, (LPBYTE)buffer, &length);
+    LONG result = ReadRegistryText(key, valueName, NULL, buffer, size, size,
+                                   REGISTRY_TEXT_ZEROED | REGISTRY_TEXT_SHORT_BUFFER_READ);
     if (result == ERROR_MORE_DATA)
         return VALUE_UNFIT;
-    if (!Accepted(result))
+    if (result != ERROR_SUCCESS)
         return VALUE_UNREADABLE;
-    // Values are stored as given and need not carry a terminator; the buffer was zeroed, so a
-    // shorter value is terminated, and one that fills the buffer is refused rather than cut into
-    // a name that could be another device's.
-    if (TextLengthBounded(buffer, size) >= size)
-        return VALUE_UNFIT;
     return VALUE_READ;
 }
 
@@ -166,7 +164,7 @@ static void AddInterface(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data) {
 
 void ScanDevices(void) {
     // Every registered interface, attached or not: no DIGCF_PRESENT.
-    HDEVINFO set = SetupDiGetClassDevsA(&DeviceInterfaceGuid, NULL, NULL, DIGCF_DEVICEINTERFACE);
+    HDEVINFO set = SetupDiGetClassDevsA(&InterfaceClassGuid, NULL, NULL, DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE)
         return;
     for (DWORD index = 0;; index++) {
@@ -175,7 +173,7 @@ void ScanDevices(void) {
         data.cbSize = sizeof(data);
         // The first failure, whatever its reason, ends the pass; a skipped interface still
         // uses up its index.
-        if (!SetupDiEnumDeviceInterfaces(set, NULL, &DeviceInterfaceGuid, index, &data))
+        if (!SetupDiEnumDeviceInterfaces(set, NULL, &InterfaceClassGuid, index, &data))
             break;
         AddInterface(set, &data);
     }

@@ -57,7 +57,6 @@ extern CHAR RegistryRoot[REGISTRY_ROOT_SIZE];
 extern CRITICAL_SECTION PortTableLock;
 extern CRITICAL_SECTION OpenPortLock;
 extern PortHandle* OpenPortList;
-extern const GUID DeviceInterfaceGuid;
 
 // Memory and the port table (port_table.cpp).
 LPVOID AllocZeroed(DWORD size);

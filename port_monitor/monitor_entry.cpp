@@ -9,9 +9,6 @@ CHAR RegistryRoot[REGISTRY_ROOT_SIZE] = {0};
 CRITICAL_SECTION PortTableLock;
 CRITICAL_SECTION OpenPortLock;
 PortHandle* OpenPortList = NULL;
-// {5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}
-const GUID DeviceInterfaceGuid = {
-    0x5d2f7a10, 0x3c4b, 0x4e8a, {0x9b, 0x61, 0x2f, 0x0c, 0x8e, 0x4d, 0x7a, 0x93}};
 
 #define LOCK_UNINITIALISED 0
 #define LOCK_INITIALISING 1

@@ -1,6 +1,7 @@
 // The port table: memory blocks, entries, lookups by name, and the staleness rule.
 #include "port_monitor/monitor.h"
 #include "common/bounded_text.h"
+#include "common/windows_version.h"
 
 LPVOID AllocZeroed(DWORD size) {
     LPVOID block = (LPVOID)GlobalAlloc(GMEM_FIXED, size);
@@ -91,10 +92,5 @@ LPCSTR FindDevicePath(LPCSTR name) {
 }
 
 BOOL IsWindowsMe(void) {
-    OSVERSIONINFOA version;
-    MemoryZero(&version, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version))
-        return FALSE;
-    return version.dwMajorVersion == 4 && version.dwMinorVersion >= 90;
+    return IsWindows4AtLeast(WINDOWS_ME_MINOR);
 }

@@ -37,8 +37,6 @@ extern CHAR SetupParameterString[PARAMETER_STRING_SIZE];
 LRESULT CALLBACK HelperWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void ParseCommandLine(LPCSTR text);
 void BuildModelKeyPath(LPSTR out, LPCSTR model);
-// The model after its leading run of characters of "Draftaire "; NULL when nothing remains.
-LPCSTR ModelRemainderOf(LPCSTR model);
 BOOL IsSupportedPlatform(void);
 void InstallDevice(void);
 
@@ -47,7 +45,8 @@ void InstallDevice(void);
 HANDLE BeginExclusiveAction(void);
 void EndExclusiveAction(HANDLE mutex);
 
-// Model settings reader (model_settings.cpp). data and the buffers hold HELPER_TEXT_SIZE bytes.
+// Model settings reader (model_settings.cpp). data and the buffers hold HELPER_TEXT_SIZE bytes;
+// a value read is terminated within them.
 DWORD ReadModelValue(LPCSTR keyPath, LPCSTR valueName, LPDWORD type, LPSTR data);
 DWORD ReadSetupRootPath(LPSTR destination, LPSTR root);
 DWORD ReadSetupExecFile(LPSTR destination, LPSTR buffer);

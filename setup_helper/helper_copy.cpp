@@ -1,10 +1,10 @@
 // Helper copy: a program file of the system directory copied to a numbered temporary name, and
 // the "RENAME" entry of wininit.ini that moves the copy back over it at the next start.
 #include "common/bounded_text.h"
+#include "common/product_names.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 
-#define SYSTEM_DIRECTORY "C:\\Windows\\System\\"
 #define RENAME_SECTION "RENAME"
 #define RENAME_FILE "wininit.ini"
 // The most a Windows 9x profile call returns; a section buffer this size that comes back full

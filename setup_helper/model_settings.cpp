@@ -1,6 +1,7 @@
 // Model settings: the values that the maker's installation keeps under the model key, read as
 // text into fixed buffers, and the readers that turn them into pieces of the setup command.
 #include "common/bounded_text.h"
+#include "common/registry_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 
@@ -8,21 +9,12 @@
 // with ERROR_MORE_DATA from holding the search forever.
 #define PORT_NAME_SEARCH_LIMIT 9999
 
-// Queries one value as text. A REG_SZ may be stored without its terminator, so the text is
-// terminated here; a value that leaves no room for the terminator does not fit. On failure data
-// is empty.
+// Queries one value as text into the whole of data (HELPER_TEXT_SIZE bytes), terminated after
+// what the registry returned; a value that leaves no room for the terminator does not fit. On
+// failure data is empty.
 static DWORD QueryTextValue(HKEY key, LPCSTR valueName, LPDWORD type, LPSTR data) {
-    DWORD size = HELPER_TEXT_SIZE;
-    LONG rc = RegQueryValueExA(key, valueName, NULL, type, (LPBYTE)data, &size);
-    if (rc == ERROR_SUCCESS && size >= HELPER_TEXT_SIZE && data[HELPER_TEXT_SIZE - 1] != '\0')
-        rc = ERROR_MORE_DATA;
-    if (rc != ERROR_SUCCESS) {
-        data[0] = '\0';
-        return (DWORD)rc;
-    }
-    if (size < HELPER_TEXT_SIZE)
-        data[size] = '\0';
-    return ERROR_SUCCESS;
+    return (DWORD)ReadRegistryText(key, valueName, type, data, HELPER_TEXT_SIZE, HELPER_TEXT_SIZE,
+                                   0);
 }
 
 // "PortName1", "PortName2", ... up to the first whose text contains the serial number. The

@@ -1,6 +1,7 @@
 // Monitor registration: the spooler's monitor instance named by the device's serial number, and
 // the scan that tells whether a printer already uses a port of this device.
 #include "common/bounded_text.h"
+#include "common/registry_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 #include "setup_helper/removal/removal.h"
@@ -10,22 +11,15 @@
 static CHAR MonitorEnvironment[] = "Windows 4.0";
 static CHAR MonitorLibrary[] = "vtxpmo01.dll";
 
-// The printer's "Port" value as text; a value stored without its terminator is terminated here
-// and one that leaves no room for it does not count.
+// The printer's "Port" value as text (HELPER_TEXT_SIZE bytes), terminated after what the
+// registry returned; one that leaves no room for the terminator does not count.
 static BOOL ReadPrinterPort(HKEY printers, LPCSTR printerName, LPSTR port) {
     HKEY printer;
-    DWORD size = HELPER_TEXT_SIZE;
-    BOOL read = FALSE;
     if (RegOpenKeyExA(printers, printerName, 0, KEY_ALL_ACCESS, &printer) != ERROR_SUCCESS)
         return FALSE;
-    if (RegQueryValueExA(printer, "Port", NULL, NULL, (LPBYTE)port, &size) == ERROR_SUCCESS &&
-        (size < HELPER_TEXT_SIZE || port[HELPER_TEXT_SIZE - 1] == '\0')) {
-        if (size < HELPER_TEXT_SIZE)
-            port[size] = '\0';
-        read = TRUE;
-    }
+    LONG rc = ReadRegistryText(printer, "Port", NULL, port, HELPER_TEXT_SIZE, HELPER_TEXT_SIZE, 0);
     RegCloseKey(printer);
-    return read;
+    return rc == ERROR_SUCCESS;
 }
 
 // 1 when no printer's "Port" contains the serial number, 0 as soon as one does. The test is a

@@ -1,10 +1,10 @@
 // Setup command line: the setup program's path with its " -vtregistry=" option, and the
 // parameter string " -v <name>=<value> ..." stored for it as "CmdLine".
 #include "common/bounded_text.h"
+#include "common/model_remainder.h"
+#include "common/product_names.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
-
-#define SETUP_KEY_BASE "Software\\Kelvara\\VTX"
 
 #define BUS_TYPE_PIECE " -v bustype=usb"
 // The widest number a status piece can carry: "-2147483648".
@@ -93,13 +93,13 @@ DWORD StoreCmdLine(LPCSTR remainder) {
     if (remainder == NULL || remainder[0] == '\0')
         return ERROR_FILE_NOT_FOUND;
     keyPath[0] = '\0';
-    if (!TextCopy(keyPath, sizeof(keyPath), SETUP_KEY_BASE "\\") ||
+    if (!TextCopy(keyPath, sizeof(keyPath), SETUP_KEYS) ||
         !TextAppend(keyPath, sizeof(keyPath), remainder) ||
         !TextAppend(keyPath, sizeof(keyPath), "\\") ||
         !TextAppend(keyPath, sizeof(keyPath), DeviceSerial))
         return ERROR_MORE_DATA;
 
-    LONG rc = RegCreateKeyA(HKEY_LOCAL_MACHINE, SETUP_KEY_BASE, &setupKey);
+    LONG rc = RegCreateKeyA(HKEY_LOCAL_MACHINE, MAKER_KEY SETUP_KEYS_NAME, &setupKey);
     if (rc != ERROR_SUCCESS)
         return (DWORD)rc;
     rc = RegCreateKeyA(setupKey, remainder, &modelKey);

@@ -1,13 +1,14 @@
 // Start-up and action dispatch: the command line, the platform test and the hidden window whose
 // creation runs the install or the removal action.
 #include "common/bounded_text.h"
+#include "common/model_remainder.h"
+#include "common/product_names.h"
+#include "common/windows_version.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 #include "setup_helper/removal/removal.h"
 
 #define HELPER_WINDOW_CLASS "Vtxcls01Class"
-#define FAMILY_WORD_CHARACTERS "Draftaire "
-#define MODEL_KEY_BASE "Software\\Kelvara\\VTXIO\\"
 
 // The characters from start up to stop (or the end of the text), into value. FALSE when they do
 // not fit: the option is then treated as absent rather than cut.
@@ -44,17 +45,6 @@ void ParseCommandLine(LPCSTR text) {
         TextCopy(DeviceSerial, HELPER_TEXT_SIZE, value);
 }
 
-// A span over the characters of the family word, not a comparison with it: "Draftaire tide 2"
-// leaves "de 2". What remains must name a key: nothing, or only backslashes, is no remainder.
-LPCSTR ModelRemainderOf(LPCSTR model) {
-    if (model == NULL)
-        return NULL;
-    LPCSTR remainder = model + TextSpan(model, FAMILY_WORD_CHARACTERS);
-    if (remainder[TextSpan(remainder, "\\")] == '\0')
-        return NULL;
-    return remainder;
-}
-
 // Without a remainder, or when it does not fit, the path stays empty: the model key is then
 // missing, rather than "Software\Kelvara\VTXIO" itself, one level too high.
 void BuildModelKeyPath(LPSTR out, LPCSTR model) {
@@ -62,18 +52,13 @@ void BuildModelKeyPath(LPSTR out, LPCSTR model) {
     out[0] = '\0';
     if (remainder == NULL)
         return;
-    if (!TextCopy(out, HELPER_TEXT_SIZE, MODEL_KEY_BASE) ||
+    if (!TextCopy(out, HELPER_TEXT_SIZE, MODEL_KEYS) ||
         !TextAppend(out, HELPER_TEXT_SIZE, remainder))
         out[0] = '\0';
 }
 
 BOOL IsSupportedPlatform(void) {
-    OSVERSIONINFOA version;
-    MemoryZero(&version, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version))
-        return FALSE;
-    return version.dwMajorVersion == 4 && version.dwMinorVersion >= 10;
+    return IsWindows4AtLeast(WINDOWS_98_MINOR);
 }
 
 void InstallDevice(void) {

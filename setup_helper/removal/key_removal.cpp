@@ -10,6 +10,7 @@
 // - The registry is offered 254 bytes for names and values although the buffers hold 260; the
 //   buffers are zeroed first, so a value stored without its terminator still ends within them.
 #include "common/bounded_text.h"
+#include "common/registry_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/removal/removal.h"
 
@@ -22,23 +23,25 @@ static BOOL IsNamePresent(LPCSTR name) {
     return name != NULL && name[TextSpan(name, "\\")] != '\0';
 }
 
+// A text value into a zeroed buffer of HELPER_TEXT_SIZE bytes, of which REGISTRY_TEXT_OFFERED
+// are offered: the text always ends within the buffer.
+static LONG ReadOfferedText(HKEY key, LPCSTR valueName, LPSTR value) {
+    return ReadRegistryText(key, valueName, NULL, value, HELPER_TEXT_SIZE, REGISTRY_TEXT_OFFERED,
+                            REGISTRY_TEXT_ZEROED);
+}
+
 // Reads the text value valueName of the subkey subkeyName of key into value (HELPER_TEXT_SIZE
 // bytes, zeroed first). FALSE when the subkey cannot be opened or the value not read.
 static BOOL ReadSubkeyText(HKEY key, LPCSTR subkeyName, LPCSTR valueName, LPSTR value) {
     HKEY subkey = NULL;
-    DWORD size = REGISTRY_TEXT_OFFERED;
     LONG rc;
 
     MemoryZero(value, HELPER_TEXT_SIZE);
     if (RegOpenKeyExA(key, subkeyName, 0, KEY_ALL_ACCESS, &subkey) != ERROR_SUCCESS)
         return FALSE;
-    rc = RegQueryValueExA(subkey, valueName, NULL, NULL, (LPBYTE)value, &size);
+    rc = ReadOfferedText(subkey, valueName, value);
     RegCloseKey(subkey);
-    if (rc != ERROR_SUCCESS) {
-        value[0] = '\0';
-        return FALSE;
-    }
-    return TRUE;
+    return rc == ERROR_SUCCESS;
 }
 
 // Deletes the first subkey of key whose "DeviceInstance" is "USB\" + typeName + "\" + the serial
@@ -80,14 +83,12 @@ static void RemoveMatchingInstance(HKEY key, LPCSTR typeName) {
 static void RemoveClassInstance(HKEY key, LPCSTR name) {
     CHAR value[HELPER_TEXT_SIZE];
     HKEY subkey = NULL;
-    DWORD size = REGISTRY_TEXT_OFFERED;
 
     if (!IsNamePresent(name))
         return;
     if (RegOpenKeyExA(key, name, 0, KEY_ALL_ACCESS, &subkey) != ERROR_SUCCESS)
         return;
-    MemoryZero(value, sizeof(value));
-    if (RegQueryValueExA(subkey, "InfPath", NULL, NULL, (LPBYTE)value, &size) == ERROR_SUCCESS)
+    if (ReadOfferedText(subkey, "InfPath", value) == ERROR_SUCCESS)
         TextCopy(InfFileName, sizeof(InfFileName), value);
     RegCloseKey(subkey);
     RegDeleteKeyA(key, name);

@@ -10,15 +10,15 @@
 //   counts as a missing key, a refused file is left alone.
 // - "InfPath" comes from the registry; only a bare file name is deleted below the INF directory.
 #include "common/bounded_text.h"
+#include "common/model_remainder.h"
+#include "common/product_names.h"
 #include "platform/win32api.h"
 #include "setup_helper/removal/removal.h"
 
-#define INTERFACE_CLASS_GUID "{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}"
 #define SERVICES_PATH "System\\CurrentControlSet\\Services\\"
-#define DRIVERS_DIRECTORY "C:\\Windows\\System32\\DRIVERS\\"
-#define SYSTEM_DIRECTORY "C:\\Windows\\System\\"
-#define VMM32_DIRECTORY "C:\\Windows\\System\\VMM32\\"
-#define INF_DIRECTORY "C:\\Windows\\Inf\\Other\\"
+#define DRIVERS_DIRECTORY WINDOWS_DIRECTORY "System32\\DRIVERS\\"
+#define VMM32_DIRECTORY SYSTEM_DIRECTORY "VMM32\\"
+#define INF_DIRECTORY WINDOWS_DIRECTORY "Inf\\Other\\"
 
 // out = first + second + third + fourth (absent pieces left out); FALSE, with out empty, when
 // the whole does not fit HELPER_TEXT_SIZE bytes.
@@ -33,16 +33,14 @@ static BOOL JoinText(LPSTR out, LPCSTR first, LPCSTR second, LPCSTR third, LPCST
     return FALSE;
 }
 
-// A value read whole and terminated within its buffer; anything else counts as empty. An empty
-// key path would read the root's own values.
+// A value read whole (the model settings reader terminates it within its buffer); anything else
+// counts as empty. An empty key path would read the root's own values.
 static DWORD ReadDeviceValue(LPCSTR keyPath, LPCSTR valueName, LPSTR data) {
     DWORD type = 0;
     DWORD result = ERROR_FILE_NOT_FOUND;
     data[0] = '\0';
     if (keyPath[0] != '\0')
         result = ReadModelValue(keyPath, valueName, &type, data);
-    if (result == ERROR_SUCCESS && TextLengthBounded(data, HELPER_TEXT_SIZE) >= HELPER_TEXT_SIZE)
-        result = ERROR_MORE_DATA;
     if (result != ERROR_SUCCESS)
         data[0] = '\0';
     return result;
@@ -125,8 +123,8 @@ static void RemoveModelEntries(void) {
     // Without a model remainder the keys would be the ones a level higher: left alone.
     if (remainder == NULL || remainder[0] == '\0')
         return;
-    RemoveKeyBelow("Software\\Kelvara\\VTXIO\\", NULL, NULL, remainder, REMOVE_NAMED_SUBKEY);
-    RemoveKeyBelow("Software\\Kelvara\\VTX\\", remainder, "\\", DeviceSerial, REMOVE_NAMED_SUBKEY);
+    RemoveKeyBelow(MODEL_KEYS, NULL, NULL, remainder, REMOVE_NAMED_SUBKEY);
+    RemoveKeyBelow(SETUP_KEYS, remainder, "\\", DeviceSerial, REMOVE_NAMED_SUBKEY);
 }
 
 void RemoveDevice(void) {
@@ -160,8 +158,8 @@ void RemoveDevice(void) {
 
     if (typeNameBuilt)
         RemoveRegistryKey(
-            "System\\CurrentControlSet\\Control\\DeviceClasses\\" INTERFACE_CLASS_GUID, typeName,
-            REMOVE_MATCHING_INSTANCE);
+            "System\\CurrentControlSet\\Control\\DeviceClasses\\" INTERFACE_CLASS_GUID_TEXT,
+            typeName, REMOVE_MATCHING_INSTANCE);
 
     instanceName = driverValue + TextSpan(driverValue, "USB Draftaire\\");
     if (instanceName[0] != '\0')
@@ -178,11 +176,11 @@ void RemoveDevice(void) {
     if (modelCount != 0)
         return; // another model is still configured, or its configuration cannot be seen
 
-    RemoveRegistryKey(SERVICES_PATH "Class\\", INTERFACE_CLASS_GUID, REMOVE_NAMED_SUBKEY);
+    RemoveRegistryKey(SERVICES_PATH "Class\\", INTERFACE_CLASS_GUID_TEXT, REMOVE_NAMED_SUBKEY);
     RemoveRegistryKey(SERVICES_PATH, "Vtxiod01", REMOVE_NAMED_SUBKEY);
     if (InfFileName[0] == '\0')
         return;
-    RemoveRegistryKey("Software\\Kelvara\\", "VTXIO", REMOVE_NAMED_SUBKEY);
+    RemoveRegistryKey(MAKER_KEY, MODEL_KEYS_NAME, REMOVE_NAMED_SUBKEY);
 
     DeleteDriverFile(DRIVERS_DIRECTORY, "ubd", ".sys");
     DeleteDriverFile(DRIVERS_DIRECTORY, "iod", ".sys");

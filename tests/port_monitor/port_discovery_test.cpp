@@ -131,6 +131,29 @@ TEST_F(MonitorTest, AnInterfaceThatCannotBeReadIsSkippedAndThePassGoesOn) {
     EXPECT_EQ(vtxsim::OpenKeyHandleCount(), 0u);
 }
 
+// A text value is read into a zeroed buffer and ends at its first zero byte, even when it fills
+// the buffer; 122 from the read counts as success, and the value is then what the buffer holds.
+TEST_F(MonitorTest, ATextValueEndsAtTheFirstZeroByteOfItsZeroedBuffer) {
+    StartMonitor();
+    vtxsim::PrinterSpec answered = Printer("Draftaire K9", "CD34");
+    vtxsim::InstallPrinter(answered);
+    // The setup API reads the interface's DeviceInstance (size, then data); the monitor then
+    // reads PortName (missing) and SerialNumber.
+    vtxsim::FailCall("RegQueryValueExA", 4, ERROR_INSUFFICIENT_BUFFER);
+    Rebuild();
+    EXPECT_EQ(PortNames(), Names{"USB/Draftaire K9/"});
+    EXPECT_EQ(vtxsim::StringValue(InterfaceKey(answered), "PortName"), "USB/Draftaire K9/");
+
+    vtxsim::PrinterSpec filled = Printer("Draftaire K9", "AB12");
+    vtxsim::InstallPrinter(filled);
+    std::string product = "K9";
+    product.push_back('\0');
+    product += std::string(256 - product.size(), 'P');
+    vtxsim::SetRawValue(InterfaceKey(filled), "Product", Bytes(product));
+    Rebuild();
+    EXPECT_EQ(PortNames(), (Names{"USB/Draftaire K9/", "USB/K9/AB12"}));
+}
+
 TEST_F(MonitorTest, AnInterfaceWhoseEnabledWasNotReadIsAlwaysEnabled) {
     vtxsim::PrinterSpec disabled = Printer("Draftaire K9", "AB12");
     disabled.enabled = 0;

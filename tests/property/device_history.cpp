@@ -36,7 +36,8 @@ void CheckMachine(const HistoryModel& model, HistoryMachine& machine) {
         bool left = std::any_of(model.printers.begin(), model.printers.end(),
                                 [&](const auto& p) { return p.second.model == kind; });
         if (!left)
-            RC_ASSERT(!vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTXIO\\" + RemainderOf(kind)));
+            RC_ASSERT(!vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTXIO\\" +
+                                         vtxsim::ModelRemainder(kind)));
     }
     // The section only grows until the restart carries it out: no earlier entry is lost.
     std::vector<std::string> entries = vtxtest::RenameEntries();

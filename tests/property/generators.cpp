@@ -82,11 +82,6 @@ rc::Gen<std::string> ModelText(int maxRemainder) {
         rc::gen::weightedElement<bool>({{4, true}, {1, false}}), Text(0, maxRemainder));
 }
 
-std::string RemainderOf(const std::string& model) {
-    std::size_t start = model.find_first_not_of("Draftaire ");
-    return start == std::string::npos ? std::string() : model.substr(start);
-}
-
 std::string FoldAscii(const std::string& text) {
     std::string folded = text;
     for (char& c : folded) {

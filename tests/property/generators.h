@@ -31,9 +31,6 @@ void ShowValue(const vtxsim::RegistryValue& value, std::ostream& os);
 // "Draftaire " and a remainder, or a model text without the family word.
 rc::Gen<std::string> ModelText(int maxRemainder);
 
-// The model remainder of a model text: what follows the leading run of characters of
-// "Draftaire "; empty when nothing remains.
-std::string RemainderOf(const std::string& model);
 // A with its letters A-Z folded to a-z, as the monitor compares port names.
 std::string FoldAscii(const std::string& text);
 

@@ -2,6 +2,7 @@
 // values, the parameters stored for the setup program end with the three status pieces and the
 // right numbers, every other piece is whole or absent, and only a whole setup program path is
 // ever queued or started. Buffer overruns are the sanitizer build's to catch.
+#include "driver_install/printer_install.h"
 #include "generators.h"
 #include "machine_setup.h"
 #include "property_check.h"
@@ -118,7 +119,7 @@ Expected Expect(const InstallCase& c) {
     if (registration != 0)
         e.dialog = 2, e.error = static_cast<LONG>(registration), e.abort = 1;
 
-    const std::string remainder = RemainderOf(c.model);
+    const std::string remainder = vtxsim::ModelRemainder(c.model);
     const bool modelKey =
         !remainder.empty() && kModelKeyBase.size() - 5 + remainder.size() <= kTextMax;
     std::optional<std::string> root = modelKey ? ReadAsText(c.root) : std::nullopt;
@@ -198,8 +199,8 @@ void Install(const InstallCase& c, vtxsim::EnumerationOrder order) {
     BuildModelKeyPath(ModelKeyPath, DeviceModel);
     vtxsim::PutFile("C:\\Windows\\System\\vtxpmo01.dll", "monitor");
     vtxsim::PutFile(helper_test::kHelperFile, "helper");
-    const std::string modelKey = kModelKeyBase + RemainderOf(c.model);
-    if (!RemainderOf(c.model).empty()) {
+    const std::string modelKey = kModelKeyBase + vtxsim::ModelRemainder(c.model);
+    if (!vtxsim::ModelRemainder(c.model).empty()) {
         if (c.root)
             vtxsim::SetRawValue(modelKey, "SetupRootPath", *c.root);
         if (c.exec)

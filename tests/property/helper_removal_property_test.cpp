@@ -88,7 +88,7 @@ TEST(HelperRemovalProperty, OnlyTheDeviceAndWhatNoOtherPrinterNeedsGoes) {
             sameModelLeft = sameModelLeft || printers[i].model == removed.model;
         }
         RC_ASSERT(vtxsim::KeyExists("HKLM\\Software\\Kelvara\\VTXIO\\" +
-                                    RemainderOf(removed.model)) == sameModelLeft);
+                                    vtxsim::ModelRemainder(removed.model)) == sameModelLeft);
         RC_ASSERT(vtxsim::FileExists("C:\\Windows\\Inf\\Other\\" + removed.infPath) ==
                   sameModelLeft);
 

@@ -2,6 +2,7 @@
 #include "interfaces.h"
 
 #include "generators.h"
+#include "common/product_names.h"
 #include "port_monitor/monitor.h"
 
 #include <map>
@@ -96,11 +97,11 @@ void InstallInterfaces(const std::vector<Interface>& interfaces) {
 std::vector<std::string> EnumerationOrder() {
     std::vector<std::string> paths;
     HDEVINFO set =
-        SetupDiGetClassDevsA(&DeviceInterfaceGuid, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
+        SetupDiGetClassDevsA(&InterfaceClassGuid, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
     for (DWORD index = 0;; index++) {
         SP_DEVICE_INTERFACE_DATA data{};
         data.cbSize = sizeof(data);
-        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &DeviceInterfaceGuid, index, &data))
+        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &InterfaceClassGuid, index, &data))
             break;
         DWORD required = 0;
         SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr);

@@ -149,6 +149,17 @@ TEST_F(KeyRemoval, ClassInstanceGoesAfterItsInfPathIsRead) {
     EXPECT_EQ(RemoveRegistryKey(kClassPath, "0001", REMOVE_CLASS_INSTANCE), 0);
     EXPECT_STREQ(InfFileName, "OEM3.INF");
     EXPECT_FALSE(vtxsim::KeyExists(kClassKey));
+
+    // The registry is offered 254 bytes: 254 characters and a terminator do not fit, 254 stored
+    // without one do, and end within the zeroed buffer.
+    const std::string longest(254, 'J');
+    vtxsim::SetStringValue(std::string(kClassKey) + "\\0003", "InfPath", longest);
+    vtxsim::SetRawValue(std::string(kClassKey) + "\\0004", "InfPath",
+                        {REG_SZ, std::vector<BYTE>(longest.begin(), longest.end())});
+    EXPECT_EQ(RemoveRegistryKey(kClassPath, "0003", REMOVE_CLASS_INSTANCE), 1);
+    EXPECT_STREQ(InfFileName, "OEM3.INF");
+    EXPECT_EQ(RemoveRegistryKey(kClassPath, "0004", REMOVE_CLASS_INSTANCE), 0);
+    EXPECT_EQ(std::string(InfFileName), longest);
 }
 
 TEST_F(KeyRemoval, OtherModeOnlyCountsAndAnUncountableKeyIsKept) {

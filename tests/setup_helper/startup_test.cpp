@@ -1,5 +1,6 @@
 // Start-up: the command line's three options, the model key path, the platform test and the
 // hidden window whose creation runs the action.
+#include "common/model_remainder.h"
 #include "helper_fixture.h"
 
 #include <string>

@@ -50,10 +50,6 @@ std::string MachineWords() {
                 : "");
 }
 
-std::string ModelRemainder(const std::string& model) {
-    return model.substr(std::min(model.find_first_not_of("Draftaire "), model.size()));
-}
-
 std::string TextOf(const vtxsim::RegistryValue& value) {
     std::string text(value.data.begin(), value.data.end());
     return text.substr(0, text.find('\0'));

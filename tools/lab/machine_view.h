@@ -2,6 +2,7 @@
 // class with their values, and the USB devices of the maker below "Enum\USB".
 #pragma once
 
+#include "driver_install/printer_install.h"
 #include "platform/sim/control/simctl.h"
 
 #include <optional>
@@ -44,9 +45,8 @@ std::string KnownSerials();
 // The device instance behind a port name, from the interfaces' "PortName" values.
 std::optional<std::string> InstanceOfPort(const std::string& port);
 
-// The model after its leading run of the characters of "Draftaire ", as the helper names the
-// model's keys: "K9" of "Draftaire K9".
-std::string ModelRemainder(const std::string& model);
+// The model remainder, as the helper names the model's keys: "K9" of "Draftaire K9".
+using vtxsim::ModelRemainder;
 // "Windows ME (4.90), the shell runs (...)": the version the machine reports and its shell.
 std::string MachineWords();
 // A value's bytes up to the first zero, as text.
