@@ -1,7 +1,8 @@
 // vtxlab explain: a customer's registry read as the product reads it. The registry is loaded
 // into a throw-away machine; the real monitor names the ports through the simulated spooler and
-// the real helper shows, on copies, what an attach and a removal would do. Only the words for
-// why an interface gets no port are this file's own reading of the interface's values.
+// the real helper shows, on copies, what an attach and a removal would do. Which of an
+// interface's values stops its port, and the Enabled that counts, are the monitor's own reading
+// (monitor_reading.h); only the words for them are this file's.
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
@@ -12,6 +13,7 @@
 #include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/monitor_reading.h"
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/progress_line.h"
@@ -61,29 +63,32 @@ struct Explanation {
     }
 };
 
-// Why the monitor gives the interface no port at all, from its values as the customer's
-// machine holds them; empty when it gets one.
-std::string WhyNoPort(const InterfaceView& view) {
-    if (!view.hasValues)
+// Why the monitor gives the interface no port at all: the value its reading stops at, in words
+// from the values as the customer's machine holds them; empty when it gets one or when no words
+// fit.
+std::string WhyNoPort(const InterfaceView& view, const MonitorReading& reading) {
+    if (!view.hasValues || reading.usable)
         return "";
-    if (!view.portName && (!view.serialNumber || !view.product))
-        return fmt::format("no PortName, and no {} to compose one from: no port",
-                           !view.serialNumber ? "SerialNumber" : "Product");
+    if (!reading.nameRead) {
+        if (!view.portName && (!view.serialNumber || !view.product))
+            return fmt::format("no PortName, and no {} to compose one from: no port",
+                               !view.serialNumber ? "SerialNumber" : "Product");
+        return "";
+    }
     if (!view.enabled)
         return "no Enabled value: no port";
-    if (!EnabledOf(view))
-        return fmt::format("Enabled is {} bytes long, more than the 4 the monitor reads: no port",
-                           view.enabled->data.size());
-    return "";
+    return fmt::format("Enabled is {} bytes long, more than the 4 the monitor reads: no port",
+                       view.enabled->data.size());
 }
 
 // The words for one interface whose values give it a port.
 std::string PortWords(const std::vector<InterfaceView>& all,
-                      const std::vector<PortOutcome>& outcomes, size_t i) {
+                      const std::vector<PortOutcome>& outcomes, const MonitorReading& reading,
+                      size_t i) {
     const std::string& port = outcomes[i].port;
     if (!outcomes[i].opens)
         return fmt::format("port \"{}\": {}: listed, cannot be opened", port,
-                           EnabledOf(all[i]) == 0u ? "Enabled is 0" : "not enabled");
+                           reading.usable && reading.enabled == 0 ? "Enabled is 0" : "not enabled");
     std::string winner;
     bool earlier = false;
     for (size_t j = 0; j < all.size(); ++j) {
@@ -109,6 +114,7 @@ std::string PortWords(const std::vector<InterfaceView>& all,
 std::string InterfaceWords(const std::vector<InterfaceView>& all,
                            const std::vector<PortOutcome>& outcomes, size_t i, Problems* problems) {
     const InterfaceView& view = all[i];
+    const MonitorReading reading = ReadAsTheMonitor(view);
     if (!view.hasValues) {
         std::string words =
             fmt::format("its key has no values: the monitor names it \"{}\" and writes that to "
@@ -120,7 +126,7 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
         return words;
     }
     if (!outcomes[i].listed) {
-        std::string why = WhyNoPort(view);
+        std::string why = WhyNoPort(view, reading);
         if (why.empty())
             why = "the monitor gives it no port";
         problems->Add(view.parametersKey, "an interface without a port: " + why,
@@ -129,7 +135,7 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
                                      "values, or add them by hand");
         return why;
     }
-    std::string words = PortWords(all, outcomes, i);
+    std::string words = PortWords(all, outcomes, reading, i);
     if (words.starts_with("two interfaces merge"))
         problems->Add(view.parametersKey, words,
                       "give each interface a PortName of its own, or delete the interface of "
