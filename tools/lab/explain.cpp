@@ -81,29 +81,34 @@ std::string WhyNoPort(const InterfaceView& view, const MonitorReading& reading) 
                        view.enabled->data.size());
 }
 
+// What the monitor's discovery found: each interface before the monitor alone, and for each
+// port, the interface an OpenPort of it prints to once all of them are there.
+struct Discovery {
+    std::vector<PortOutcome> outcomes;
+    std::vector<std::optional<size_t>> printsTo;
+};
+
 // The words for one interface whose values give it a port.
-std::string PortWords(const std::vector<InterfaceView>& all,
-                      const std::vector<PortOutcome>& outcomes, const MonitorReading& reading,
-                      size_t i) {
+std::string PortWords(const std::vector<InterfaceView>& all, const Discovery& found,
+                      const MonitorReading& reading, size_t i) {
+    const std::vector<PortOutcome>& outcomes = found.outcomes;
     const std::string& port = outcomes[i].port;
+    if (!outcomes[i].opens && reading.usable && reading.enabled != 0)
+        return fmt::format("two interfaces merge into one port: \"{}\" takes the Enabled of the "
+                           "one enumerated last, 0: listed, cannot be opened",
+                           port);
     if (!outcomes[i].opens)
         return fmt::format("port \"{}\": {}: listed, cannot be opened", port,
                            reading.usable && reading.enabled == 0 ? "Enabled is 0" : "not enabled");
-    std::string winner;
-    bool earlier = false;
-    for (size_t j = 0; j < all.size(); ++j) {
-        if (j == i || !outcomes[j].opens || !SameName(outcomes[j].port, port))
-            continue;
-        if (j > i)
-            winner = all[j].deviceInstance;
-        else
-            earlier = true;
-    }
-    if (!winner.empty())
+    std::optional<size_t> target = found.printsTo[i];
+    if (target && *target != i)
         return fmt::format("two interfaces merge into one port: \"{}\" prints to {}, the one "
                            "enumerated last",
-                           port, winner);
-    if (earlier)
+                           port, all[*target].deviceInstance);
+    bool shared = false;
+    for (size_t j = 0; j < all.size(); ++j)
+        shared = shared || (j != i && outcomes[j].opens && SameName(outcomes[j].port, port));
+    if (shared)
         return fmt::format("two interfaces merge into one port: \"{}\", which prints here, to "
                            "the one enumerated last",
                            port);
@@ -111,8 +116,9 @@ std::string PortWords(const std::vector<InterfaceView>& all,
 }
 
 // The interface's verdict in words; a problem of the interface joins the list.
-std::string InterfaceWords(const std::vector<InterfaceView>& all,
-                           const std::vector<PortOutcome>& outcomes, size_t i, Problems* problems) {
+std::string InterfaceWords(const std::vector<InterfaceView>& all, const Discovery& found, size_t i,
+                           Problems* problems) {
+    const std::vector<PortOutcome>& outcomes = found.outcomes;
     const InterfaceView& view = all[i];
     const MonitorReading reading = ReadAsTheMonitor(view);
     if (!view.hasValues) {
@@ -135,7 +141,7 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
                                      "values, or add them by hand");
         return why;
     }
-    std::string words = PortWords(all, outcomes, reading, i);
+    std::string words = PortWords(all, found, reading, i);
     if (words.starts_with("two interfaces merge"))
         problems->Add(view.parametersKey, words,
                       "give each interface a PortName of its own, or delete the interface of "
@@ -144,16 +150,16 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
 }
 
 void ExplainInterfaces(const std::vector<InterfaceView>& original,
-                       const std::vector<InterfaceView>& afterDiscovery,
-                       const std::vector<PortOutcome>& outcomes, Explanation& e) {
+                       const std::vector<InterfaceView>& afterDiscovery, const Discovery& found,
+                       Explanation& e) {
     e.Print("Device interfaces of the printer class ({}): {}\n", kInterfaceClass, original.size());
     if (original.empty())
         e.Print("  none: the monitor has no port to offer\n");
     e.json["interfaces"] = nlohmann::json::array();
     for (size_t i = 0; i < original.size(); ++i) {
         const InterfaceView& view = original[i];
-        const PortOutcome& outcome = outcomes[i];
-        std::string words = InterfaceWords(original, outcomes, i, &e.problems);
+        const PortOutcome& outcome = found.outcomes[i];
+        std::string words = InterfaceWords(original, found, i, &e.problems);
         e.Print("\n  {} (serial {})\n", view.deviceInstance, SerialText(view));
         e.Print("    {}\n", words);
         if (!outcome.port.empty())
@@ -213,20 +219,27 @@ PortOutcome AloneBeforeTheMonitor(const std::vector<InterfaceView>& interfaces, 
     return outcome;
 }
 
-// All interfaces at once give the ports the spooler sees; each alone gives its own verdict.
-std::vector<PortOutcome> RunDiscovery(const std::vector<InterfaceView>& interfaces,
-                                      vtxsim::EnumPortsResult* ports,
-                                      std::vector<InterfaceView>* named) {
+// All interfaces at once give the ports the spooler sees; each alone gives its own verdict,
+// which stands unless, with all of them there, the monitor refuses its port: a later interface
+// of the same name took the port over with its Enabled.
+Discovery RunDiscovery(const std::vector<InterfaceView>& interfaces, vtxsim::EnumPortsResult* ports,
+                       std::vector<InterfaceView>* named) {
     {
         vtxsim::MonitorHost host;
         StartMonitor(host);
         *ports = host.EnumPorts(2);
     }
     *named = PrinterInterfaces();
-    std::vector<PortOutcome> outcomes;
+    Discovery found;
     for (size_t i = 0; i < interfaces.size(); ++i)
-        outcomes.push_back(AloneBeforeTheMonitor(interfaces, i, (*named)[i]));
-    return outcomes;
+        found.outcomes.push_back(AloneBeforeTheMonitor(interfaces, i, (*named)[i]));
+    MonitorPass pass;
+    for (PortOutcome& outcome : found.outcomes) {
+        outcome.opens = outcome.opens && pass.Opens(outcome.port);
+        found.printsTo.push_back(outcome.opens ? pass.PrintsTo(outcome.port, interfaces)
+                                               : std::nullopt);
+    }
+    return found;
 }
 
 void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
@@ -343,8 +356,8 @@ int RunExplain(const ExplainOptions& options) {
                                "vtxpmo01.dll");
     vtxsim::EnumPortsResult ports;
     std::vector<InterfaceView> named;
-    std::vector<PortOutcome> outcomes = RunDiscovery(interfaces, &ports, &named);
-    ExplainInterfaces(interfaces, named, outcomes, e);
+    Discovery found = RunDiscovery(interfaces, &ports, &named);
+    ExplainInterfaces(interfaces, named, found, e);
     e.Print("\nPorts the monitor lists (EnumPorts): {}\n", ports.ports.size());
     e.json["ports"] = nlohmann::json::array();
     for (const vtxsim::PortInfo& port : ports.ports) {
@@ -357,7 +370,7 @@ int RunExplain(const ExplainOptions& options) {
         vtxsim::DeleteRegistryKey(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance);
     ExplainMonitorsAndPrinters(instances, ports, e);
     // Each check appends what it finds; a check of its own file joins the diagnosis here.
-    CheckPrinterPorts(outcomes, &e.problems);
+    CheckPrinterPorts(found.outcomes, &e.problems);
     CheckPortNames(interfaces, &e.problems);
     CheckModelKeys(&e.problems);
     CheckLeftovers(instances, &e.problems);

@@ -2,6 +2,7 @@
 #include "tools/lab/lab_error.h"
 
 #include "platform/sim/control/simctl.h"
+#include "platform/sim/devices.h"
 #include "port_monitor/monitor.h"
 
 namespace lab {
@@ -53,6 +54,34 @@ MonitorReading ReadAsTheMonitor(const InterfaceView& view) {
     vtxsim::SetDwordValue(kHklm + kScratchKey, "Enabled", 1);
     reading.nameRead = ReadInterfaceValues(copy.Key(), name, sizeof(name), &enabled) != FALSE;
     return reading;
+}
+
+// vtxlab's own copy of the monitor code has a port table of its own, apart from the library
+// the simulated spooler loads; only this class fills it.
+MonitorPass::MonitorPass() {
+    ClearPortTable();
+    ScanDevices();
+}
+
+MonitorPass::~MonitorPass() {
+    ClearPortTable();
+}
+
+bool MonitorPass::Opens(const std::string& port) const {
+    return FindPortEntry(port.c_str()) != nullptr;
+}
+
+std::optional<size_t> MonitorPass::PrintsTo(const std::string& port,
+                                            const std::vector<InterfaceView>& interfaces) const {
+    LPCSTR path = FindDevicePath(port.c_str());
+    if (path == nullptr)
+        return std::nullopt;
+    for (size_t i = 0; i < interfaces.size(); ++i) {
+        std::string keyName = interfaces[i].key.substr(interfaces[i].key.rfind('\\') + 1);
+        if (SameName(sim::DevicePathFromKeyName(keyName), path))
+            return i;
+    }
+    return std::nullopt;
 }
 
 } // namespace lab

@@ -6,7 +6,9 @@
 
 #include "tools/lab/machine_view.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace lab {
 
@@ -18,5 +20,23 @@ struct MonitorReading {
 };
 
 MonitorReading ReadAsTheMonitor(const InterfaceView& view);
+
+// The monitor's port table after one pass of its discovery over every interface of the
+// machine, as the spooler's EnumPorts and OpenPort then see it. Like the reading, the pass
+// writes PortName where it composes one: the throw-away machine only.
+class MonitorPass {
+  public:
+    MonitorPass();
+    ~MonitorPass();
+    MonitorPass(const MonitorPass&) = delete;
+    MonitorPass& operator=(const MonitorPass&) = delete;
+
+    // Whether OpenPort accepts port.
+    bool Opens(const std::string& port) const;
+    // The interface an OpenPort of port prints to (its index in interfaces), or none when
+    // OpenPort refuses the name or the interface is not among them.
+    std::optional<size_t> PrintsTo(const std::string& port,
+                                   const std::vector<InterfaceView>& interfaces) const;
+};
 
 } // namespace lab
