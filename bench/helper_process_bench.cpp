@@ -5,13 +5,12 @@
 #include "bench/customer_registry.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/regedit4.h"
+#include "platform/sim/control/helper_process.h"
 #include "platform/sim/control/simctl.h"
 
 #include <benchmark/benchmark.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,9 +18,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -48,20 +44,8 @@ const fs::path& Scratch() {
 }
 
 bool RunHelper(const fs::path& machine, const std::string& commandLine) {
-    std::vector<std::string> env{"VTXSIM_MACHINE=" + machine.string(),
-                                 "VTXSIM_COMMAND_LINE=" + commandLine};
-    std::vector<char*> envp;
-    for (std::string& entry : env)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = VTX_HELPER_EXE;
-    std::vector<char*> argv{program.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
-        return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    vtxsim::HelperRun run = vtxsim::RunHelper(VTX_HELPER_EXE, machine, commandLine);
+    return run.failure.empty() && run.exitCode == 0;
 }
 
 void CopyMachine(const fs::path& from, const fs::path& to) {

@@ -6,6 +6,7 @@
 #include "fuzz/fuzz_input.h"
 #include "platform/monitor9x.h"
 #include "platform/sim/control/simctl.h"
+#include "tests/support/markers.h"
 
 #include <cstddef>
 #include <cstring>
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr DWORD kMarker = 0xBADC0DE;
+using vtxtest::kMarker;
 constexpr DWORD kSettledTick = 1'000'000;
 constexpr DWORD kWindow = 10'000;
 constexpr size_t kMaxInterfaces = 4;

@@ -3,7 +3,7 @@
 #include "driver_install/printer_install.h"
 #include "platform/sim/control/simctl.h"
 #include "setup_helper/helper_fixture.h"
-#include "support/rename_entries.h"
+#include "platform/sim/control/wininit_ctl.h"
 
 #include <gtest/gtest.h>
 
@@ -52,16 +52,16 @@ TEST_F(HelperFaultCases, AnUnreadableRenameSectionIsNeverOverwrittenByKey) {
     vtxsim::PutFile(helper_test::kWininit, "[RENAME]\r\nNUL=C:\\Windows\\Temp\\old.tmp\r\n");
     vtxsim::FailCall("GetPrivateProfileSectionA", 1, ERROR_SHARING_VIOLATION);
     EXPECT_EQ(AppendRenameEntry("NUL", "C:\\Windows\\System\\vtxinh01.exe"), 1003u);
-    EXPECT_EQ(vtxtest::RenameEntries(), std::vector<std::string>{"NUL=C:\\Windows\\Temp\\old.tmp"});
+    EXPECT_EQ(vtxsim::RenameEntries(), std::vector<std::string>{"NUL=C:\\Windows\\Temp\\old.tmp"});
 
     // An empty read without an error of its own is an empty section or a file not there yet.
     vtxsim::ClearFailures();
     vtxsim::PutFile(helper_test::kWininit, "[Other]\r\nx=1\r\n");
     EXPECT_EQ(AppendRenameEntry("NUL", "C:\\a.dll"), 0u);
-    EXPECT_EQ(vtxtest::RenameEntries(), std::vector<std::string>{"NUL=C:\\a.dll"});
+    EXPECT_EQ(vtxsim::RenameEntries(), std::vector<std::string>{"NUL=C:\\a.dll"});
     vtxsim::PutFile(helper_test::kWininit, "");
     EXPECT_EQ(AppendRenameEntry("NUL", "C:\\b.dll"), 0u);
-    EXPECT_EQ(vtxtest::RenameEntries(), std::vector<std::string>{"NUL=C:\\b.dll"});
+    EXPECT_EQ(vtxsim::RenameEntries(), std::vector<std::string>{"NUL=C:\\b.dll"});
 }
 
 // The removal reads the type path's subkey count to learn whether the device was the last of its

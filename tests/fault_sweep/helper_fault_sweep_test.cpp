@@ -7,7 +7,7 @@
 #include "setup_helper/helper_fixture.h"
 #include "support/fault_sweep.h"
 #include "support/registry_lines.h"
-#include "support/rename_entries.h"
+#include "platform/sim/control/wininit_ctl.h"
 
 #include <gtest/gtest.h>
 
@@ -156,7 +156,7 @@ void ExpectWellFormedCmdLine() {
 }
 
 void ExpectEarlierEntriesKept() {
-    std::vector<std::string> entries = vtxtest::RenameEntries();
+    std::vector<std::string> entries = vtxsim::RenameEntries();
     for (const std::string& earlier : kEarlierEntries) {
         EXPECT_NE(std::find(entries.begin(), entries.end(), earlier), entries.end())
             << "lost the restart entry " << earlier;

@@ -3,13 +3,11 @@
 // round, and each time the machine must end as one of the two runs one after the other leaves
 // it: the same registry, wininit.ini's RENAME entries, files and started programs.
 #include "platform/sim/control/simctl.h"
+#include "support/machine_directory.h"
 #include "support/registry_lines.h"
-#include "support/rename_entries.h"
-#include "tools/lab/helper_spawn.h"
+#include "platform/sim/control/wininit_ctl.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -37,7 +35,7 @@ struct MachineState {
 };
 
 MachineState Capture() {
-    MachineState state{vtxtest::RegistryLines(), vtxtest::RenameEntries(), vtxsim::FileTree(), {}};
+    MachineState state{vtxtest::RegistryLines(), vtxsim::RenameEntries(), vtxsim::FileTree(), {}};
     for (const vtxsim::ProcessStart& start : vtxsim::ProcessJournal())
         state.started.insert(start.commandLine);
     return state;
@@ -66,18 +64,6 @@ std::string Describe(const MachineState& expected, const MachineState& actual) {
 
 class ConcurrentHelpers : public ::testing::TestWithParam<vtxsim::EnumerationOrder> {
   protected:
-    ConcurrentHelpers()
-        : dir_(fs::temp_directory_path() / ("vtx-concurrent-" + std::to_string(getpid()))) {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        vtxsim::UseMachine(dir_);
-    }
-    ~ConcurrentHelpers() override {
-        vtxsim::UseMachine({});
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     // Two K9 printers of one type, their drivers installed, the clock held still.
     void FreshMachine() {
         vtxsim::ResetMachine();
@@ -93,20 +79,20 @@ class ConcurrentHelpers : public ::testing::TestWithParam<vtxsim::EnumerationOrd
         vtxsim::SetTickCount(1234567);
     }
 
-    lab::HelperProcess Start(const std::string& options) {
-        return lab::StartHelper(VTX_HELPER_EXE, dir_,
-                                "C:\\WINDOWS\\SYSTEM\\VTXINH01.EXE " + options);
+    vtxsim::HelperProcess Start(const std::string& options) {
+        return vtxsim::StartHelper(VTX_HELPER_EXE, machine_.Path(),
+                                   "C:\\WINDOWS\\SYSTEM\\VTXINH01.EXE " + options);
     }
 
-    static void ExpectRan(const lab::HelperRun& run) {
+    static void ExpectRan(const vtxsim::HelperRun& run) {
         EXPECT_EQ(run.failure, "");
         EXPECT_EQ(run.exitCode, 0);
     }
 
     MachineState OneAfterTheOther(const std::string& first, const std::string& second) {
         FreshMachine();
-        ExpectRan(lab::WaitHelper(Start(first)));
-        ExpectRan(lab::WaitHelper(Start(second)));
+        ExpectRan(vtxsim::WaitHelper(Start(first)));
+        ExpectRan(vtxsim::WaitHelper(Start(second)));
         return Capture();
     }
 
@@ -118,15 +104,15 @@ class ConcurrentHelpers : public ::testing::TestWithParam<vtxsim::EnumerationOrd
         std::string first;
         for (int round = 0; round < kRounds; ++round) {
             FreshMachine();
-            lab::HelperProcess one;
-            lab::HelperProcess two;
+            vtxsim::HelperProcess one;
+            vtxsim::HelperProcess two;
             {
                 vtxsim::HeldMachine together;
                 one = Start(a);
                 two = Start(b);
             }
-            ExpectRan(lab::WaitHelper(one));
-            ExpectRan(lab::WaitHelper(two));
+            ExpectRan(vtxsim::WaitHelper(one));
+            ExpectRan(vtxsim::WaitHelper(two));
             MachineState together = Capture();
             if (together == ab || together == ba)
                 continue;
@@ -139,7 +125,7 @@ class ConcurrentHelpers : public ::testing::TestWithParam<vtxsim::EnumerationOrd
     }
 
   private:
-    fs::path dir_;
+    vtxtest::MachineDirectory machine_; // the helpers see the machine through it
 };
 
 TEST_P(ConcurrentHelpers, TwoInstallsAtOnceEndAsOneAfterTheOther) {

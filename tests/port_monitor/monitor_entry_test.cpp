@@ -30,7 +30,7 @@ TEST_F(MonitorTest, EntryRefusesAMissingRootAndFillsTheNineXTable) {
     ASSERT_NE(entry, nullptr);
 
     MONITOR table;
-    std::memset(&table, 0xA5, sizeof(table));
+    std::memset(&table, vtxtest::kByteMarker, sizeof(table));
     MONITOR untouched = table;
     char empty[] = "";
     char root[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\AB12";

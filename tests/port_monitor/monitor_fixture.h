@@ -5,6 +5,7 @@
 
 #include "driver_install/printer_install.h"
 #include "platform/sim/control/simctl.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@
 namespace monitor_test {
 
 // Last-error and out-argument marker for "left untouched".
-constexpr DWORD kMarker = 0xBADC0DE;
+using vtxtest::kMarker;
 constexpr DWORD kSettledTick = 1'000'000;
 // Older than this the table is rebuilt at the next EnumPorts or OpenPort.
 constexpr DWORD kWindow = 10'000;

@@ -3,7 +3,7 @@
 
 #include "generators.h"
 #include "maker_printers.h"
-#include "support/rename_entries.h"
+#include "platform/sim/control/wininit_ctl.h"
 
 #include <algorithm>
 
@@ -40,7 +40,7 @@ void CheckMachine(const HistoryModel& model, HistoryMachine& machine) {
                                          vtxsim::ModelRemainder(kind)));
     }
     // The section only grows until the restart carries it out: no earlier entry is lost.
-    std::vector<std::string> entries = vtxtest::RenameEntries();
+    std::vector<std::string> entries = vtxsim::RenameEntries();
     RC_ASSERT(entries.size() >= machine.renameEntries.size());
     RC_ASSERT(
         std::equal(machine.renameEntries.begin(), machine.renameEntries.end(), entries.begin()));

@@ -6,7 +6,7 @@
 #include "machine_setup.h"
 #include "maker_printers.h"
 #include "property_check.h"
-#include "support/rename_entries.h"
+#include "platform/sim/control/wininit_ctl.h"
 
 #include <algorithm>
 #include <map>
@@ -100,7 +100,7 @@ TEST(HelperRemovalProperty, OnlyTheDeviceAndWhatNoOtherPrinterNeedsGoes) {
             for (const std::string& file : kQueued)
                 expected.push_back("NUL=" + file);
         }
-        RC_ASSERT(vtxtest::RenameEntries() == expected);
+        RC_ASSERT(vtxsim::RenameEntries() == expected);
     });
 }
 

@@ -7,6 +7,7 @@
 #include "machine_setup.h"
 #include "property_check.h"
 #include "port_monitor/monitor.h"
+#include "support/markers.h"
 
 #include <cstring>
 #include <string>
@@ -38,7 +39,7 @@ void CheckEnumeration(const MONITOR& monitor, DWORD level, const std::vector<Ent
     for (const std::string& s : strings)
         needed += static_cast<DWORD>(s.size() + 1);
 
-    std::vector<BYTE> buffer(size, 0xA5);
+    std::vector<BYTE> buffer(size, vtxtest::kByteMarker);
     DWORD reported = 0, returned = 0;
     SetLastError(0);
     BOOL ok = monitor.pfnEnumPorts(nullptr, level, size != 0 ? buffer.data() : nullptr, size,
@@ -47,7 +48,8 @@ void CheckEnumeration(const MONITOR& monitor, DWORD level, const std::vector<Ent
     if (size < needed) {
         RC_ASSERT(!ok);
         RC_ASSERT(GetLastError() == static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-        RC_ASSERT(std::all_of(buffer.begin(), buffer.end(), [](BYTE b) { return b == 0xA5; }));
+        RC_ASSERT(std::all_of(buffer.begin(), buffer.end(),
+                              [](BYTE b) { return b == vtxtest::kByteMarker; }));
         return;
     }
     RC_ASSERT(ok);

@@ -1,14 +1,11 @@
 // One attach-remove cycle with the helper run as its own process on a machine directory, as the
 // device installer starts it: the install's rename entry stands after the removal's deletion.
 #include "platform/sim/control/simctl.h"
-#include "support/rename_entries.h"
+#include "support/machine_directory.h"
+#include "platform/sim/control/wininit_ctl.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,45 +13,16 @@
 namespace {
 
 namespace fs = std::filesystem;
-using vtxtest::RenameEntries;
+using vtxsim::RenameEntries;
+using vtxtest::MachineDirectory;
 
 const fs::path kFixtures = fs::path(VTX_FIXTURES_DIR) / "removal";
 const char* const kHelperFile = "C:\\Windows\\System\\vtxinh01.exe";
 const char* const kVmm32File = "C:\\Windows\\System\\VMM32\\vtxvxu01.dll";
 
-// A machine directory of its own for the test, switched to for this process and removed after.
-class MachineDirectory {
-  public:
-    MachineDirectory()
-        : dir_(fs::temp_directory_path() / ("vtx-removal-" + std::to_string(getpid()))) {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        vtxsim::UseMachine(dir_);
-    }
-    ~MachineDirectory() {
-        vtxsim::UseMachine({});
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-    MachineDirectory(const MachineDirectory&) = delete;
-    MachineDirectory& operator=(const MachineDirectory&) = delete;
-    const fs::path& Path() const { return dir_; }
-
-  private:
-    fs::path dir_;
-};
-
-std::string Quoted(const std::string& text) {
-    return "'" + text + "'";
-}
-
 // Runs the built helper on the machine with the given options; its exit code, or -1.
 int RunHelper(const fs::path& machine, const std::string& options) {
-    std::string command = "VTXSIM_MACHINE=" + Quoted(machine.string()) +
-                          " VTXSIM_COMMAND_LINE=" + Quoted("vtxinh01.exe " + options) + " " +
-                          Quoted(VTX_HELPER_EXE);
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return vtxsim::RunHelper(VTX_HELPER_EXE, machine, "vtxinh01.exe " + options).exitCode;
 }
 
 // What the maker's installation leaves when the printer is attached.

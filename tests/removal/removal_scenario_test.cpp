@@ -1,7 +1,7 @@
 // The removal of a device on machines built from REGEDIT4 fixtures: what must remain of the
 // registry, the files and "wininit.ini" afterwards, and what a restart then carries out.
 #include "platform/sim/control/simctl.h"
-#include "support/rename_entries.h"
+#include "platform/sim/control/wininit_ctl.h"
 #include "setup_helper/removal/removal.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using vtxtest::RenameEntries;
+using vtxsim::RenameEntries;
 
 // A registry as key path -> value name -> data text, with every parent of a key present.
 using Registry = std::map<std::string, std::map<std::string, std::string>>;

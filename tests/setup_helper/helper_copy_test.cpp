@@ -20,13 +20,11 @@ class HelperCopyTest : public HelperTest {
 
     static std::string Wininit() { return vtxsim::GetFileContents(kWininit).value_or("<none>"); }
 
-    // The "RENAME" section's entries as GetPrivateProfileSectionA gives them, one a line.
+    // The "RENAME" section's entries, one a line.
     static std::string RenameEntries() {
-        std::vector<CHAR> buffer(40000, 'M');
-        DWORD n = GetPrivateProfileSectionA("RENAME", buffer.data(), 32767, "wininit.ini");
         std::string lines;
-        for (DWORD i = 0; i < n; i++)
-            lines += buffer[i] == '\0' ? '\n' : buffer[i];
+        for (const std::string& entry : vtxsim::RenameEntries())
+            lines += entry + "\n";
         return lines;
     }
 };

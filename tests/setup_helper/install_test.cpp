@@ -2,16 +2,10 @@
 // process on a machine directory.
 #include "driver_install/printer_install.h"
 #include "helper_fixture.h"
+#include "support/machine_directory.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -78,43 +72,14 @@ TEST_F(InstallTest, AModelWithoutRemainderReadsAndWritesNoModelKeys) {
 
 class InstallProcessTest : public HelperTest {
   protected:
-    void SetUp() override {
-        machine_ = std::filesystem::temp_directory_path() /
-                   ("vtx-helper-install-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(machine_);
-        vtxsim::UseMachine(machine_);
-        HelperTest::SetUp();
-    }
-    void TearDown() override {
-        vtxsim::UseMachine({});
-        std::filesystem::remove_all(machine_);
-    }
-
     // Runs the built helper on the machine directory with exactly this command line.
     int RunHelperProcess(const std::string& commandLine) {
-        std::vector<std::string> variables{"VTXSIM_MACHINE=" + machine_.string(),
-                                           "VTXSIM_COMMAND_LINE=" + commandLine};
-        for (char** e = environ; *e != nullptr; e++) {
-            std::string entry = *e;
-            if (!entry.starts_with("VTXSIM_MACHINE=") && !entry.starts_with("VTXSIM_COMMAND_LINE="))
-                variables.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (auto& v : variables)
-            envp.push_back(v.data());
-        envp.push_back(nullptr);
-        std::string program = VTX_HELPER_EXE;
-        char* argv[] = {program.data(), nullptr};
-        pid_t pid = 0;
-        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
-            return -1;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        vtxsim::UseMachine(machine_); // take up what the helper left
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        vtxsim::HelperRun run = vtxsim::RunHelper(VTX_HELPER_EXE, machine_.Path(), commandLine);
+        vtxsim::UseMachine(machine_.Path()); // take up what the helper left
+        return run.exitCode;
     }
 
-    std::filesystem::path machine_;
+    vtxtest::MachineDirectory machine_; // the helper process sees the machine through it
 };
 
 TEST_F(InstallProcessTest, TheHelperInstallsADeviceAsItsOwnProcess) {

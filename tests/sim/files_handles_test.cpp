@@ -5,6 +5,7 @@
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr DWORD kMarker = 0xDEADBEEF;
+using vtxtest::kMarker;
 constexpr char kFile[] = "C:\\WINDOWS\\launch.ini";
 
 class FileHandles : public vtxtest::MachineTest {

@@ -5,6 +5,7 @@
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr DWORD kMarker = 0xDEADBEEF;
+using vtxtest::kMarker;
 constexpr char kSource[] = "C:\\WINDOWS\\SYSTEM\\vtxinh01.exe";
 constexpr char kCopy[] = "C:\\WINDOWS\\SYSTEM\\01234567.ex_";
 

@@ -5,6 +5,7 @@
 #include "platform/sim/control/kernel_ctl.h"
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_directory.h"
 #include "support/machine_fixture.h"
 
 #include <sys/wait.h>
@@ -43,9 +44,8 @@ TEST_F(MachineClock, TheRunningClockCountsFromTheMachinesBootAndCanBeMovedOn) {
 }
 
 TEST_F(MachineClock, SettingsOfAPersistentMachineReachAnotherProcessAndBack) {
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("vtxsim-clock-" + std::to_string(getpid()));
-    vtxsim::UseMachine(dir);
+    vtxtest::MachineDirectory machine;
+    const std::filesystem::path& dir = machine.Path();
     vtxsim::ResetMachine();
     vtxsim::SetTickCount(0xFFFFFFF0u);
     vtxsim::SetWindowsVersion(vtxsim::WindowsVersion::WinMe);
@@ -68,9 +68,6 @@ TEST_F(MachineClock, SettingsOfAPersistentMachineReachAnotherProcessAndBack) {
     EXPECT_EQ(GetTickCount(), 0x10u) << "the child's advance, wrapped";
     EXPECT_TRUE(sim::ShellRunning());
     EXPECT_EQ(sim::CurrentWindowsVersion(), sim::WindowsVersion::WinMe);
-
-    vtxsim::UseMachine({});
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

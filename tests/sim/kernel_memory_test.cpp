@@ -5,12 +5,13 @@
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr DWORD kMarker = 0xDEADBEEF;
+using vtxtest::kMarker;
 
 class GlobalHeap : public vtxtest::MachineTest {};
 

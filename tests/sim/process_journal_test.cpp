@@ -5,7 +5,9 @@
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/sim/control/process_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_directory.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +18,7 @@
 
 namespace {
 
-constexpr DWORD kMarker = 0xDEADBEEF;
+using vtxtest::kMarker;
 constexpr DWORD kErrorDirectory = 267;
 HANDLE const kMarkerHandle = reinterpret_cast<HANDLE>(0x5A5A5A5A);
 
@@ -134,10 +136,8 @@ TEST_F(ProcessJournalTest, WithoutAnApplicationNameTheCommandLineNamesTheProgram
 }
 
 TEST_F(ProcessJournalTest, TheJournalLivesInTheMachineDirectory) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vtxjournal-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    std::filesystem::path dir = pattern;
-    vtxsim::UseMachine(dir);
+    vtxtest::MachineDirectory machine;
+    const std::filesystem::path& dir = machine.Path();
     vtxsim::ResetMachine();
     vtxsim::PutFile("D:\\setup.exe", "x");
     ASSERT_TRUE(StartProgram("D:\\setup.exe", "\t-tab\\ and \"quotes\"", nullptr).ok);
@@ -164,8 +164,6 @@ TEST_F(ProcessJournalTest, TheJournalLivesInTheMachineDirectory) {
 
     vtxsim::ResetMachine();
     EXPECT_TRUE(vtxsim::ProcessJournal().empty());
-    vtxsim::UseMachine({});
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr DWORD kMarker = 0xDEADBEEF;
+using vtxtest::kMarker;
 constexpr char kWininit[] = "C:\\WINDOWS\\wininit.ini";
 
 class ProfileSections : public vtxtest::MachineTest {

@@ -5,6 +5,7 @@
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/sim/control/registry_ctl.h"
 #include "platform/win32api.h"
+#include "support/machine_directory.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -29,23 +30,15 @@ const std::string kEveryKind = "HKLM\\Software\\Kelvara\\VTXIO\\Every Kind";
 class RegistryPersistence : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vtxsim-registry-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        vtxsim::UseMachine(dir_);
         vtxsim::ResetMachine();
         vtxsim::ClearFailures();
-    }
-    void TearDown() override {
-        vtxsim::UseMachine({});
-        fs::remove_all(dir_);
     }
 
     static void WriteText(const fs::path& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
     }
 
-    fs::path dir_;
+    vtxtest::MachineDirectory machine_;
 };
 
 // Runs body in a child process on the same machine directory; returns its exit status.
@@ -69,7 +62,7 @@ TEST_F(RegistryPersistence, TwoProcessesSeeEachOthersChanges) {
     HKEY doomed = nullptr;
     ASSERT_EQ(RegOpenKeyExA(shared, "doomed", 0, KEY_ALL_ACCESS, &doomed), 0);
 
-    int status = InChild(dir_, [] {
+    int status = InChild(machine_.Path(), [] {
         if (vtxsim::StringValue("HKLM\\Software\\Shared", "Parent") != "from parent")
             return 1;
         HKEY key = nullptr;
@@ -96,15 +89,15 @@ TEST_F(RegistryPersistence, TwoProcessesSeeEachOthersChanges) {
               ERROR_KEY_DELETED);
     EXPECT_EQ(RegCloseKey(doomed), 0);
     EXPECT_EQ(RegCloseKey(shared), 0);
-    for (const auto& entry : fs::directory_iterator(dir_))
+    for (const auto& entry : fs::directory_iterator(machine_.Path()))
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
 TEST_F(RegistryPersistence, ARegistryFileSeedsTheMachineAndIsTakenInAgainOnlyWhenReplaced) {
     const std::string seed = "HKLM\\Software\\Seed";
-    WriteText(dir_ / "registry.reg",
+    WriteText(machine_.Path() / "registry.reg",
               "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Seed]\n\"v\"=\"first\"\n");
-    int status = InChild(dir_, [&seed] {
+    int status = InChild(machine_.Path(), [&seed] {
         if (vtxsim::StringValue(seed, "v") != "first")
             return 1;
         vtxsim::SetStringValue(seed, "w", "added");
@@ -113,23 +106,24 @@ TEST_F(RegistryPersistence, ARegistryFileSeedsTheMachineAndIsTakenInAgainOnlyWhe
     ASSERT_EQ(status, 0);
     EXPECT_EQ(vtxsim::StringValue(seed, "w"), "added"); // not taken in again over the change
     vtxsim::UseMachine({});
-    vtxsim::UseMachine(dir_);
+    vtxsim::UseMachine(machine_.Path());
     EXPECT_EQ(vtxsim::StringValue(seed, "w"), "added");
 
     // A new file is the whole registry.
-    WriteText(dir_ / "registry.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Other]\n");
+    WriteText(machine_.Path() / "registry.reg",
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Other]\n");
     EXPECT_FALSE(vtxsim::KeyExists(seed));
     EXPECT_TRUE(vtxsim::KeyExists("HKLM\\Software\\Other"));
 
     // The file the machine writes is its own registry: not taken in over later changes.
     vtxsim::SetDwordValue("HKLM\\Software\\Other", "n", 5);
     vtxsim::WriteRegistryFile();
-    std::ifstream in(dir_ / "registry.reg", std::ios::binary);
+    std::ifstream in(machine_.Path() / "registry.reg", std::ios::binary);
     std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(written, vtxsim::ExportRegistry());
     vtxsim::SetDwordValue("HKLM\\Software\\Other", "n", 6);
     vtxsim::UseMachine({});
-    vtxsim::UseMachine(dir_);
+    vtxsim::UseMachine(machine_.Path());
     EXPECT_EQ(vtxsim::DwordValue("HKLM\\Software\\Other", "n"), 6u);
 }
 
@@ -138,7 +132,7 @@ TEST_F(RegistryPersistence, AKilledWriterLeavesAWholeRegistry) {
     ASSERT_EQ(pipe(ready), 0);
     pid_t child = fork();
     if (child == 0) {
-        vtxsim::UseMachine(dir_);
+        vtxsim::UseMachine(machine_.Path());
         HKEY key = nullptr;
         RegCreateKeyA(HKEY_LOCAL_MACHINE, "Software\\Busy", &key);
         std::string filler(4000, 'x');
@@ -203,7 +197,7 @@ TEST_F(RegistryPersistence, EveryValueKindSurvivesImportExportAndReimport) {
     // Through the machine directory: a fresh process view reads the registry back.
     vtxsim::UseMachine({});
     EXPECT_FALSE(vtxsim::KeyExists(kEveryKind));
-    vtxsim::UseMachine(dir_);
+    vtxsim::UseMachine(machine_.Path());
     EXPECT_EQ(vtxsim::ExportRegistry(), exported);
 
     // Through the text: re-importing the export into an empty machine gives the same bytes.
@@ -242,7 +236,7 @@ TEST_F(RegistryPersistence, AMalformedFixtureNamesFileAndLineAndChangesNothing) 
     };
     int index = 0;
     for (const auto& [text, line] : cases) {
-        fs::path file = dir_ / ("bad" + std::to_string(index++) + ".reg");
+        fs::path file = machine_.Path() / ("bad" + std::to_string(index++) + ".reg");
         WriteText(file, text);
         try {
             vtxsim::ImportReg(file);
@@ -253,13 +247,13 @@ TEST_F(RegistryPersistence, AMalformedFixtureNamesFileAndLineAndChangesNothing) 
         }
         EXPECT_EQ(vtxsim::ExportRegistry(), before) << text;
     }
-    EXPECT_THROW(vtxsim::ImportReg(dir_ / "missing.reg"), std::runtime_error);
+    EXPECT_THROW(vtxsim::ImportReg(machine_.Path() / "missing.reg"), std::runtime_error);
 }
 
 TEST_F(RegistryPersistence, ACorruptMachineRegistryIsAFaultNamingFileAndLine) {
-    WriteText(dir_ / "registry.reg",
+    WriteText(machine_.Path() / "registry.reg",
               "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n\"v\"=dword:nothex\n");
-    fs::path dir = dir_;
+    fs::path dir = machine_.Path();
     EXPECT_EXIT(
         {
             vtxsim::UseMachine({});

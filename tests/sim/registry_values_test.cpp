@@ -5,6 +5,7 @@
 #include "platform/sim/control/registry_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,8 @@
 
 namespace {
 
-constexpr BYTE kMarker = 0xA5;
-constexpr DWORD kMarkerCount = 0xDEADBEEF;
+using vtxtest::kByteMarker;
+using vtxtest::kMarker;
 
 class RegistryValues : public vtxtest::MachineTest {
   protected:
@@ -39,13 +40,13 @@ class RegistryValues : public vtxtest::MachineTest {
 
 template <size_t N> std::array<BYTE, N> Marked() {
     std::array<BYTE, N> buffer;
-    buffer.fill(kMarker);
+    buffer.fill(kByteMarker);
     return buffer;
 }
 
 template <size_t N> bool Untouched(const std::array<BYTE, N>& buffer, size_t from = 0) {
     for (size_t i = from; i < N; ++i) {
-        if (buffer[i] != kMarker)
+        if (buffer[i] != kByteMarker)
             return false;
     }
     return true;
@@ -54,13 +55,13 @@ template <size_t N> bool Untouched(const std::array<BYTE, N>& buffer, size_t fro
 TEST_F(RegistryValues, QueryReportsMissingValuesAndSizesWithoutTouchingTheBuffer) {
     Set("Name", REG_SZ, std::string_view("ABCDEFG\0", 8));
     auto buffer = Marked<16>();
-    DWORD type = kMarkerCount;
+    DWORD type = kMarker;
     DWORD size = 4;
 
     EXPECT_EQ(RegQueryValueExA(key_, "Missing", nullptr, &type, buffer.data(), &size),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(size, 4u);
-    EXPECT_EQ(type, kMarkerCount);
+    EXPECT_EQ(type, kMarker);
     EXPECT_EQ(RegQueryValueExA(key_, nullptr, nullptr, &type, buffer.data(), &size),
               ERROR_FILE_NOT_FOUND); // no default value was set
 
@@ -70,7 +71,7 @@ TEST_F(RegistryValues, QueryReportsMissingValuesAndSizesWithoutTouchingTheBuffer
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_TRUE(Untouched(buffer));
 
-    size = kMarkerCount;
+    size = kMarker;
     EXPECT_EQ(RegQueryValueExA(key_, "Name", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 8u);
     EXPECT_TRUE(Untouched(buffer));
@@ -109,7 +110,7 @@ TEST_F(RegistryValues, AValueKeepsExactlyTheBytesItWasGiven) {
 
     buffer = Marked<16>();
     size = sizeof buffer;
-    DWORD type = kMarkerCount;
+    DWORD type = kMarker;
     ASSERT_EQ(RegQueryValueExA(key_, "Empty", nullptr, &type, buffer.data(), &size), 0);
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
@@ -221,9 +222,9 @@ TEST_F(RegistryValues, KeyInformationCountsSubkeysValuesAndLongestNames) {
 
     char classBuffer[8] = "marker";
     DWORD classChars = sizeof classBuffer;
-    DWORD subkeys = kMarkerCount, maxSubkey = kMarkerCount, maxClass = kMarkerCount;
-    DWORD values = kMarkerCount, maxValueName = kMarkerCount, maxValue = kMarkerCount;
-    DWORD security = kMarkerCount;
+    DWORD subkeys = kMarker, maxSubkey = kMarker, maxClass = kMarker;
+    DWORD values = kMarker, maxValueName = kMarker, maxValue = kMarker;
+    DWORD security = kMarker;
     FILETIME time{1, 2};
     ASSERT_EQ(RegQueryInfoKeyA(key_, classBuffer, &classChars, nullptr, &subkeys, &maxSubkey,
                                &maxClass, &values, &maxValueName, &maxValue, &security, &time),
@@ -240,7 +241,7 @@ TEST_F(RegistryValues, KeyInformationCountsSubkeysValuesAndLongestNames) {
     EXPECT_EQ(RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                nullptr, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
-    subkeys = kMarkerCount;
+    subkeys = kMarker;
     ASSERT_EQ(RegQueryInfoKeyA(HKEY_CURRENT_USER, nullptr, nullptr, nullptr, &subkeys, nullptr,
                                nullptr, &values, nullptr, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);

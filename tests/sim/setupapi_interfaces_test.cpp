@@ -7,6 +7,7 @@
 #include "platform/win32api.h"
 #include "support/bare_printer.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ const GUID kPrinterClass = {
     0x5d2f7a10, 0x3c4b, 0x4e8a, {0x9b, 0x61, 0x2f, 0x0c, 0x8e, 0x4d, 0x7a, 0x93}};
 const GUID kOtherClass = {
     0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
-constexpr DWORD kMarker = 0xBADC0DE;
+using vtxtest::kMarker;
 const std::string kClassKey = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\"
                               "DeviceClasses\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
 const std::string kAb12Interface =

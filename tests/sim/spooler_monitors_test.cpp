@@ -7,6 +7,7 @@
 #include "platform/sim/control/spooler_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr DWORD kMarker = 0xDEADBEEF;
+using vtxtest::kMarker;
 const std::string kMonitors = "HKLM\\System\\CurrentControlSet\\Control\\Print\\Monitors";
 
 struct Outcome {

@@ -5,7 +5,9 @@
 #include "platform/sim/control/machine_ctl.h"
 #include "platform/win32api.h"
 #include "support/bare_printer.h"
+#include "support/machine_directory.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +26,7 @@ namespace {
 
 using vtxtest::BarePrinter;
 
-constexpr DWORD kMarker = 0xBADC0DE;
+using vtxtest::kMarker;
 constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 
 HANDLE Open(const std::string& path, DWORD access = kReadWrite) {
@@ -89,9 +91,7 @@ TEST_F(UsbPrinterTest, OnlyAnAttachedPrinterOpensAndItsPathIsMatchedWithoutRegar
 }
 
 TEST_F(UsbPrinterTest, APrinterIsExclusiveAcrossProcessesUntilItsHolderClosesOrDies) {
-    auto dir =
-        std::filesystem::temp_directory_path() / ("vtxsim-devices-" + std::to_string(getpid()));
-    vtxsim::UseMachine(dir);
+    vtxtest::MachineDirectory machine;
     vtxsim::ResetMachine();
     vtxsim::InstallPrinter(BarePrinter("AB12"));
 
@@ -119,9 +119,6 @@ TEST_F(UsbPrinterTest, APrinterIsExclusiveAcrossProcessesUntilItsHolderClosesOrD
     h = Open(path);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
-
-    vtxsim::UseMachine({});
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(UsbPrinterTest, TheStatusControlAnswersThePortStatusByte) {

@@ -7,6 +7,7 @@
 #include "platform/sim/control/window_ctl.h"
 #include "platform/win32api.h"
 #include "support/machine_fixture.h"
+#include "support/markers.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ namespace {
 
 using vtxsim::WindowEventKind;
 
-constexpr DWORD kMarker = 0xDEADBEEF;
+using vtxtest::kMarker;
 constexpr int kExitCode = 7;
 
 // What the procedure saw of its WM_CREATE.

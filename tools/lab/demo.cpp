@@ -12,6 +12,7 @@
 #include "tools/lab/removal.h"
 #include "tools/lab/report.h"
 #include "tools/lab/temp_dir.h"
+#include "tools/lab/windows_names.h"
 
 #include "platform/sim/control/simctl.h"
 
@@ -29,22 +30,6 @@ struct DemoPrinter {
     std::string port;
     std::string printer; // the spooler printer made on its port
 };
-
-const char* VersionHeading(sim::WindowsVersion version) {
-    switch (version) {
-    case sim::WindowsVersion::Win95:
-        return "Windows 95";
-    case sim::WindowsVersion::Win98:
-        return "Windows 98";
-    case sim::WindowsVersion::WinMe:
-        return "Windows ME";
-    case sim::WindowsVersion::WinNt4:
-        return "Windows NT 4.0";
-    case sim::WindowsVersion::Win2000:
-        return "Windows 2000";
-    }
-    return "Windows";
-}
 
 // The helper supports Windows 98 and ME; elsewhere it records 120 and goes on.
 bool Supported(sim::WindowsVersion version) {
@@ -85,7 +70,7 @@ class Demo {
 
   private:
     void Machine() {
-        report_.Step(std::string("A fresh machine: ") + VersionHeading(options_.version) +
+        report_.Step(std::string("A fresh machine: ") + WindowsName(options_.version) +
                      (options_.shell ? ", the shell running" : ", before the shell starts"));
         if (!Supported(options_.version))
             report_.Show("the helper supports Windows 98 and ME only: expect it to record error "

@@ -1,7 +1,8 @@
 // vtxlab explain: a customer's registry read as the product reads it. The registry is loaded
 // into a throw-away machine; the real monitor names the ports through the simulated spooler and
-// the real helper shows, on copies, what an attach and a removal would do. Only the words for
-// why an interface gets no port are this file's own reading of the interface's values.
+// the real helper shows, on copies, what an attach and a removal would do. Which of an
+// interface's values stops its port, and the Enabled that counts, are the monitor's own reading
+// (monitor_reading.h); only the words for them are this file's.
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
@@ -12,6 +13,7 @@
 #include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/monitor_reading.h"
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/progress_line.h"
@@ -61,44 +63,52 @@ struct Explanation {
     }
 };
 
-// Why the monitor gives the interface no port at all, from its values as the customer's
-// machine holds them; empty when it gets one.
-std::string WhyNoPort(const InterfaceView& view) {
-    if (!view.hasValues)
+// Why the monitor gives the interface no port at all: the value its reading stops at, in words
+// from the values as the customer's machine holds them; empty when it gets one or when no words
+// fit.
+std::string WhyNoPort(const InterfaceView& view, const MonitorReading& reading) {
+    if (!view.hasValues || reading.usable)
         return "";
-    if (!view.portName && (!view.serialNumber || !view.product))
-        return fmt::format("no PortName, and no {} to compose one from: no port",
-                           !view.serialNumber ? "SerialNumber" : "Product");
+    if (!reading.nameRead) {
+        if (!view.portName && (!view.serialNumber || !view.product))
+            return fmt::format("no PortName, and no {} to compose one from: no port",
+                               !view.serialNumber ? "SerialNumber" : "Product");
+        return "";
+    }
     if (!view.enabled)
         return "no Enabled value: no port";
-    if (!EnabledOf(view))
-        return fmt::format("Enabled is {} bytes long, more than the 4 the monitor reads: no port",
-                           view.enabled->data.size());
-    return "";
+    return fmt::format("Enabled is {} bytes long, more than the 4 the monitor reads: no port",
+                       view.enabled->data.size());
 }
 
+// What the monitor's discovery found: each interface before the monitor alone, and for each
+// port, the interface an OpenPort of it prints to once all of them are there.
+struct Discovery {
+    std::vector<PortOutcome> outcomes;
+    std::vector<std::optional<size_t>> printsTo;
+};
+
 // The words for one interface whose values give it a port.
-std::string PortWords(const std::vector<InterfaceView>& all,
-                      const std::vector<PortOutcome>& outcomes, size_t i) {
+std::string PortWords(const std::vector<InterfaceView>& all, const Discovery& found,
+                      const MonitorReading& reading, size_t i) {
+    const std::vector<PortOutcome>& outcomes = found.outcomes;
     const std::string& port = outcomes[i].port;
+    if (!outcomes[i].opens && reading.usable && reading.enabled != 0)
+        return fmt::format("two interfaces merge into one port: \"{}\" takes the Enabled of the "
+                           "one enumerated last, 0: listed, cannot be opened",
+                           port);
     if (!outcomes[i].opens)
         return fmt::format("port \"{}\": {}: listed, cannot be opened", port,
-                           EnabledOf(all[i]) == 0u ? "Enabled is 0" : "not enabled");
-    std::string winner;
-    bool earlier = false;
-    for (size_t j = 0; j < all.size(); ++j) {
-        if (j == i || !outcomes[j].opens || !SameName(outcomes[j].port, port))
-            continue;
-        if (j > i)
-            winner = all[j].deviceInstance;
-        else
-            earlier = true;
-    }
-    if (!winner.empty())
+                           reading.usable && reading.enabled == 0 ? "Enabled is 0" : "not enabled");
+    std::optional<size_t> target = found.printsTo[i];
+    if (target && *target != i)
         return fmt::format("two interfaces merge into one port: \"{}\" prints to {}, the one "
                            "enumerated last",
-                           port, winner);
-    if (earlier)
+                           port, all[*target].deviceInstance);
+    bool shared = false;
+    for (size_t j = 0; j < all.size(); ++j)
+        shared = shared || (j != i && outcomes[j].opens && SameName(outcomes[j].port, port));
+    if (shared)
         return fmt::format("two interfaces merge into one port: \"{}\", which prints here, to "
                            "the one enumerated last",
                            port);
@@ -106,9 +116,11 @@ std::string PortWords(const std::vector<InterfaceView>& all,
 }
 
 // The interface's verdict in words; a problem of the interface joins the list.
-std::string InterfaceWords(const std::vector<InterfaceView>& all,
-                           const std::vector<PortOutcome>& outcomes, size_t i, Problems* problems) {
+std::string InterfaceWords(const std::vector<InterfaceView>& all, const Discovery& found, size_t i,
+                           Problems* problems) {
+    const std::vector<PortOutcome>& outcomes = found.outcomes;
     const InterfaceView& view = all[i];
+    const MonitorReading reading = ReadAsTheMonitor(view);
     if (!view.hasValues) {
         std::string words =
             fmt::format("its key has no values: the monitor names it \"{}\" and writes that to "
@@ -120,7 +132,7 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
         return words;
     }
     if (!outcomes[i].listed) {
-        std::string why = WhyNoPort(view);
+        std::string why = WhyNoPort(view, reading);
         if (why.empty())
             why = "the monitor gives it no port";
         problems->Add(view.parametersKey, "an interface without a port: " + why,
@@ -129,7 +141,7 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
                                      "values, or add them by hand");
         return why;
     }
-    std::string words = PortWords(all, outcomes, i);
+    std::string words = PortWords(all, found, reading, i);
     if (words.starts_with("two interfaces merge"))
         problems->Add(view.parametersKey, words,
                       "give each interface a PortName of its own, or delete the interface of "
@@ -138,16 +150,16 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all,
 }
 
 void ExplainInterfaces(const std::vector<InterfaceView>& original,
-                       const std::vector<InterfaceView>& afterDiscovery,
-                       const std::vector<PortOutcome>& outcomes, Explanation& e) {
+                       const std::vector<InterfaceView>& afterDiscovery, const Discovery& found,
+                       Explanation& e) {
     e.Print("Device interfaces of the printer class ({}): {}\n", kInterfaceClass, original.size());
     if (original.empty())
         e.Print("  none: the monitor has no port to offer\n");
     e.json["interfaces"] = nlohmann::json::array();
     for (size_t i = 0; i < original.size(); ++i) {
         const InterfaceView& view = original[i];
-        const PortOutcome& outcome = outcomes[i];
-        std::string words = InterfaceWords(original, outcomes, i, &e.problems);
+        const PortOutcome& outcome = found.outcomes[i];
+        std::string words = InterfaceWords(original, found, i, &e.problems);
         e.Print("\n  {} (serial {})\n", view.deviceInstance, SerialText(view));
         e.Print("    {}\n", words);
         if (!outcome.port.empty())
@@ -207,20 +219,27 @@ PortOutcome AloneBeforeTheMonitor(const std::vector<InterfaceView>& interfaces, 
     return outcome;
 }
 
-// All interfaces at once give the ports the spooler sees; each alone gives its own verdict.
-std::vector<PortOutcome> RunDiscovery(const std::vector<InterfaceView>& interfaces,
-                                      vtxsim::EnumPortsResult* ports,
-                                      std::vector<InterfaceView>* named) {
+// All interfaces at once give the ports the spooler sees; each alone gives its own verdict,
+// which stands unless, with all of them there, the monitor refuses its port: a later interface
+// of the same name took the port over with its Enabled.
+Discovery RunDiscovery(const std::vector<InterfaceView>& interfaces, vtxsim::EnumPortsResult* ports,
+                       std::vector<InterfaceView>* named) {
     {
         vtxsim::MonitorHost host;
         StartMonitor(host);
         *ports = host.EnumPorts(2);
     }
     *named = PrinterInterfaces();
-    std::vector<PortOutcome> outcomes;
+    Discovery found;
     for (size_t i = 0; i < interfaces.size(); ++i)
-        outcomes.push_back(AloneBeforeTheMonitor(interfaces, i, (*named)[i]));
-    return outcomes;
+        found.outcomes.push_back(AloneBeforeTheMonitor(interfaces, i, (*named)[i]));
+    MonitorPass pass;
+    for (PortOutcome& outcome : found.outcomes) {
+        outcome.opens = outcome.opens && pass.Opens(outcome.port);
+        found.printsTo.push_back(outcome.opens ? pass.PrintsTo(outcome.port, interfaces)
+                                               : std::nullopt);
+    }
+    return found;
 }
 
 void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
@@ -337,8 +356,8 @@ int RunExplain(const ExplainOptions& options) {
                                "vtxpmo01.dll");
     vtxsim::EnumPortsResult ports;
     std::vector<InterfaceView> named;
-    std::vector<PortOutcome> outcomes = RunDiscovery(interfaces, &ports, &named);
-    ExplainInterfaces(interfaces, named, outcomes, e);
+    Discovery found = RunDiscovery(interfaces, &ports, &named);
+    ExplainInterfaces(interfaces, named, found, e);
     e.Print("\nPorts the monitor lists (EnumPorts): {}\n", ports.ports.size());
     e.json["ports"] = nlohmann::json::array();
     for (const vtxsim::PortInfo& port : ports.ports) {
@@ -351,7 +370,7 @@ int RunExplain(const ExplainOptions& options) {
         vtxsim::DeleteRegistryKey(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance);
     ExplainMonitorsAndPrinters(instances, ports, e);
     // Each check appends what it finds; a check of its own file joins the diagnosis here.
-    CheckPrinterPorts(outcomes, &e.problems);
+    CheckPrinterPorts(found.outcomes, &e.problems);
     CheckPortNames(interfaces, &e.problems);
     CheckModelKeys(&e.problems);
     CheckLeftovers(instances, &e.problems);

@@ -2,6 +2,7 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
 
+#include "platform/sim/control/helper_process.h"
 #include "platform/sim/control/simctl.h"
 
 namespace lab {
@@ -36,7 +37,7 @@ std::filesystem::path MonitorDir() {
 std::string RunHelperAction(int action, const std::string& model, const std::string& serial) {
     std::string commandLine = kHelperPath + " -action=" + std::to_string(action) +
                               " -model=" + model + " -serial=" + serial;
-    HelperRun run = RunHelper(HelperExe(), vtxsim::MachineDirectory(), commandLine);
+    vtxsim::HelperRun run = vtxsim::RunHelper(HelperExe(), vtxsim::MachineDirectory(), commandLine);
     if (!run.failure.empty())
         throw LabError(run.failure);
     if (run.exitCode != 0)

@@ -1,8 +1,6 @@
 // Runs the setup helper as its own process on the lab's machine, as the device installer would.
 #pragma once
 
-#include "tools/lab/helper_spawn.h"
-
 #include <filesystem>
 #include <string>
 

@@ -1,5 +1,6 @@
 #include "tools/lab/machine_view.h"
 #include "tools/lab/shown_text.h"
+#include "tools/lab/windows_names.h"
 
 #include "platform/sim/devices.h"
 #include "platform/sim/settings.h"
@@ -23,26 +24,17 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
     return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
 }
 
-const char* VersionName(sim::WindowsVersion version) {
-    switch (version) {
-    case sim::WindowsVersion::Win95:
-        return "Windows 95 (4.0)";
-    case sim::WindowsVersion::Win98:
-        return "Windows 98 (4.10)";
-    case sim::WindowsVersion::WinMe:
-        return "Windows ME (4.90): the monitor scans the devices again at each StartDocPort";
-    case sim::WindowsVersion::WinNt4:
-        return "Windows NT 4.0";
-    case sim::WindowsVersion::Win2000:
-        return "Windows 2000 (5.0)";
-    }
-    return "?";
+std::string VersionWords(sim::WindowsVersion version) {
+    return WindowsNameAndNumber(version) +
+           (version == sim::WindowsVersion::WinMe
+                ? ": the monitor scans the devices again at each StartDocPort"
+                : "");
 }
 
 } // namespace
 
 std::string MachineWords() {
-    return std::string(VersionName(sim::CurrentWindowsVersion())) +
+    return VersionWords(sim::CurrentWindowsVersion()) +
            (sim::ShellRunning() ? "; the shell runs (a window of class \"Progman\" exists)"
                                 : "; no shell yet: programs for the logon go to RunOnce") +
            (sim::RegistryEnumerationOrder() == sim::EnumerationOrder::Sorted

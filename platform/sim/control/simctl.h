@@ -11,3 +11,5 @@
 #include "platform/sim/control/window_ctl.h"
 #include "platform/sim/control/restart_ctl.h"
 #include "platform/sim/control/process_ctl.h"
+#include "platform/sim/control/helper_process.h"
+#include "platform/sim/control/wininit_ctl.h"

@@ -1,5 +1,6 @@
-// Starts the setup helper as its own process on a machine directory, as the device installer
-// would, and waits for it. vtxlab and the tests that run helpers at once share it.
+// Test-only: a program of the machine started as a process of its own on a machine directory,
+// as the device installer starts the setup helper. The process sees the machine through
+// VTXSIM_MACHINE and gets its Windows command line through VTXSIM_COMMAND_LINE.
 #pragma once
 
 #include <sys/types.h>
@@ -7,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-namespace lab {
+namespace vtxsim {
 
 struct HelperRun {
     int exitCode = -1;
@@ -20,7 +21,7 @@ struct HelperProcess {
 };
 
 // Starts helperExe with the full Windows command line (program name first) on the machine in
-// machineDir, and returns without waiting.
+// machineDir, and returns without waiting. The rest of this process's environment is passed on.
 HelperProcess StartHelper(const std::filesystem::path& helperExe,
                           const std::filesystem::path& machineDir, const std::string& commandLine);
 // Waits for a started helper to end.
@@ -29,4 +30,4 @@ HelperRun WaitHelper(const HelperProcess& process);
 HelperRun RunHelper(const std::filesystem::path& helperExe, const std::filesystem::path& machineDir,
                     const std::string& commandLine);
 
-} // namespace lab
+} // namespace vtxsim

@@ -1,4 +1,4 @@
-#include "tools/lab/helper_spawn.h"
+#include "platform/sim/control/helper_process.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,7 +8,7 @@
 
 extern char** environ;
 
-namespace lab {
+namespace vtxsim {
 
 HelperProcess StartHelper(const std::filesystem::path& helperExe,
                           const std::filesystem::path& machineDir, const std::string& commandLine) {
@@ -62,4 +62,4 @@ HelperRun RunHelper(const std::filesystem::path& helperExe, const std::filesyste
     return WaitHelper(StartHelper(helperExe, machineDir, commandLine));
 }
 
-} // namespace lab
+} // namespace vtxsim

@@ -1,8 +1,8 @@
-#include "support/rename_entries.h"
+#include "platform/sim/control/wininit_ctl.h"
 
 #include "platform/win32api.h"
 
-namespace vtxtest {
+namespace vtxsim {
 
 std::vector<std::string> RenameEntries() {
     std::vector<char> buffer(65536, '\0');
@@ -15,4 +15,4 @@ std::vector<std::string> RenameEntries() {
     return entries;
 }
 
-} // namespace vtxtest
+} // namespace vtxsim

@@ -1,0 +1,89 @@
+// vtxlab explain against the monitor it explains: on any set of interfaces, the ports explain
+// says are listed are the ports the monitor lists, and a port opens exactly when explain says
+// an interface of that name opens.
+#include "generators.h"
+#include "interfaces.h"
+#include "loaded_monitor.h"
+#include "machine_setup.h"
+#include "property_check.h"
+
+#include <nlohmann/json.hpp>
+
+#include <stdio.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace property {
+namespace {
+
+// What vtxlab explain --json says of the machine's registry, exported as a customer would.
+nlohmann::json Explain() {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("vtx-explain-" + std::to_string(getpid()) + ".reg");
+    std::ofstream(file, std::ios::binary) << vtxsim::ExportRegistry();
+    std::string command =
+        std::string("'") + VTXLAB_EXE + "' explain --json '" + file.string() + "'";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+            out.append(chunk, n);
+        pclose(pipe);
+    }
+    std::filesystem::remove(file);
+    return nlohmann::json::parse(out);
+}
+
+TEST(ExplainProperty, ExplainsVerdictsAreTheMonitorsOnEveryInterfaceSet) {
+    Check(12, [] {
+        const std::vector<Interface> interfaces = *Interfaces(0, 127);
+        FreshMachine({});
+        InstallInterfaces(interfaces);
+        const nlohmann::json explained = Explain().at("interfaces");
+        RC_ASSERT(explained.size() == interfaces.size());
+
+        // Each listed interface's port by its folded name, and whether explain has one of that
+        // name open. The names are the model's: explain's JSON replaces bytes above 127.
+        std::map<std::string, const Interface*> bySerial;
+        for (const Interface& i : interfaces)
+            bySerial[i.serial] = &i;
+        std::map<std::string, bool> opensByName;
+        for (const nlohmann::json& verdict : explained) {
+            const Interface& i = *bySerial.at(verdict.at("serial").get<std::string>());
+            std::optional<Port> port = PortOf(i);
+            RC_ASSERT(verdict.at("listed").get<bool>() == port.has_value());
+            if (port)
+                opensByName[FoldAscii(port->name)] |= verdict.at("opens").get<bool>();
+        }
+
+        LoadedMonitor monitor;
+        monitor.Rebuild();
+        std::set<std::string> listed;
+        for (const std::string& name : monitor.PortNames())
+            listed.insert(FoldAscii(name));
+        std::set<std::string> explainedNames;
+        for (const auto& [name, opens] : opensByName)
+            explainedNames.insert(name);
+        RC_ASSERT(listed == explainedNames);
+        for (const Interface& i : interfaces) {
+            std::optional<Port> port = PortOf(i);
+            if (!port)
+                continue;
+            std::string name = port->name;
+            HANDLE handle = nullptr;
+            BOOL ok = monitor.Table().pfnOpenPort(name.data(), &handle);
+            RC_ASSERT((ok != FALSE) == opensByName.at(FoldAscii(name)));
+            if (ok)
+                monitor.Table().pfnClosePort(handle);
+        }
+    });
+}
+
+} // namespace
+} // namespace property
