@@ -265,14 +265,6 @@ sim_values() {
     sim_spooler export | awk -f "$here/registry_lines.awk"
 }
 
-# The RENAME entries of a wininit.ini, in order.
-rename_entries() {
-    [[ -f ${1:-} ]] || return 0
-    awk '{ sub(/\r$/, "") }
-         /^\[/ { on = tolower($0) ~ /^\[rename\]/; next }
-         on && NF > 0 { print }' "$1"
-}
-
 # The keys the product touches, in lower case as registry_lines.awk writes them.
 readonly touched='^hkey_local_machine\\(software\\kelvara|software\\microsoft\\windows\\currentversion\\runonce|system\\currentcontrolset\\control\\print\\monitors\\ab12|enum\\usb\\vid_0d7a&pid_[0-9a-f]+|system\\currentcontrolset\\control\\deviceclasses\\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\}|system\\currentcontrolset\\services\\class\\(usb draftaire|\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\})|system\\currentcontrolset\\services\\(vxd\\)?vtxiod01)(\\|'$'\t'')'
 
@@ -368,6 +360,11 @@ rename_lines() {
     awk '{ sub(/\r$/, "") }
          /^\[/ { on = tolower($0) ~ /^\[rename\]/; if (on) sections++; next }
          on && NF > 0 { print (sections > 1 ? "RENAME.later" : "RENAME") "\t" $0 }' "$1"
+}
+
+# The RENAME entries of a wininit.ini, in order.
+rename_entries() {
+    rename_lines "${1:-}" | cut -f2-
 }
 
 # The comparable state: touched keys, RENAME entries and product files, less the accepted
