@@ -1,7 +1,7 @@
 #!/bin/bash
 # Random machines and device events (vtxscenario), each run under Wine and on the simulated
-# machine with the harness of wine_tests.sh, and compared after every step and after each
-# restart. Only the differences listed in platform_differences are accepted.
+# machine with the harness of the Wine tests (harness.sh), and compared after every step and
+# after each restart. Only the differences listed in platform_differences are accepted.
 #
 #   random_scenarios.sh run <scenario directory>   one scenario (fixture.reg and steps)
 #   random_scenarios.sh sample <seed>...           the given seeds, in the prefix of wine.prefix
@@ -9,7 +9,7 @@
 #                                                  own; each scenario that differs is kept in
 #                                                  <out>/differ/seed-<n> with its differences
 #
-# Environment: that of wine_tests.sh, and VTX_SCENARIO_GENERATOR, the vtxscenario program; each
+# Environment: that of harness.sh, and VTX_SCENARIO_GENERATOR, the vtxscenario program; each
 # unset one defaults to the build trees of this checkout. Exit status: 0 none differed, 1 some
 # did, 77 skipped (no Wine that can run 32-bit programs, or no images), 2 could not run.
 set -uo pipefail
@@ -23,27 +23,8 @@ readonly generator=${VTX_SCENARIO_GENERATOR:-$root/build/host/tests/wine/vtxscen
 readonly command=${1:-}
 shift
 
-# The harness's functions only; its own scenario dispatch stays off.
-# shellcheck source=tests/wine/wine_tests.sh
-VTX_WINE_SOURCED=1 VTX_WINE_SCENARIO=random source "$root/tests/wine/wine_tests.sh"
-
-# The keys the comparison looks at, read under Wine through the stand-in while the session runs:
-# ending the session to read the prefix's files would make the next step a Windows start.
-readonly export_keys=(
-    'Software\Kelvara' 'Software\Microsoft\Windows\CurrentVersion\RunOnce'
-    'System\CurrentControlSet\Control\Print\Monitors' 'Enum\USB'
-    'System\CurrentControlSet\Control\DeviceClasses' 'System\CurrentControlSet\Services\Class'
-    'System\CurrentControlSet\Services\Vtxiod01' 'System\CurrentControlSet\Services\VxD')
-session_open=0
-
-wine_values() {
-    if [[ $session_open == 0 ]]; then
-        wine_file_values
-        return
-    fi
-    timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxspool.exe' export "${export_keys[@]}" \
-        2>>"$work/wine.log" | tr -d '\r' | awk -f "$here/registry_lines.awk"
-}
+# shellcheck source=tests/wine/harness.sh
+source "$root/tests/wine/harness.sh" random
 
 # The fields of one step line (tab-separated) into the array `fields`.
 split_step() {
@@ -66,42 +47,23 @@ prepare_machines() {
         esac
     done <"$steps"
     new_machines "$version" "$shell" || return 1
-    session_open=1
     machine_shell=$shell
     import_reg "$fixture"
     if [[ ${#wininit[@]} -gt 0 ]]; then
         printf '%s\r\n' "${wininit[@]}" >"$work/wininit.before"
         put_file 'C:\Windows\wininit.ini' "$work/wininit.before"
     fi
-    printf 'driver file\r\n' >"$work/driver.file"
     local file
     for file in "${files[@]}"; do
         if [[ $file == *vtxalt01.exe ]]; then
             put_file "$file" "$win32_dir/vtxinh01.exe"
         else
-            put_file "$file" "$work/driver.file"
+            put_driver_file "$file"
         fi
     done
-    if [[ $launch == 1 ]]; then
-        printf '[Setup]\r\n' >"$work/launch.ini"
-        put_file 'C:\Setup\launch.ini' "$work/launch.ini"
-        put_file 'C:\setup.exe' "$win32_dir/vtxspool.exe"
-    fi
-    mkdir -p "$prefix/drive_c/vtx"
-    cp "$win32_dir/vtxspool.exe" "$prefix/drive_c/vtx/vtxspool.exe"
-}
-
-# A Windows start on both machines, then a session for what follows.
-restart_step() {
-    end_session
-    session_open=0
-    restart_both
-}
-
-open_session() {
-    [[ $session_open == 1 ]] && return 0
-    run wineserver -p
-    session_open=1
+    [[ $launch == 1 ]] && put_launch_ini
+    # The stand-in reads the registry while a session runs.
+    put_tools vtxspool.exe
 }
 
 run_scenario() {
@@ -127,7 +89,8 @@ run_scenario() {
             ;;
         restart)
             number=$((number + 1))
-            restart_step
+            end_session
+            restart_both
             compare_state "$number-restart"
             ;;
         esac
@@ -176,21 +139,13 @@ main() {
     case $command in
     run)
         [[ $# -eq 1 ]] || exit 2
-        rm -rf "$work"
-        mkdir -p "$work"
+        start_work
         run_scenario "$1"
-        if [[ $failures -gt 0 ]]; then
-            echo "$1: $failures check(s) failed; Wine's output is in $work/wine.log" >&2
-            exit 1
-        fi
-        rm -rf "$prefix"
-        echo "$1: the same on both machines"
-        exit 0
+        finish "$1" "the same on both machines"
         ;;
     sample)
         [[ $# -ge 1 ]] || exit 2
-        rm -rf "$work"
-        mkdir -p "$work"
+        start_work
         run_seeds "$work" "$@"
         exit
         ;;

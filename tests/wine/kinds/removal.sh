@@ -1,0 +1,26 @@
+# shellcheck shell=bash disable=SC2034,SC2154
+# What every removal scenario does: the driver's files on both machines, the helper with
+# -action=64, compared before and after the restart that carries out the queued deletions.
+
+readonly removal_fixtures=$here/../fixtures/removal
+
+# A removal from a fixture of the device of model (the helper's -model=... argument) and serial.
+remove_scenario() {
+    local fixture=$1 model=$2 serial=$3 file
+    require_wine vtxinh01.exe
+    require_simulator
+    new_machines 98 0 || return
+    import_reg "$fixture"
+    for file in 'C:\Windows\System\vtxcls01.dll' 'C:\Windows\System\vtxpmo01.dll' \
+        'C:\Windows\System32\DRIVERS\vtxubd01.sys' 'C:\Windows\System32\DRIVERS\vtxiod01.sys' \
+        'C:\Windows\System\VMM32\vtxvxu01.dll' 'C:\Windows\Inf\Other\OEM0.INF' \
+        'C:\Windows\Inf\Other\OEM2.INF'; do
+        put_driver_file "$file"
+    done
+    # shellcheck disable=SC2086
+    run_helper 0 nowait -action=64 $model -serial=$serial
+    end_session
+    compare_state removed
+    restart_both
+    compare_state restarted
+}
