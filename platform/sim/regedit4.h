@@ -1,7 +1,7 @@
 // REGEDIT4 text: the format of "registry.reg" and of the test fixtures.
 #pragma once
 
-#include "platform/sim/registry_store.h"
+#include "platform/sim/reg_tree.h"
 
 #include <string>
 #include <string_view>

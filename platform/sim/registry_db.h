@@ -9,7 +9,7 @@
 // a lock begins the database transaction and letting go of the lock commits it.
 #pragma once
 
-#include "platform/sim/registry_store.h"
+#include "platform/sim/reg_tree.h"
 
 #include <cstdint>
 #include <optional>

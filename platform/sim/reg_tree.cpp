@@ -1,4 +1,4 @@
-#include "platform/sim/registry_store.h"
+#include "platform/sim/reg_tree.h"
 
 #include <algorithm>
 #include <utility>
