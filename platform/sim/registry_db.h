@@ -30,7 +30,7 @@ struct KeyInfo {
     size_t maxValueData = 0;
 };
 
-// Names compare without regard to ASCII case (as RegNamesEqual) and keep the case first given;
+// Names compare without regard to ASCII case (case_folding.h) and keep the case first given;
 // subkeys and values are listed in the machine's enumeration order (creation order unless set
 // to sorted); the whole tree is read in creation order.
 class RegistryDb {

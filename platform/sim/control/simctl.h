@@ -11,3 +11,4 @@
 #include "platform/sim/control/window_ctl.h"
 #include "platform/sim/control/restart_ctl.h"
 #include "platform/sim/control/process_ctl.h"
+#include "platform/sim/control/case_folding_ctl.h"
