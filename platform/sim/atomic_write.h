@@ -13,13 +13,11 @@ struct AtomicWrite {
     Step failed = Step::Done;        // the step that failed, if any
     std::filesystem::path temporary; // the file the bytes went to first
     std::error_code error;           // why the rename failed (Step::Replacing)
-
-    bool Ok() const { return failed == Step::Done; }
 };
 
-// Writes bytes to path, whose directory must exist, through
-// "<path>.tmp.<pid>". A temporary that could not be written is removed; one that could not
-// be renamed is left for the caller to name in its message.
+// Writes bytes to path, whose directory must exist, through "<path>.tmp.<pid>". A temporary
+// that could not be written is removed; one that could not be renamed is left for the caller
+// to name in its message.
 AtomicWrite WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace sim

@@ -8,8 +8,6 @@
 #include "platform/win32api.h"
 #include "platform/sim/text.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <optional>
