@@ -5,7 +5,7 @@
 #include "bench/customer_registry.h"
 #include "platform/sim/regedit4.h"
 #include "platform/sim/control/simctl.h"
-#include "platform/sim/text.h"
+#include "platform/sim/case_folding.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>

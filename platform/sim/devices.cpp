@@ -1,6 +1,7 @@
 // Device interfaces as the registry keeps them: naming, paths and the listing of a class.
 #include "platform/sim/devices.h"
-#include "platform/sim/text.h"
+#include "platform/sim/case_folding.h"
+#include "platform/sim/open_key.h"
 
 #include <cctype>
 #include <cstdio>
@@ -16,23 +17,6 @@ namespace {
 
 const char* const kDeviceClassesPath = "System\\CurrentControlSet\\Control\\DeviceClasses";
 constexpr DWORD kNameBufferSize = 512; // registry key names are at most 255 characters on 9x
-
-// Closes a registry key when it goes out of scope.
-class KeyHolder {
-  public:
-    KeyHolder() = default;
-    ~KeyHolder() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    KeyHolder(const KeyHolder&) = delete;
-    KeyHolder& operator=(const KeyHolder&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 std::optional<std::string> QueryText(HKEY key, const char* name) {
     DWORD type = 0;
@@ -66,12 +50,12 @@ std::vector<std::string> SubkeyNames(HKEY key) {
 
 void ListClass(const GUID& interfaceClass, std::vector<InterfaceRecord>& out) {
     std::string classPath = InterfaceClassKeyPath(interfaceClass);
-    KeyHolder classKey;
+    OpenKey classKey;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, classPath.c_str(), 0, KEY_READ, classKey.Out()) !=
         ERROR_SUCCESS)
         return;
     for (const std::string& name : SubkeyNames(classKey.Get())) {
-        KeyHolder interfaceKey;
+        OpenKey interfaceKey;
         if (RegOpenKeyExA(classKey.Get(), name.c_str(), 0, KEY_READ, interfaceKey.Out()) !=
             ERROR_SUCCESS)
             continue;
@@ -154,7 +138,7 @@ std::vector<InterfaceRecord> ListInterfaces(const GUID* interfaceClass) {
         ListClass(*interfaceClass, records);
         return records;
     }
-    KeyHolder classes;
+    OpenKey classes;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceClassesPath, 0, KEY_READ, classes.Out()) !=
         ERROR_SUCCESS)
         return records;

@@ -3,7 +3,7 @@
 #include "platform/sim/files.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/handles.h"
-#include "platform/sim/kernel_text.h"
+#include "platform/sim/case_folding.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/control/files_ctl.h"
 
@@ -57,7 +57,7 @@ std::optional<ParsedPath> ParsePath(std::string_view path, DWORD* error) {
     }
     auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
     if (path.size() >= 2 && path[1] == ':') {
-        char letter = FoldCase(path[0]);
+        char letter = Fold1252(path[0]);
         if (letter < 'a' || letter > 'z') {
             *error = ERROR_INVALID_NAME;
             return std::nullopt;
@@ -108,7 +108,7 @@ std::optional<std::string> FindEntry(const fs::path& dir, const std::string& nam
         return name;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
         std::string candidate = entry.path().filename().string();
-        if (EqualNoCase(candidate, name))
+        if (SameText1252(candidate, name))
             return candidate;
     }
     return std::nullopt;
@@ -387,7 +387,8 @@ BOOL Fail(DWORD error) {
 }
 
 std::string WindowsPathOf(const fs::path& driveDir, const fs::path& host) {
-    std::string text(1, static_cast<char>(driveDir.filename().string().back() - 'a' + 'A'));
+    // drive_c holds C:
+    std::string text = UpperAscii(std::string(1, driveDir.filename().string().back()));
     text += ":";
     for (const fs::path& part : host.lexically_relative(driveDir))
         text += "\\" + part.string();

@@ -6,6 +6,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/object_file_name.h"
 #include "platform/win32api.h"
 
 #include <fcntl.h>
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -43,21 +43,9 @@ uint64_t ThreadId() {
     return id;
 }
 
-// A name as a file name: letters, digits, '_' and '-' as they are, every other byte as %XX.
-// Mutex names are case-sensitive, as kernel object names are.
+// Mutex names are case-sensitive, as kernel object names are: the file name keeps the case.
 std::string FileNameOf(const std::string& name) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : name) {
-        if (std::isalnum(c) || c == '_' || c == '-') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
+    return ObjectFileName(name, "_-");
 }
 
 bool ProcessAlive(pid_t pid) {
@@ -88,7 +76,7 @@ class OpenList {
         std::ostringstream text;
         for (pid_t pid : pids_)
             text << pid << "\n";
-        WriteFileAtomically(path_, text.str());
+        WriteMachineFile(path_, text.str());
     }
 
   private:

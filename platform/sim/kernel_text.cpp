@@ -1,39 +1,9 @@
 // KERNEL32 and USER32 text functions: lstrcmpiA, lstrlenA, wsprintfA.
-#include "platform/sim/kernel_text.h"
+#include "platform/sim/case_folding.h"
 #include "platform/win32api.h"
 
 #include <cstdarg>
 #include <string>
-
-namespace sim {
-
-char FoldCase(char c) {
-    auto u = static_cast<unsigned char>(c);
-    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
-        return static_cast<char>(u + 0x20);
-    switch (u) {
-    case 0x8A: // S caron
-    case 0x8C: // OE
-    case 0x8E: // Z caron
-        return static_cast<char>(u + 0x10);
-    case 0x9F: // Y diaeresis
-        return static_cast<char>(0xFF);
-    default:
-        return c;
-    }
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
-}
-
-} // namespace sim
 
 namespace {
 
@@ -182,16 +152,7 @@ extern "C" {
 // Windows compares with the system locale; this folds case as code page 1252 does and
 // orders by character code. NULL compares as an empty text.
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) {
-    const char* a = lpString1 == nullptr ? "" : lpString1;
-    const char* b = lpString2 == nullptr ? "" : lpString2;
-    for (;; a++, b++) {
-        auto ca = static_cast<unsigned char>(sim::FoldCase(*a));
-        auto cb = static_cast<unsigned char>(sim::FoldCase(*b));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-        if (ca == 0)
-            return 0;
-    }
+    return sim::CompareText1252(lpString1, lpString2);
 }
 
 int WINAPI lstrlenA(LPCSTR lpString) {

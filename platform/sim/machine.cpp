@@ -1,4 +1,5 @@
 #include "platform/sim/machine.h"
+#include "platform/sim/atomic_write.h"
 #include "platform/sim/control/machine_ctl.h"
 
 #include <fcntl.h>
@@ -7,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <system_error>
 #include <vector>
@@ -130,20 +130,12 @@ bool IsPersistent() {
     return s.persistent;
 }
 
-void WriteFileAtomically(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::path temp = path;
-    temp += ".tmp." + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out)
-            MachineFault("cannot write " + temp.string());
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec)
-        MachineFault("cannot replace " + path.string() + ": " + ec.message());
+void WriteMachineFile(const std::filesystem::path& path, std::string_view text) {
+    AtomicWrite written = WriteFileAtomically(path, text);
+    if (written.failed == AtomicWrite::Step::Writing)
+        MachineFault("cannot write " + written.temporary.string());
+    if (written.failed == AtomicWrite::Step::Replacing)
+        MachineFault("cannot replace " + path.string() + ": " + written.error.message());
 }
 
 void MachineFault(const std::string& message) {

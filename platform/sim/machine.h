@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace sim {
 
@@ -35,8 +36,9 @@ class MachineLock {
 const std::filesystem::path& MachineDir();
 bool IsPersistent();
 
-// Writes text to path through a temporary file and a rename, so no reader sees half of it.
-void WriteFileAtomically(const std::filesystem::path& path, const std::string& text);
+// Writes a file of the machine's own state atomically (atomic_write.h); failing to is a
+// MachineFault.
+void WriteMachineFile(const std::filesystem::path& path, std::string_view text);
 // A fatal fault of the machine itself (unreadable directory, corrupt state file).
 [[noreturn]] void MachineFault(const std::string& message);
 

@@ -1,6 +1,7 @@
 // A stand-in for the part of the Windows 9x spooler that loads port monitors: one library per
 // DLL name, loaded once, and InitializeMonitorEx called for each registered instance with that
 // instance's registry root, possibly from several threads at once.
+#include "platform/sim/case_folding.h"
 #include "platform/sim/control/registry_ctl.h"
 #include "platform/sim/control/spooler_ctl.h"
 
@@ -30,15 +31,6 @@ LibraryState& Libraries() {
     return *state;
 }
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    }
-    return out;
-}
-
 // The file part of a Windows path: after the last backslash, slash or drive colon.
 std::string_view FilePart(std::string_view path) {
     size_t cut = path.find_last_of("\\/:");
@@ -46,7 +38,7 @@ std::string_view FilePart(std::string_view path) {
 }
 
 bool SameDll(std::string_view a, std::string_view b) {
-    return Lower(FilePart(a)) == Lower(FilePart(b));
+    return sim::FoldAscii(FilePart(a)) == sim::FoldAscii(FilePart(b));
 }
 
 // The library's entry, loading the library when this process has not yet done so.
@@ -174,7 +166,7 @@ std::filesystem::path MonitorLibraryDir() {
 }
 
 std::filesystem::path MonitorLibraryPath(std::string_view dllName) {
-    std::string file = Lower(FilePart(dllName));
+    std::string file = sim::FoldAscii(FilePart(dllName));
     if (file.size() > 4 && file.ends_with(".dll"))
         file.resize(file.size() - 4);
     file = "lib" + file + ".so";
@@ -223,7 +215,7 @@ const MONITOR& MonitorHost::Table(const std::string& instance) const {
     for (const MonitorInstance& candidate : instances_) {
         if (!candidate.called || !candidate.result)
             continue;
-        if (instance.empty() || Lower(candidate.name) == Lower(instance))
+        if (instance.empty() || sim::FoldAscii(candidate.name) == sim::FoldAscii(instance))
             return candidate.table;
     }
     throw std::out_of_range("no started monitor instance " + instance);

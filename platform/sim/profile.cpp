@@ -2,12 +2,11 @@
 // written whole on every call, inside one machine transaction.
 #include "platform/sim/faults.h"
 #include "platform/sim/files.h"
-#include "platform/sim/kernel_text.h"
+#include "platform/sim/atomic_write.h"
+#include "platform/sim/case_folding.h"
 #include "platform/sim/machine.h"
 #include "platform/win32api.h"
 #include "platform/sim/text.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -54,7 +53,7 @@ struct Profile {
     Section* Find(std::string_view name) {
         name = TrimBlanks(name);
         for (Section& section : sections) {
-            if (EqualNoCase(section.name, name))
+            if (SameText1252(section.name, name))
                 return &section;
         }
         return nullptr;
@@ -142,28 +141,20 @@ ProfileFile Open(const char* fileName) {
     return file;
 }
 
-// Replaces the file through a temporary file, so that a reader never sees half of it.
+// Replaces the file atomically, so that a reader never sees half of it.
 DWORD Save(const ProfileFile& file) {
     if (file.exists && IsReadOnly(file.host))
         return ERROR_ACCESS_DENIED;
     if (DWORD error = CheckNotOpen(file.host))
         return error;
-    fs::path temp = file.host;
-    temp += ".tmp." + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        std::string text = Format(file.profile);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return ERROR_WRITE_FAULT;
-        }
+    switch (WriteFileAtomically(file.host, Format(file.profile)).failed) {
+    case AtomicWrite::Step::Writing:
+        return ERROR_WRITE_FAULT;
+    case AtomicWrite::Step::Replacing:
+        return ERROR_ACCESS_DENIED;
+    default:
+        return 0;
     }
-    std::error_code ec;
-    fs::rename(temp, file.host, ec);
-    return ec ? ERROR_ACCESS_DENIED : 0;
 }
 
 // Line breaks inside a name or value would make new lines of the file, and a line that
@@ -220,7 +211,7 @@ std::optional<size_t> FindKey(const Section& section, std::string_view key) {
     key = TrimBlanks(key);
     for (size_t i = 0; i < section.lines.size(); i++) {
         std::optional<Entry> entry = EntryOf(section.lines[i]);
-        if (entry && EqualNoCase(entry->key, key))
+        if (entry && SameText1252(entry->key, key))
             return i;
     }
     return std::nullopt;

@@ -1,4 +1,5 @@
 #include "platform/sim/regedit4.h"
+#include "platform/sim/case_folding.h"
 #include "platform/sim/text.h"
 
 #include <algorithm>
@@ -359,7 +360,10 @@ bool WritableAsText(const RegValue& value) {
     return true;
 }
 
-std::string HexData(std::string prefix, const std::vector<BYTE>& bytes) {
+// Long hex data goes on over lines ending in a backslash when wrap is set.
+enum class Wrap { Lines, None };
+
+std::string HexData(std::string prefix, const std::vector<BYTE>& bytes, Wrap wrap) {
     std::string out = std::move(prefix);
     size_t lineStart = 0;
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -369,7 +373,7 @@ std::string HexData(std::string prefix, const std::vector<BYTE>& bytes) {
         if (i + 1 == bytes.size())
             break;
         out += ',';
-        if (out.size() - lineStart >= kHexLineWidth) {
+        if (wrap == Wrap::Lines && out.size() - lineStart >= kHexLineWidth) {
             out += "\\\n";
             lineStart = out.size();
             out += "  ";
@@ -378,8 +382,12 @@ std::string HexData(std::string prefix, const std::vector<BYTE>& bytes) {
     return out;
 }
 
-std::string ValueLine(const RegValue& value) {
-    std::string line = value.name.empty() ? "@=" : Quoted(value.name) + "=";
+std::string ValueName(const RegValue& value) {
+    return value.name.empty() ? "@" : Quoted(value.name);
+}
+
+std::string ValueLine(const RegValue& value, Wrap wrap) {
+    std::string line = ValueName(value) + "=";
     if (WritableAsText(value))
         return line + Quoted(std::string_view(reinterpret_cast<const char*>(value.data.data()),
                                               value.data.size() - 1));
@@ -392,22 +400,32 @@ std::string ValueLine(const RegValue& value) {
         return line + text;
     }
     if (value.type == REG_BINARY)
-        return HexData(line + "hex:", value.data);
+        return HexData(line + "hex:", value.data, wrap);
     char prefix[20];
     std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
-    return HexData(line + prefix, value.data);
+    return HexData(line + prefix, value.data, wrap);
 }
 
-void WriteKey(std::string& out, const RegKey& key, const std::string& path, bool isRoot) {
+// Calls section(path, key) for every key that gets a section, in the order they are written.
+template <class Section>
+void ForEachSection(const RegKey& key, const std::string& path, bool isRoot, Section& section) {
     // An empty root needs no section; every other key gets one so that empty keys survive.
-    if (!isRoot || !key.values.empty()) {
-        out += "[" + path + "]\n";
-        for (const RegValue& value : key.values)
-            out += ValueLine(value) + "\n";
-        out += "\n";
-    }
+    if (!isRoot || !key.values.empty())
+        section(path, key);
     for (const RegKey& subkey : key.subkeys)
-        WriteKey(out, subkey, path + "\\" + subkey.name, false);
+        ForEachSection(subkey, path + "\\" + subkey.name, false, section);
+}
+
+template <class Section> void ForEachSection(const RegTree& tree, Section section) {
+    for (RegRoot root : kRegRoots)
+        ForEachSection(tree.Root(root), std::string(RootName(root)), true, section);
+}
+
+bool IsForeignSection(std::string_view line) {
+    std::string_view name = line.substr(1);
+    if (!name.empty() && name.front() == '-')
+        name.remove_prefix(1);
+    return IsForeignRootName(name.substr(0, name.find_first_of("\\]")));
 }
 
 } // namespace
@@ -424,8 +442,50 @@ void ApplyRegedit4(RegTree& tree, std::string_view text, const std::string& sour
 
 std::string FormatRegedit4(const RegTree& tree) {
     std::string out = std::string(kHeader) + "\n\n";
-    for (RegRoot root : kRegRoots)
-        WriteKey(out, tree.Root(root), std::string(RootName(root)), true);
+    ForEachSection(tree, [&](const std::string& path, const RegKey& key) {
+        out += "[" + path + "]\n";
+        for (const RegValue& value : key.values)
+            out += ValueLine(value, Wrap::Lines) + "\n";
+        out += "\n";
+    });
+    return out;
+}
+
+std::vector<Regedit4Section> Regedit4Sections(const RegTree& tree) {
+    std::vector<Regedit4Section> sections;
+    ForEachSection(tree, [&](const std::string& path, const RegKey& key) {
+        Regedit4Section& section = sections.emplace_back(Regedit4Section{path, {}});
+        for (const RegValue& value : key.values) {
+            std::string name = ValueName(value);
+            std::string data = ValueLine(value, Wrap::None).substr(name.size() + 1);
+            section.values.emplace_back(std::move(name), std::move(data));
+        }
+    });
+    return sections;
+}
+
+std::string WithoutForeignRoots(std::string_view text, unsigned* skipped) {
+    std::string out;
+    bool skipping = false;
+    *skipped = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        std::string_view content = line;
+        if (!content.empty() && content.back() == '\r')
+            content.remove_suffix(1);
+        content = TrimBlanks(content);
+        if (!content.empty() && content.front() == '[') {
+            skipping = IsForeignSection(content);
+            if (skipping)
+                ++*skipped;
+        }
+        if (!skipping)
+            out += line;
+        out += '\n';
+    }
     return out;
 }
 

@@ -52,6 +52,11 @@ std::string ExportRegistry() {
     return sim::FormatRegedit4(sim::MachineRegistry().ReadTree());
 }
 
+std::vector<RegistrySection> ExportRegistrySections() {
+    sim::MachineLock lock;
+    return sim::Regedit4Sections(sim::MachineRegistry().ReadTree());
+}
+
 bool KeyExists(const std::string& keyPath) {
     sim::MachineLock lock;
     return sim::MachineRegistry().Find(PathFrom(keyPath)).has_value();

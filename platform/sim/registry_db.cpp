@@ -3,7 +3,7 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/regedit4.h"
 #include "platform/sim/settings.h"
-#include "platform/sim/text.h"
+#include "platform/sim/case_folding.h"
 #include "platform/sim/control/registry_ctl.h"
 
 #include <sqlite3.h>
@@ -579,7 +579,7 @@ namespace vtxsim {
 void WriteRegistryFile() {
     sim::MachineLock lock;
     std::string text = sim::FormatRegedit4(sim::MachineRegistry().ReadTree());
-    sim::WriteFileAtomically(sim::SeedFile(), text);
+    sim::WriteMachineFile(sim::SeedFile(), text);
     std::string signature = sim::SeedSignature();
     sim::SetMetaValue("seed", signature);
     sim::TheConnection().seedSeen = signature;

@@ -9,7 +9,7 @@
 // a lock begins the database transaction and letting go of the lock commits it.
 #pragma once
 
-#include "platform/sim/registry_store.h"
+#include "platform/sim/reg_tree.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,7 +30,7 @@ struct KeyInfo {
     size_t maxValueData = 0;
 };
 
-// Names compare without regard to ASCII case (as RegNamesEqual) and keep the case first given;
+// Names compare without regard to ASCII case (case_folding.h) and keep the case first given;
 // subkeys and values are listed in the machine's enumeration order (creation order unless set
 // to sorted); the whole tree is read in creation order.
 class RegistryDb {

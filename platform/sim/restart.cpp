@@ -8,7 +8,7 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/control/restart_ctl.h"
-#include "platform/sim/text.h"
+#include "platform/sim/case_folding.h"
 
 #include <fstream>
 #include <string>

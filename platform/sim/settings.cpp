@@ -160,7 +160,7 @@ void Save() {
     if (!IsPersistent())
         return;
     std::filesystem::path path = SettingsPath();
-    WriteFileAtomically(path, Format(st.settings));
+    WriteMachineFile(path, Format(st.settings));
     st.seen = SignatureOf(path);
 }
 

@@ -7,12 +7,12 @@
 // - The interface records of 32-bit Windows are packed: SP_DEVICE_INTERFACE_DETAIL_DATA_A's
 //   cbSize must be 5 there. Other hosts check the record's natural size, as 64-bit Windows
 //   does.
+#include "platform/sim/case_folding.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/control/device_ctl.h"
 
-#include <cctype>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -68,23 +68,12 @@ bool RemoveList(HDEVINFO set) {
     return t.lists.erase(reinterpret_cast<uintptr_t>(set)) > 0;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) !=
-            std::toupper(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
-
 // With DIGCF_DEVICEINTERFACE the enumerator may be an enumerator ("USB") or a device instance.
 bool MatchesEnumerator(const std::string& instance, PCSTR enumerator) {
     if (enumerator == nullptr || *enumerator == '\0')
         return true;
     std::string_view wanted(enumerator);
-    if (!StartsWithNoCase(instance, wanted))
+    if (!StartsWithAscii(instance, wanted))
         return false;
     return instance.size() == wanted.size() || instance[wanted.size()] == '\\';
 }
@@ -104,9 +93,7 @@ std::shared_ptr<DeviceInfoList> MakeList(const GUID* interfaceClass, PCSTR enume
         bool active = DeviceAttached(record.deviceInstance);
         if ((flags & DIGCF_PRESENT) != 0 && !active)
             continue;
-        std::string device;
-        for (char c : record.deviceInstance)
-            device += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::string device = UpperAscii(record.deviceInstance);
         DWORD devInst =
             devices.emplace(device, static_cast<DWORD>(devices.size() + 1)).first->second;
         list->interfaces.push_back(ListedInterface{std::move(record), active, devInst});

@@ -3,9 +3,11 @@
 // A monitor instance is the key "System\CurrentControlSet\Control\Print\Monitors\<name>" with
 // its "Driver" value; a printer is the key "...\Print\Printers\<name>" with its "Port" value.
 // The check for an existing instance and its creation are one transaction of the machine.
+#include "platform/sim/case_folding.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/files.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/open_key.h"
 #include "platform/sim/control/registry_ctl.h"
 #include "platform/sim/control/spooler_ctl.h"
 
@@ -24,34 +26,6 @@ namespace {
 constexpr std::string_view kEnvironment = "Windows 4.0";
 constexpr std::string_view kSystemDirectory = "C:\\Windows\\System\\";
 
-// An open key, closed when it goes.
-class Key {
-  public:
-    Key() = default;
-    ~Key() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
-
 bool IsEmpty(LPCSTR text) {
     return text == nullptr || text[0] == '\0';
 }
@@ -63,7 +37,7 @@ DWORD CheckServer(LPCSTR server) {
 
 // NULL means the caller's own environment, which is the one this spooler serves.
 DWORD CheckEnvironment(LPCSTR environment) {
-    if (environment == nullptr || EqualIgnoringCase(environment, kEnvironment))
+    if (environment == nullptr || sim::SameAscii(environment, kEnvironment))
         return 0;
     return ERROR_INVALID_ENVIRONMENT;
 }
@@ -96,14 +70,14 @@ DWORD RegisterMonitor(const MONITOR_INFO_2A& info) {
     if (!sim::WindowsFileExists(systemFile))
         return ERROR_MOD_NOT_FOUND;
     std::string keyPath = MonitorKeyPath(info.pName);
-    Key existing;
+    sim::OpenKey existing;
     LONG opened =
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, existing.Out());
     if (opened == ERROR_SUCCESS)
         return ERROR_PRINT_MONITOR_ALREADY_INSTALLED;
     if (opened != ERROR_FILE_NOT_FOUND)
         return static_cast<DWORD>(opened);
-    Key created;
+    sim::OpenKey created;
     if (LONG error = RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), created.Out()))
         return static_cast<DWORD>(error);
     std::string_view dll = info.pDLLName;

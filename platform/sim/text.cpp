@@ -10,13 +10,4 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-std::string FoldAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    }
-    return out;
-}
-
 } // namespace sim

@@ -8,8 +8,5 @@ namespace sim {
 
 // text without the spaces and tabs around it, as profile and REGEDIT4 lines allow.
 std::string_view TrimBlanks(std::string_view text);
-// text with A-Z in lower case and every other character as it is: a key for case-blind
-// lookups of names that are plain ASCII in practice (window classes, devices, sections).
-std::string FoldAscii(std::string_view text);
 
 } // namespace sim

@@ -19,9 +19,11 @@
 // A printer's files are its own: a call through its handle takes the printer's lock only, not
 // the machine's, so that writes to different printers go on side by side, as the spooler's
 // threads write to different ports. The test controls take the machine's lock first.
+#include "platform/sim/case_folding.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/object_file_name.h"
 #include "platform/sim/control/device_ctl.h"
 
 #include <fcntl.h>
@@ -29,7 +31,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,23 +53,9 @@ fs::path DevicesDir() {
 }
 
 // Instances are matched without regard to case: the directory name is the instance in upper
-// case, "\" turned into "#", and any byte a file name cannot safely hold as %XX.
+// case, "\" turned into "#".
 std::string DirNameFor(std::string_view instance) {
-    static const char* const hex = "0123456789ABCDEF";
-    std::string name;
-    for (char raw : instance) {
-        auto c = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(raw)));
-        if (c == '\\') {
-            name += '#';
-        } else if (std::isalnum(c) || c == '_' || c == '&' || c == '-' || c == '.') {
-            name += static_cast<char>(c);
-        } else {
-            name += '%';
-            name += hex[c >> 4];
-            name += hex[c & 15];
-        }
-    }
-    return name;
+    return ObjectFileName(UpperAscii(instance), "_&-.", '#');
 }
 
 fs::path DeviceDir(std::string_view instance) {
@@ -242,7 +229,7 @@ class PrinterHandle : public KernelObject {
         size_t taken = std::min<size_t>(count, queued.size());
         std::copy_n(queued.data(), taken, static_cast<char*>(buffer));
         if (taken > 0)
-            WriteFileAtomically(dir_ / "replies", queued.substr(taken));
+            WriteMachineFile(dir_ / "replies", queued.substr(taken));
         *done = static_cast<DWORD>(taken);
         return 0;
     }
@@ -258,7 +245,7 @@ class PrinterHandle : public KernelObject {
             accepted = static_cast<DWORD>(std::min<std::uint64_t>(count, remaining));
             if (accepted == 0)
                 return vtxsim::kStallError;
-            WriteFileAtomically(stall_, std::to_string(remaining - accepted));
+            WriteMachineFile(stall_, std::to_string(remaining - accepted));
         }
         AppendTo(received_, std::string_view(static_cast<const char*>(buffer), accepted));
         *done = accepted;
@@ -399,22 +386,15 @@ std::string LastComponent(std::string_view instance) {
     return std::string(slash == std::string_view::npos ? instance : instance.substr(slash + 1));
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
 std::optional<std::string> InstanceOfSerial(const std::string& serial) {
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(DevicesDir(), ec)) {
         std::optional<std::string> instance = ReadWhole(entry.path() / "instance");
-        if (instance && SameText(LastComponent(*instance), serial))
+        if (instance && SameAscii(LastComponent(*instance), serial))
             return instance;
     }
     for (const InterfaceRecord& record : ListInterfaces(nullptr)) {
-        if (SameText(LastComponent(record.deviceInstance), serial))
+        if (SameAscii(LastComponent(record.deviceInstance), serial))
             return record.deviceInstance;
     }
     return std::nullopt;
@@ -434,7 +414,7 @@ fs::path EnsureDevice(const std::string& instance) {
     fs::path dir = DeviceDir(instance);
     if (!fs::exists(dir / "instance")) {
         fs::create_directories(dir);
-        WriteFileAtomically(dir / "instance", instance);
+        WriteMachineFile(dir / "instance", instance);
     }
     return dir;
 }
@@ -482,8 +462,8 @@ void AttachPrinter(const std::string& serialOrInstance) {
     if (sim::Exists(dir / "attached"))
         return;
     std::string generation = std::to_string(sim::ReadNumber(dir / "generation", 0) + 1);
-    sim::WriteFileAtomically(dir / "generation", generation);
-    sim::WriteFileAtomically(dir / "attached", generation);
+    sim::WriteMachineFile(dir / "generation", generation);
+    sim::WriteMachineFile(dir / "attached", generation);
 }
 
 void DetachPrinter(const std::string& serialOrInstance) {
@@ -506,7 +486,7 @@ void SetStatusByte(const std::string& serialOrInstance, std::uint8_t status) {
     sim::MachineLock lock;
     fs::path dir = sim::DeviceOf(serialOrInstance);
     sim::DeviceLock device(dir);
-    sim::WriteFileAtomically(dir / "status", std::to_string(status));
+    sim::WriteMachineFile(dir / "status", std::to_string(status));
 }
 
 void QueueReply(const std::string& serialOrInstance, const std::string& bytes) {
@@ -534,7 +514,7 @@ void SetStall(const std::string& serialOrInstance, std::uint64_t remaining) {
     sim::MachineLock lock;
     fs::path dir = sim::DeviceOf(serialOrInstance);
     sim::DeviceLock device(dir);
-    sim::WriteFileAtomically(dir / "stall", std::to_string(remaining));
+    sim::WriteMachineFile(dir / "stall", std::to_string(remaining));
 }
 
 void ClearStall(const std::string& serialOrInstance) {

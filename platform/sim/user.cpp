@@ -13,7 +13,7 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/settings.h"
 #include "platform/sim/control/window_ctl.h"
-#include "platform/sim/text.h"
+#include "platform/sim/case_folding.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -279,18 +279,14 @@ int TakeMessage(MSG* msg, HWND hwnd, UINT first, UINT last) {
     }
 }
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-    return sim::FoldAscii(a) == sim::FoldAscii(b);
-}
-
 bool ClassMatches(const std::string& className, LPCSTR wanted, UserState& s) {
     if (wanted == nullptr)
         return true;
     if (IsAtom(wanted)) {
         WindowClass* windowClass = FindClass(s, wanted);
-        return windowClass != nullptr && SameTextIgnoringCase(windowClass->name, className);
+        return windowClass != nullptr && sim::SameAscii(windowClass->name, className);
     }
-    return SameTextIgnoringCase(className, wanted);
+    return sim::SameAscii(className, wanted);
 }
 
 // The most recently created window of this process that matches; NULL when none does.
@@ -301,7 +297,7 @@ HWND FindOwnWindow(LPCSTR className, LPCSTR windowName) {
         const Window& window = it->second;
         if (window.destroying || !ClassMatches(window.className, className, s))
             continue;
-        if (windowName != nullptr && !SameTextIgnoringCase(window.title, windowName))
+        if (windowName != nullptr && !sim::SameAscii(window.title, windowName))
             continue;
         return it->first;
     }
@@ -309,9 +305,9 @@ HWND FindOwnWindow(LPCSTR className, LPCSTR windowName) {
 }
 
 bool IsShellWindow(LPCSTR className, LPCSTR windowName) {
-    if (className == nullptr || IsAtom(className) || !SameTextIgnoringCase(className, "Progman"))
+    if (className == nullptr || IsAtom(className) || !sim::SameAscii(className, "Progman"))
         return false;
-    return windowName == nullptr || SameTextIgnoringCase(windowName, "Program Manager");
+    return windowName == nullptr || sim::SameAscii(windowName, "Program Manager");
 }
 
 bool IsSystemCursor(uintptr_t id) {

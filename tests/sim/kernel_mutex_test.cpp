@@ -4,12 +4,17 @@
 #include "support/machine_fixture.h"
 
 #include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -110,6 +115,47 @@ TEST_F(NamedMutexes, AnotherProcessExcludesUsAndItsDeathAbandonsTheMutexToTheNex
     close(owned[0]);
     close(owned[1]);
     close(done[0]);
+}
+
+// name with every byte but ASCII letters and digits written out as "%XX" text.
+std::string SpelledOut(const std::string& name) {
+    std::string text;
+    for (unsigned char c : name) {
+        if (std::isalnum(c) != 0) {
+            text += static_cast<char>(c);
+        } else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", c);
+            text += escape;
+        }
+    }
+    return text;
+}
+
+// Each name is an object of its own, whatever bytes two names hold: a name and the same name
+// with its punctuation written out as escapes, names that differ in case or in Latin-1 letters.
+RC_GTEST_FIXTURE_PROP(NamedMutexes, DifferentNamesNeverMeet, ()) {
+    const std::string bytes = "%25aAE_-.&#\\/ \xC9\xE9";
+    auto name = rc::gen::resize(
+        6, rc::gen::nonEmpty(rc::gen::container<std::string>(rc::gen::elementOf(bytes))));
+    const std::string first = *name;
+    std::vector<std::string> names = {first, SpelledOut(first), *name};
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::vector<HANDLE> handles;
+    bool eachNew = true;
+    for (const std::string& text : names) {
+        handles.push_back(CreateMutexA(nullptr, FALSE, text.c_str()));
+        eachNew = eachNew && handles.back() != nullptr && GetLastError() == ERROR_SUCCESS;
+    }
+    handles.push_back(CreateMutexA(nullptr, FALSE, first.c_str()));
+    const bool sameAgain = handles.back() != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    for (HANDLE handle : handles) {
+        if (handle != nullptr)
+            CloseHandle(handle);
+    }
+    RC_ASSERT(eachNew);
+    RC_ASSERT(sameAgain);
 }
 
 } // namespace

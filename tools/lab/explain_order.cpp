@@ -21,12 +21,6 @@ struct Verdict {
     std::map<std::string, std::pair<std::string, std::string>> printsTo;
 };
 
-std::string Folded(std::string text) {
-    for (char& c : text)
-        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    return text;
-}
-
 Verdict VerdictIn(vtxsim::EnumerationOrder order) {
     vtxsim::SetEnumerationOrder(order);
     Verdict verdict;
@@ -42,7 +36,7 @@ Verdict VerdictIn(vtxsim::EnumerationOrder order) {
     for (const InterfaceView& view : PrinterInterfaces()) {
         if (!view.portName || EnabledOf(view).value_or(0) == 0)
             continue;
-        auto& [name, device] = verdict.printsTo[Folded(TextOf(*view.portName))];
+        auto& [name, device] = verdict.printsTo[vtxsim::FoldAscii(TextOf(*view.portName))];
         if (name.empty())
             name = TextOf(*view.portName);
         device = view.deviceInstance;

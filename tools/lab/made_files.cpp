@@ -2,6 +2,8 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
 
+#include "platform/sim/control/files_ctl.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -59,18 +61,14 @@ bool HasMadeList(const fs::path& dir) {
 
 void WriteMadeList(const fs::path& dir, const PathSet& made) {
     fs::path file = ListFile(dir);
-    fs::path temporary = file.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        for (const fs::path& path : made)
-            out << path.string() << '\n';
-        if (!out)
-            throw LabError("cannot write " + temporary.string());
-    }
-    std::error_code ec;
-    fs::rename(temporary, file, ec);
-    if (ec)
-        throw LabError("cannot write " + file.string() + ": " + ec.message());
+    std::string text;
+    for (const fs::path& path : made)
+        text += path.string() + '\n';
+    vtxsim::AtomicWrite written = vtxsim::WriteFileAtomically(file, text);
+    if (written.failed == vtxsim::AtomicWrite::Step::Writing)
+        throw LabError("cannot write " + written.temporary.string());
+    if (written.failed == vtxsim::AtomicWrite::Step::Replacing)
+        throw LabError("cannot write " + file.string() + ": " + written.error.message());
 }
 
 void DeleteMade(const fs::path& dir) {

@@ -6,7 +6,6 @@
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/printer_words.h"
-#include "tools/lab/reg_text.h"
 #include "tools/lab/shown_text.h"
 #include "tools/lab/snapshot.h"
 
@@ -30,13 +29,12 @@ void PrintShown(const std::string& what, const nlohmann::json& list) {
 }
 
 void ShowRegistry(bool json) {
-    std::string text = vtxsim::ExportRegistry();
     if (!json) {
-        fmt::print("{}", text);
+        fmt::print("{}", vtxsim::ExportRegistry());
         return;
     }
     nlohmann::json keys = nlohmann::json::array();
-    for (const RegSection& section : ParseExport(text)) {
+    for (const vtxsim::RegistrySection& section : vtxsim::ExportRegistrySections()) {
         nlohmann::json values = nlohmann::json::object();
         for (const auto& [name, data] : section.values)
             values[name] = data;

@@ -3,7 +3,6 @@
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/printer_words.h"
-#include "tools/lab/reg_text.h"
 
 #include "platform/sim/control/simctl.h"
 
@@ -189,7 +188,7 @@ std::vector<std::string> WordPieces(const std::string& words) {
 
 Snapshot TakeSnapshot() {
     Snapshot s;
-    for (const RegSection& section : ParseExport(vtxsim::ExportRegistry())) {
+    for (const vtxsim::RegistrySection& section : vtxsim::ExportRegistrySections()) {
         s.keys.insert(section.key);
         for (const auto& [name, data] : section.values)
             s.values[section.key + "\n" + name] = data;
@@ -312,15 +311,13 @@ void SaveLastCommand(const std::filesystem::path& machine, const std::string& co
                         {"after", ToJson(after)},
                         {"during", EndedSince(machine, before.taken)}};
     std::filesystem::path file = LastCommandFile(machine);
-    std::filesystem::path temp = file;
-    temp += ".tmp." + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        if (!out)
-            throw LabError("cannot write " + temp.string());
-    }
-    std::filesystem::rename(temp, file);
+    vtxsim::AtomicWrite written = vtxsim::WriteFileAtomically(
+        file, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    if (written.failed == vtxsim::AtomicWrite::Step::Writing)
+        throw LabError("cannot write " + written.temporary.string());
+    if (written.failed == vtxsim::AtomicWrite::Step::Replacing)
+        throw std::filesystem::filesystem_error("cannot replace", written.temporary, file,
+                                                written.error);
 }
 
 bool LoadLastCommand(const std::filesystem::path& machine, std::string* command, Snapshot* before,

@@ -1,6 +1,5 @@
 #include "tools/lab/user_files.h"
 #include "tools/lab/lab_error.h"
-#include "tools/lab/reg_text.h"
 
 #include "platform/sim/control/simctl.h"
 
@@ -20,7 +19,7 @@ std::string ReadUserFile(const std::filesystem::path& file) {
 // REGEDIT4 text of another machine into the current one; a malformed file names its line.
 unsigned ImportForeignRegistry(const std::filesystem::path& file) {
     unsigned skipped = 0;
-    std::string text = WithoutForeignRoots(ReadUserFile(file), &skipped);
+    std::string text = vtxsim::WithoutForeignRoots(ReadUserFile(file), &skipped);
     try {
         vtxsim::ImportRegText(text);
     } catch (const std::runtime_error& error) {

@@ -2,6 +2,8 @@
 // a path that cannot be mapped throws std::invalid_argument.
 #pragma once
 
+#include "platform/sim/atomic_write.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,5 +24,10 @@ void SetReadOnly(const std::string& windowsPath, bool readOnly);
 void MakeDirectory(const std::string& windowsPath);
 // Every file and directory on every drive, as Windows paths with their stored case, sorted.
 std::vector<std::string> FileTree();
+
+// Host files that tools keep beside a machine are replaced as the machine replaces its own:
+// through a temporary beside the target and a rename (atomic_write.h).
+using sim::AtomicWrite;
+using sim::WriteFileAtomically;
 
 } // namespace vtxsim

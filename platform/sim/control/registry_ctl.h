@@ -4,6 +4,7 @@
 // A path with an unknown root throws std::invalid_argument.
 #pragma once
 
+#include "platform/sim/regedit4.h"
 #include "platform/sim/settings.h"
 #include "platform/win32api.h"
 
@@ -33,6 +34,13 @@ void ImportRegText(const std::string& text);
 // The whole registry as REGEDIT4 text (keys and values in creation order, whatever the
 // enumeration order).
 std::string ExportRegistry();
+// The same, section by section: each key with its values' names and data as written there
+// (hex data on one line), for reading what a machine holds without parsing the text again.
+using RegistrySection = sim::Regedit4Section;
+std::vector<RegistrySection> ExportRegistrySections();
+// REGEDIT4 text exported by a Windows 98 machine, without the sections of the roots that the
+// simulated machine does not keep; *skipped counts them.
+using sim::WithoutForeignRoots;
 // Writes the whole registry to the machine directory's "registry.reg", the REGEDIT4 file a
 // machine directory can be seeded with, as the seed the machine has already taken in.
 void WriteRegistryFile();

@@ -13,3 +13,4 @@
 #include "platform/sim/control/process_ctl.h"
 #include "platform/sim/control/helper_process.h"
 #include "platform/sim/control/wininit_ctl.h"
+#include "platform/sim/control/case_folding_ctl.h"

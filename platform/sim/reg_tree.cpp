@@ -1,4 +1,5 @@
-#include "platform/sim/registry_store.h"
+#include "platform/sim/reg_tree.h"
+#include "platform/sim/case_folding.h"
 
 #include <algorithm>
 #include <utility>
@@ -7,13 +8,9 @@ namespace sim {
 
 namespace {
 
-char FoldCase(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 template <class Key> Key* FindSubkeyIn(std::list<Key>& subkeys, std::string_view name) {
     for (Key& key : subkeys) {
-        if (RegNamesEqual(key.name, name))
+        if (SameAscii(key.name, name))
             return &key;
     }
     return nullptr;
@@ -21,7 +18,7 @@ template <class Key> Key* FindSubkeyIn(std::list<Key>& subkeys, std::string_view
 
 template <class Value> Value* FindValueIn(std::vector<Value>& values, std::string_view name) {
     for (Value& value : values) {
-        if (RegNamesEqual(value.name, name))
+        if (SameAscii(value.name, name))
             return &value;
     }
     return nullptr;
@@ -32,16 +29,6 @@ bool HasLineBreak(std::string_view text) {
 }
 
 } // namespace
-
-bool RegNamesEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
-}
 
 RegKey* RegKey::FindSubkey(std::string_view subkey) {
     return FindSubkeyIn(subkeys, subkey);
@@ -63,7 +50,7 @@ RegKey& RegKey::CreateSubkey(std::string_view subkey, bool* created) {
 
 bool RegKey::DeleteSubkey(std::string_view subkey) {
     auto it = std::find_if(subkeys.begin(), subkeys.end(),
-                           [&](const RegKey& key) { return RegNamesEqual(key.name, subkey); });
+                           [&](const RegKey& key) { return SameAscii(key.name, subkey); });
     if (it == subkeys.end())
         return false;
     subkeys.erase(it);
@@ -90,7 +77,7 @@ void RegKey::SetValue(std::string_view value, DWORD type, std::vector<BYTE> data
 
 bool RegKey::DeleteValue(std::string_view value) {
     auto it = std::find_if(values.begin(), values.end(),
-                           [&](const RegValue& v) { return RegNamesEqual(v.name, value); });
+                           [&](const RegValue& v) { return SameAscii(v.name, value); });
     if (it == values.end())
         return false;
     values.erase(it);
@@ -124,10 +111,15 @@ std::optional<RegRoot> RootFromName(std::string_view name) {
                        {"HKU", RegRoot::Users},
                        {"HKCR", RegRoot::ClassesRoot}};
     for (const auto& entry : kShortNames) {
-        if (RegNamesEqual(name, RootName(entry.root)) || RegNamesEqual(name, entry.shortName))
+        if (SameAscii(name, RootName(entry.root)) || SameAscii(name, entry.shortName))
             return entry.root;
     }
     return std::nullopt;
+}
+
+bool IsForeignRootName(std::string_view name) {
+    return SameAscii(name, "HKEY_CURRENT_CONFIG") || SameAscii(name, "HKCC") ||
+           SameAscii(name, "HKEY_DYN_DATA");
 }
 
 std::string_view RootName(RegRoot root) {

@@ -61,13 +61,13 @@ struct RegPath {
     std::vector<std::string> components;
 };
 
-// Registry names compare without regard to case (ASCII letters, as the 9x registry folds them).
-bool RegNamesEqual(std::string_view a, std::string_view b);
-
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_CLASSES_ROOT", or the short
 // forms "HKLM", "HKCU", "HKU", "HKCR".
 std::optional<RegRoot> RootFromName(std::string_view name);
 std::string_view RootName(RegRoot root);
+// Roots a Windows 98 machine has that the simulated one does not keep: "HKEY_CURRENT_CONFIG"
+// (or "HKCC") and "HKEY_DYN_DATA", in any case.
+bool IsForeignRootName(std::string_view name);
 
 // Splits "a\b\c" into its components. NULL-like "" gives none; a trailing backslash is
 // ignored; a leading backslash, an empty inner component or a line break fails (nullopt).
