@@ -474,7 +474,9 @@ void DetachPrinter(const std::string& serialOrInstance) {
     // in again is a new device object with a lock of its own, as on Windows.
     sim::RemoveFile(dir / "attached");
     // Pulling the cable resets the printer: plugged in again, it takes data from the start.
-    sim::RemoveFile(dir / "stall");
+    // Unless it is out of paper: that cause is still there when it comes back.
+    if ((sim::ReadNumber(dir / "status", vtxsim::kDefaultStatus) & vtxsim::kPaperEmpty) == 0)
+        sim::RemoveFile(dir / "stall");
 }
 
 bool IsPrinterAttached(const std::string& serialOrInstance) {

@@ -205,7 +205,13 @@ struct Stall : PrinterStep {
 struct Cable : PrinterStep {
     bool plugged = *rc::gen::arbitrary<bool>();
     using PrinterStep::PrinterStep;
-    void apply(HistoryModel& m) const override { m.printers.at(serial).attached = plugged; }
+    void apply(HistoryModel& m) const override {
+        PrinterModel& p = m.printers.at(serial);
+        p.attached = plugged;
+        // Unplugging resets the printer's stall, though not a lack of paper.
+        if (!plugged && !p.paperOut)
+            p.accepts.reset();
+    }
     void run(const HistoryModel& m, HistoryMachine& machine) const override {
         if (plugged)
             vtxsim::AttachPrinter(serial);

@@ -203,6 +203,32 @@ TEST_F(UsbPrinterTest, AStalledPrinterTakesItsRemainingBytesThenMovesNothing) {
     CloseHandle(h);
 }
 
+// Found by the device histories: paper out, unplug, plug in, print. Pulling the cable resets a
+// stall, but not a printer's lack of paper.
+TEST_F(UsbPrinterTest, ReplugEndsAStallButNotALackOfPaper) {
+    vtxsim::SetStall("AB12", 0);
+    vtxsim::DetachPrinter("AB12");
+    vtxsim::AttachPrinter("AB12");
+    DWORD written = 0;
+    HANDLE h = Open(path);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Write(h, "abc", &written));
+    EXPECT_EQ(written, 3u);
+    CloseHandle(h);
+
+    vtxsim::SetStatusByte("AB12", vtxsim::kDefaultStatus | vtxsim::kPaperEmpty);
+    vtxsim::SetStall("AB12", 0);
+    vtxsim::DetachPrinter("AB12");
+    vtxsim::AttachPrinter("AB12");
+    h = Open(path);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetLastError(kMarker);
+    EXPECT_FALSE(Write(h, "def", &written));
+    EXPECT_EQ(GetLastError(), vtxsim::kStallError);
+    EXPECT_EQ(vtxsim::ReceivedData("AB12"), "abc");
+    CloseHandle(h);
+}
+
 TEST_F(UsbPrinterTest, OtherControlsAreAnsweredFromTheTestsTable) {
     HANDLE h = Open(path);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
