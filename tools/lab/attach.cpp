@@ -1,5 +1,6 @@
 // vtxlab attach: a printer plugged in after the maker's driver installation, and the real
 // helper started as the device installer starts it.
+#include "common/product_names.h"
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
@@ -78,7 +79,7 @@ std::string KnownModels() {
     std::string list;
     for (const char* model : kShippedModels)
         list += (list.empty() ? "" : ", ") + std::string(model);
-    for (const std::string& remainder : vtxsim::SubkeyNames(kHklm + "Software\\Kelvara\\VTXIO")) {
+    for (const std::string& remainder : vtxsim::SubkeyNames(kHklm + MAKER_KEY MODEL_KEYS_NAME)) {
         if (remainder != "K9" && remainder != "K7")
             list += ", Draftaire " + remainder;
     }
@@ -117,8 +118,7 @@ std::optional<std::string> RunOnceWarning(const std::optional<std::string>& befo
 
 nlohmann::json AttachJson(const vtxsim::PrinterSpec& spec, const std::string& commandLine,
                           const Changes& changes, const std::vector<std::string>& warnings) {
-    std::string cmdKey =
-        kHklm + "Software\\Kelvara\\VTX\\" + ModelRemainder(spec.model) + "\\" + spec.serial;
+    std::string cmdKey = kHklm + SETUP_KEYS + ModelRemainder(spec.model) + "\\" + spec.serial;
     std::optional<std::string> cmdLine = vtxsim::StringValue(cmdKey, "CmdLine");
     std::optional<std::string> runOnce = vtxsim::StringValue(kRunOnceKey, "RunOnce");
     auto orNull = [](const std::optional<std::string>& text) {
@@ -182,7 +182,7 @@ void PlugIn(const vtxsim::PrinterSpec& spec) {
 
 void ReportInstall(const std::string& model, const std::string& serial, const Changes& changes) {
     std::string monitor = MonitorInstanceOf(serial);
-    std::string cmdKey = kHklm + "Software\\Kelvara\\VTX\\" + ModelRemainder(model) + "\\" + serial;
+    std::string cmdKey = kHklm + SETUP_KEYS + ModelRemainder(model) + "\\" + serial;
     std::optional<std::string> cmdLine = vtxsim::StringValue(cmdKey, "CmdLine");
     std::optional<std::string> code = cmdLine ? ErrorOfCmdLine(*cmdLine) : std::nullopt;
     if (changes.Empty()) {

@@ -1,5 +1,6 @@
 // vtxlab demo: two printers of one model and one of another on a fresh Windows 98 machine,
 // from the attach to the restart after their removal, each step checked.
+#include "common/product_names.h"
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
@@ -90,10 +91,8 @@ class Demo {
         ReportInstall(p.spec.model, p.spec.serial, changes);
         report_.Check(vtxsim::MonitorDriver(p.spec.serial) == "vtxpmo01.dll",
                       "monitor instance \"" + p.spec.serial + "\" with vtxpmo01.dll");
-        std::optional<std::string> cmdLine =
-            vtxsim::StringValue(kHklm + "Software\\Kelvara\\VTX\\" + ModelRemainder(p.spec.model) +
-                                    "\\" + p.spec.serial,
-                                "CmdLine");
+        std::optional<std::string> cmdLine = vtxsim::StringValue(
+            kHklm + SETUP_KEYS + ModelRemainder(p.spec.model) + "\\" + p.spec.serial, "CmdLine");
         std::string error = Supported(options_.version) ? "0" : "120";
         report_.Check(cmdLine && cmdLine->find(" -v port=" + p.port + " ") != std::string::npos &&
                           cmdLine->find(" -v error=" + error + " ") != std::string::npos,
@@ -189,7 +188,7 @@ class Demo {
             report_.Check(changes.keysDeleted == dryRun_, "exactly what the dry run showed");
             dryRun_.clear();
         }
-        std::string modelKey = kHklm + "Software\\Kelvara\\VTXIO\\" + ModelRemainder(p.spec.model);
+        std::string modelKey = kHklm + MODEL_KEYS + ModelRemainder(p.spec.model);
         if (lastOfModel)
             report_.Check(!vtxsim::KeyExists(modelKey), "the model key is gone");
         else

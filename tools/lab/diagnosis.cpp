@@ -2,6 +2,7 @@
 #include "tools/lab/leftovers.h"
 #include "tools/lab/shown_text.h"
 
+#include "common/product_names.h"
 #include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
@@ -69,7 +70,7 @@ void CheckPortNames(const std::vector<InterfaceView>& interfaces, Problems* prob
 }
 
 void CheckModelKeys(Problems* problems) {
-    const std::string models = kHklm + "Software\\Kelvara\\VTXIO";
+    const std::string models = kHklm + MAKER_KEY MODEL_KEYS_NAME;
     for (const std::string& remainder : vtxsim::SubkeyNames(models)) {
         std::string key = ModelKeyOf(remainder);
         for (const char* name : {"SetupRootPath", "SetupExecFile"}) {

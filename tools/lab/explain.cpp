@@ -3,6 +3,7 @@
 // the real helper shows, on copies, what an attach and a removal would do. Which of an
 // interface's values stops its port, and the Enabled that counts, are the monitor's own reading
 // (monitor_reading.h); only the words for them are this file's.
+#include "common/product_names.h"
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
 #include "tools/lab/commands.h"
@@ -287,7 +288,7 @@ void ExplainSerial(const std::string& serial, Explanation& e, bool json) {
                       .value_or("");
     vtxsim::InstallDriverFiles(infPath);
     if (std::optional<std::string> setupRoot = vtxsim::StringValue(
-            kHklm + "Software\\Kelvara\\VTXIO\\" + ModelRemainder(device.model), "SetupRootPath")) {
+            kHklm + MODEL_KEYS + ModelRemainder(device.model), "SetupRootPath")) {
         try {
             vtxsim::PutFile(*setupRoot + "\\launch.ini", "[Launch]\r\n");
             vtxsim::PutFile(*setupRoot + "\\..\\setup.exe", "MZ");

@@ -1,5 +1,6 @@
 #include "tools/lab/explain_order.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/monitor_reading.h"
 #include "tools/lab/print_job.h"
 
 #include "platform/sim/control/simctl.h"
@@ -16,8 +17,7 @@ namespace {
 
 struct Verdict {
     std::vector<std::string> ports; // what EnumPorts lists, sorted
-    // Port name with A-Z folded -> the name as its first interface gives it, the device it
-    // prints to.
+    // Port name with A-Z folded -> the name as EnumPorts lists it, the device it prints to.
     std::map<std::string, std::pair<std::string, std::string>> printsTo;
 };
 
@@ -31,15 +31,12 @@ Verdict VerdictIn(vtxsim::EnumerationOrder order) {
             verdict.ports.push_back(port.name);
     }
     std::sort(verdict.ports.begin(), verdict.ports.end());
-    // Enabled interfaces of one name merge into one port, which prints to the one enumerated
-    // last.
-    for (const InterfaceView& view : PrinterInterfaces()) {
-        if (!view.portName || EnabledOf(view).value_or(0) == 0)
-            continue;
-        auto& [name, device] = verdict.printsTo[vtxsim::FoldAscii(TextOf(*view.portName))];
-        if (name.empty())
-            name = TextOf(*view.portName);
-        device = view.deviceInstance;
+    // Which interface each listed port prints to, from the monitor's own pass in this order.
+    const std::vector<InterfaceView> interfaces = PrinterInterfaces();
+    const MonitorPass pass;
+    for (const std::string& port : verdict.ports) {
+        if (std::optional<size_t> i = pass.PrintsTo(port, interfaces))
+            verdict.printsTo[vtxsim::FoldAscii(port)] = {port, interfaces[*i].deviceInstance};
     }
     return verdict;
 }

@@ -1,6 +1,7 @@
 #include "tools/lab/leftovers.h"
 #include "tools/lab/machine_view.h"
 
+#include "common/product_names.h"
 #include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
@@ -10,8 +11,8 @@
 namespace lab {
 namespace {
 
-const std::string kModelKeys = "Software\\Kelvara\\VTXIO";
-const std::string kCmdLineKeys = "Software\\Kelvara\\VTX";
+const std::string kModelKeys = MAKER_KEY MODEL_KEYS_NAME;
+const std::string kCmdLineKeys = MAKER_KEY SETUP_KEYS_NAME;
 
 bool EndsWithSerial(const std::string& port, const std::string& serial) {
     size_t slash = port.rfind('/');

@@ -48,10 +48,7 @@ std::string TextOf(const vtxsim::RegistryValue& value) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return fold(x) == fold(y);
-           });
+    return vtxsim::SameAscii(a, b);
 }
 
 std::vector<InterfaceView> PrinterInterfaces() {
@@ -112,15 +109,6 @@ std::optional<std::string> InstanceOfPort(const std::string& port) {
             return view.deviceInstance;
     }
     return std::nullopt;
-}
-
-std::optional<DWORD> EnabledOf(const InterfaceView& view) {
-    if (!view.enabled || view.enabled->data.size() > 4)
-        return std::nullopt;
-    DWORD value = 0;
-    for (size_t i = 0; i < view.enabled->data.size(); ++i)
-        value |= DWORD(view.enabled->data[i]) << (8 * i);
-    return value;
 }
 
 } // namespace lab

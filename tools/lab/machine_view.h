@@ -28,10 +28,6 @@ struct InterfaceView {
 // In the order the monitor enumerates them (the registry's key order).
 std::vector<InterfaceView> PrinterInterfaces();
 
-// "Enabled" as the monitor reads it with its 4-byte buffer: a shorter value fills its low bytes,
-// a longer one (or none) does not read at all.
-std::optional<DWORD> EnabledOf(const InterfaceView& view);
-
 struct DeviceView {
     std::string instance; // "USB\VID_0D7A&PID_0042\AB12"
     std::string serial;   // its last component

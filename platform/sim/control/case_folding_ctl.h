@@ -7,5 +7,6 @@
 namespace vtxsim {
 
 using sim::FoldAscii;
+using sim::SameAscii;
 
 } // namespace vtxsim
