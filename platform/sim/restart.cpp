@@ -9,8 +9,10 @@
 #include "platform/sim/processes.h"
 #include "platform/sim/control/restart_ctl.h"
 #include "platform/sim/case_folding.h"
+#include "platform/sim/wininit.h"
 
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,14 +32,6 @@ struct RenameEntry {
     std::string value;
 };
 
-std::string_view Trim(std::string_view text) {
-    size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos)
-        return {};
-    size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
-
 std::string WindowsFile(std::string_view name) {
     return std::string(sim::WindowsDirectory) + "\\" + std::string(name);
 }
@@ -48,26 +42,19 @@ fs::path HostPath(std::string_view windowsPath) {
     return error == 0 ? host : fs::path();
 }
 
-// The entries of every "[RENAME]" section, in file order; comments and lines without '='
+// The entries of every "[rename]" section, in file order; comments and lines without '='
 // are passed over, as WININIT does.
 std::vector<RenameEntry> ReadRenameSection(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<RenameEntry> entries;
-    bool inSection = false;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::string_view text = Trim(line);
-        if (text.starts_with('[')) {
-            size_t close = text.find(']');
-            inSection = close != std::string_view::npos &&
-                        sim::FoldAscii(Trim(text.substr(1, close - 1))) == "rename";
+    for (const std::string& line : sim::RenameSectionLines(text)) {
+        std::string_view entry = line;
+        size_t equals = entry.find('=');
+        if (entry.starts_with(';') || equals == entry.npos)
             continue;
-        }
-        size_t equals = text.find('=');
-        if (!inSection || text.empty() || text.starts_with(';') || equals == text.npos)
-            continue;
-        entries.push_back({std::string(Trim(text.substr(0, equals))),
-                           std::string(Trim(text.substr(equals + 1)))});
+        entries.push_back({std::string(sim::TrimIniBlanks(entry.substr(0, equals))),
+                           std::string(sim::TrimIniBlanks(entry.substr(equals + 1)))});
     }
     return entries;
 }

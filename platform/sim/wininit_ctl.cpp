@@ -1,18 +1,15 @@
 #include "platform/sim/control/wininit_ctl.h"
 
-#include "platform/win32api.h"
+#include "platform/sim/control/files_ctl.h"
+#include "platform/sim/files.h"
+#include "platform/sim/wininit.h"
 
 namespace vtxsim {
 
 std::vector<std::string> RenameEntries() {
-    std::vector<char> buffer(65536, '\0');
-    DWORD n = GetPrivateProfileSectionA("RENAME", buffer.data(), 65535, "wininit.ini");
-    std::vector<std::string> entries;
-    for (DWORD at = 0; at < n && buffer[at] != '\0';) {
-        entries.emplace_back(buffer.data() + at);
-        at += static_cast<DWORD>(entries.back().size()) + 1;
-    }
-    return entries;
+    std::optional<std::string> text =
+        GetFileContents(std::string(sim::WindowsDirectory) + "\\wininit.ini");
+    return text ? sim::RenameSectionLines(*text) : std::vector<std::string>();
 }
 
 } // namespace vtxsim

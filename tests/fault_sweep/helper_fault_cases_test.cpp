@@ -20,14 +20,7 @@ const std::string kStaticConfig = "HKLM\\System\\CurrentControlSet\\Services\\Vt
 const std::string kService = "HKLM\\System\\CurrentControlSet\\Services\\Vtxiod01";
 const std::string kTypeKey = "HKLM\\Enum\\USB\\VID_0D7A&PID_0042";
 
-class HelperFaultCases : public HelperTest {
-  protected:
-    int RunHelper(const std::string& commandLine) {
-        std::vector<CHAR> buffer(commandLine.begin(), commandLine.end());
-        buffer.push_back('\0');
-        return WinMain(nullptr, nullptr, buffer.data(), SW_SHOWNORMAL);
-    }
-};
+using HelperFaultCases = HelperTest;
 
 bool QuitWasPosted() {
     for (const vtxsim::WindowEvent& event : vtxsim::WindowEvents()) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace helper_test {
 
@@ -49,6 +50,13 @@ class HelperTest : public ::testing::Test {
         vtxsim::ClearFailures();
         vtxsim::SetWindowsVersion(vtxsim::WindowsVersion::Win98);
         ResetHelperState();
+    }
+
+    // The helper's whole run in this process, as the device installer starts it.
+    int RunHelper(const std::string& commandLine) {
+        std::vector<CHAR> buffer(commandLine.begin(), commandLine.end());
+        buffer.push_back('\0');
+        return WinMain(nullptr, nullptr, buffer.data(), SW_SHOWNORMAL);
     }
 
     // The device "Draftaire K9" / "AB12" as the command line gives it, with its model key path.

@@ -20,14 +20,7 @@ const std::string kExpectedParameters =
 const std::string kExpectedProgram =
     "C:\\Program Files\\Kelvara\\Setup\\vtxsetup.exe -vtregistry=K9\\AB12";
 
-class InstallTest : public HelperTest {
-  protected:
-    int RunHelper(const std::string& commandLine) {
-        std::vector<CHAR> buffer(commandLine.begin(), commandLine.end());
-        buffer.push_back('\0');
-        return WinMain(nullptr, nullptr, buffer.data(), SW_SHOWNORMAL);
-    }
-};
+using InstallTest = HelperTest;
 
 TEST_F(InstallTest, ADeviceThatAlreadyHasAPrinterIsLeftAlone) {
     vtxsim::InstallPrinter({});

@@ -37,34 +37,6 @@ std::string JournalLine(const vtxsim::ProcessStart& start) {
                        start.started ? "" : " (no such file: not started)");
 }
 
-// wininit.ini's RENAME entries; the section name is matched without regard to case.
-std::vector<std::string> RenameEntries() {
-    std::optional<std::string> text = vtxsim::GetFileContents(kWininit);
-    std::vector<std::string> entries;
-    if (!text)
-        return entries;
-    bool inRename = false;
-    size_t start = 0;
-    while (start < text->size()) {
-        size_t end = text->find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = text->size();
-        std::string line = text->substr(start, end - start);
-        start = end + 1;
-        if (line.empty())
-            continue;
-        if (line.front() == '[') {
-            std::string upper;
-            for (char c : line)
-                upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            inRename = upper == "[RENAME]";
-        } else if (inRename) {
-            entries.push_back(line);
-        }
-    }
-    return entries;
-}
-
 template <typename Map> std::vector<std::string> KeysOnlyIn(const Map& a, const Map& b) {
     std::vector<std::string> out;
     for (const auto& entry : a) {
@@ -203,7 +175,7 @@ Snapshot TakeSnapshot() {
         s.journal.push_back(JournalLine(start));
     for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters())
         s.devices[printer.instance] = DescribePrinter(printer);
-    s.renames = RenameEntries();
+    s.renames = vtxsim::RenameEntries();
     s.taken = std::chrono::duration_cast<std::chrono::nanoseconds>(
                   std::chrono::system_clock::now().time_since_epoch())
                   .count();

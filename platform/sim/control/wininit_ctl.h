@@ -6,9 +6,9 @@
 
 namespace vtxsim {
 
-// The entries of the "RENAME" section of the Windows directory's wininit.ini, in order, as
-// GetPrivateProfileSectionA gives them ("<path>=<source>", "NUL=<path>"); none without the file
-// or the section.
+// The lines of every "[rename]" section of the Windows directory's wininit.ini, in order
+// ("<path>=<source>", "NUL=<path>"), read as WININIT reads them; none without the file or a
+// section.
 std::vector<std::string> RenameEntries();
 
 } // namespace vtxsim
