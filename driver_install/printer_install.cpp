@@ -13,15 +13,10 @@ namespace {
 
 const std::string kMachine = "HKEY_LOCAL_MACHINE\\";
 const std::string kServices = kMachine + "System\\CurrentControlSet\\Services\\";
-const std::string kVendorId = "0D7A";
 const std::string kDriverClass = "USB Draftaire";
 
 std::string ProductOf(const PrinterSpec& spec) {
     return spec.product.empty() ? spec.model : spec.product;
-}
-
-std::string HardwareId(const PrinterSpec& spec) {
-    return "USB\\VID_" + kVendorId + "&PID_" + spec.productId;
 }
 
 std::string FourDigits(unsigned n) {
@@ -51,7 +46,7 @@ void WriteDeviceInstance(const PrinterSpec& spec, const std::string& classInstan
     std::string key = kMachine + "Enum\\" + DeviceInstanceOf(spec);
     SetStringValue(key, "DeviceDesc", spec.model);
     SetStringValue(key, "Class", kDriverClass);
-    SetStringValue(key, "HardwareID", HardwareId(spec));
+    SetStringValue(key, "HardwareID", HardwareIdOf(spec));
     SetStringValue(key, "Mfg", "Kelvara");
     SetStringValue(key, "driver", kDriverClass + "\\" + classInstance);
 }
@@ -140,8 +135,14 @@ PrinterSpec DraftaireK7(const std::string& serial) {
     return spec;
 }
 
+const char* const kMakerVendorId = "0D7A";
+
+std::string HardwareIdOf(const PrinterSpec& spec) {
+    return std::string("USB\\VID_") + kMakerVendorId + "&PID_" + spec.productId;
+}
+
 std::string DeviceInstanceOf(const PrinterSpec& spec) {
-    return HardwareId(spec) + "\\" + spec.serial;
+    return HardwareIdOf(spec) + "\\" + spec.serial;
 }
 
 std::string DevicePathOf(const PrinterSpec& spec) {

@@ -45,6 +45,10 @@ PrinterSpec DraftaireK7(const std::string& serial = "EF56");
 // The model remainder as the product has it ("K9" of "Draftaire K9"), which names the model's
 // keys; empty when there is none.
 std::string ModelRemainder(const std::string& model);
+// The maker's USB vendor id, "0D7A".
+extern const char* const kMakerVendorId;
+// "USB\VID_0D7A&PID_<productId>"
+std::string HardwareIdOf(const PrinterSpec& spec);
 // "USB\VID_0D7A&PID_<productId>\<serial>"
 std::string DeviceInstanceOf(const PrinterSpec& spec);
 // "\\?\usb#vid_0d7a&pid_<productId>#<serial>#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}", lower case

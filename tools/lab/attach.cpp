@@ -228,8 +228,7 @@ int RunAttach(const AttachOptions& options) {
     std::optional<std::string> runOnceBefore = vtxsim::StringValue(kRunOnceKey, "RunOnce");
     Snapshot before = TakeSnapshot();
     if (!options.json) {
-        fmt::print("attach {} {} (USB\\VID_0D7A&PID_{})\n", spec.model, spec.serial,
-                   spec.productId);
+        fmt::print("attach {} {} ({})\n", spec.model, spec.serial, vtxsim::HardwareIdOf(spec));
         fmt::print("  the maker's driver installation: model key, device interface, Enum, class "
                    "and service keys, driver files\n");
         fmt::print("  plugged in: {}\n", vtxsim::DevicePathOf(spec));

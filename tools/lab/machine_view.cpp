@@ -74,7 +74,7 @@ std::vector<InterfaceView> PrinterInterfaces() {
 std::vector<DeviceView> MakerDevices() {
     std::vector<DeviceView> devices;
     for (const std::string& hardware : vtxsim::SubkeyNames(kUsbEnum)) {
-        if (!StartsWithNoCase(hardware, "VID_0D7A&"))
+        if (!StartsWithNoCase(hardware, std::string("VID_") + vtxsim::kMakerVendorId + "&"))
             continue;
         for (const std::string& serial : vtxsim::SubkeyNames(kUsbEnum + "\\" + hardware)) {
             std::string key = kUsbEnum + "\\" + hardware + "\\" + serial;
