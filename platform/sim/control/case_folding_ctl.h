@@ -1,4 +1,4 @@
-// Test-only: the machine's rules for names that differ only in case (case_folding.h says which
+// Control: the machine's rules for names that differ only in case (case_folding.h says which
 // Win32 call folds which way), for tools that must group names as the machine does.
 #pragma once
 

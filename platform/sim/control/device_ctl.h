@@ -1,4 +1,4 @@
-// Test-only: plug in and control the simulated USB printers of the maker's driver.
+// Control: plug in and control the simulated USB printers of the maker's driver.
 //
 // A printer is named by its serial number ("AB12") or its device instance
 // ("USB\VID_0D7A&PID_0042\AB12"). A name that matches no printer throws std::invalid_argument.

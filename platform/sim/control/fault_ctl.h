@@ -1,4 +1,4 @@
-// Test-only: make platform calls fail. Failures are per process and not persisted.
+// Control: make platform calls fail. Failures are per process and not persisted.
 #pragma once
 
 #include "platform/win32api.h"

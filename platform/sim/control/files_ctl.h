@@ -1,4 +1,4 @@
-// Test-only access to the simulated machine's drives. Paths are Windows paths ("C:\...");
+// Control: access to the simulated machine's drives. Paths are Windows paths ("C:\...");
 // a path that cannot be mapped throws std::invalid_argument.
 #pragma once
 

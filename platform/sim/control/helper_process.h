@@ -1,4 +1,4 @@
-// Test-only: a program of the machine started as a process of its own on a machine directory,
+// Control: a program of the machine started as a process of its own on a machine directory,
 // as the device installer starts the setup helper. The process sees the machine through
 // VTXSIM_MACHINE and gets its Windows command line through VTXSIM_COMMAND_LINE.
 #pragma once

@@ -1,4 +1,4 @@
-// Test-only control of the simulated kernel: version, shell, clock, global heap and locks.
+// Control of the simulated kernel: version, shell, clock, global heap and locks.
 #pragma once
 
 #include "platform/sim/settings.h"

@@ -1,4 +1,4 @@
-// Test-only control of the simulated machine as a whole.
+// Control of the simulated machine as a whole.
 #pragma once
 
 #include <filesystem>

@@ -1,4 +1,4 @@
-// Test-only: the programs started on the machine. The maker's programs are not run; each start
+// Control: the programs started on the machine. The maker's programs are not run; each start
 // is a record in the journal of the machine directory, which every process of the machine sees.
 #pragma once
 

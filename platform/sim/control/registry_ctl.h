@@ -1,4 +1,4 @@
-// Test-only: set up and inspect the simulated registry. Key paths start with the root:
+// Control: set up and inspect the simulated registry. Key paths start with the root:
 // "HKEY_LOCAL_MACHINE\Software\...", "HKEY_CURRENT_USER\...", "HKEY_USERS\..." or
 // "HKEY_CLASSES_ROOT\..." (HKLM, HKCU, HKU and HKCR also accepted).
 // A path with an unknown root throws std::invalid_argument.

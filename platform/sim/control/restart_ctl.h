@@ -1,4 +1,4 @@
-// Test-only: restarting the simulated machine, as far as the files and programs it touches.
+// Control: restarting the simulated machine, as far as the files and programs it touches.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-// The simulated machine's test-only controls. Tests and tools include this; product code never.
+// The simulated machine's controls, for tests, vtxlab, benches and fuzzers; product code never.
 #pragma once
 
 #include "platform/sim/control/machine_ctl.h"

@@ -1,4 +1,4 @@
-// Test-only: the spooler's printers and a host that loads a port monitor library as the
+// Control: the spooler's printers and a host that loads a port monitor library as the
 // Windows 9x spooler does, for tests and the lab.
 #pragma once
 

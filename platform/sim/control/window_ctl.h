@@ -1,4 +1,4 @@
-// Test-only: what the window manager did in this process, in order, so tests can follow a
+// Control: what the window manager did in this process, in order, so tests can follow a
 // window's life cycle. Window state is per process and not persisted.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Test-only: what wininit.ini holds for the next restart, read back from the machine.
+// Control: what wininit.ini holds for the next restart, read back from the machine.
 #pragma once
 
 #include <string>
