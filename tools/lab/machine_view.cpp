@@ -20,10 +20,6 @@ namespace {
 
 const std::string kUsbEnum = kHklm + "Enum\\USB";
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
-}
-
 std::string VersionWords(sim::WindowsVersion version) {
     return WindowsNameAndNumber(version) +
            (version == sim::WindowsVersion::WinMe
@@ -74,7 +70,7 @@ std::vector<InterfaceView> PrinterInterfaces() {
 std::vector<DeviceView> MakerDevices() {
     std::vector<DeviceView> devices;
     for (const std::string& hardware : vtxsim::SubkeyNames(kUsbEnum)) {
-        if (!StartsWithNoCase(hardware, std::string("VID_") + vtxsim::kMakerVendorId + "&"))
+        if (!vtxsim::StartsWithAscii(hardware, std::string("VID_") + vtxsim::kMakerVendorId + "&"))
             continue;
         for (const std::string& serial : vtxsim::SubkeyNames(kUsbEnum + "\\" + hardware)) {
             std::string key = kUsbEnum + "\\" + hardware + "\\" + serial;

@@ -8,5 +8,6 @@ namespace vtxsim {
 
 using sim::FoldAscii;
 using sim::SameAscii;
+using sim::StartsWithAscii;
 
 } // namespace vtxsim
