@@ -5,8 +5,12 @@
 #
 #   check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] [--map FILE] [--remove-bad]
 #                    IMAGE...
+#   check-imports.sh [--allow FILE] --within REFERENCE
 #
-# --allow       the allow-list; default: shared/win98-imports.txt beside the repository
+# --allow       the allow-list; default: the repository's platform/win32/win98-imports.txt
+# --within      no image is checked: instead every section of the allow-list must stay within
+#               the section of the same name in REFERENCE (an image REFERENCE has no section
+#               for may import nothing)
 # --objdump     default: i686-w64-mingw32-objdump
 # --exports     comma-separated names the image must export, and nothing else
 # --map         the linker's map of the image: no object may bring a global constructor, since
@@ -18,7 +22,8 @@
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-allow="$repo/../shared/win98-imports.txt"
+allow="$repo/platform/win32/win98-imports.txt"
+within=""
 objdump=i686-w64-mingw32-objdump
 exports=""
 remove_bad=no
@@ -32,12 +37,13 @@ while [[ $# -gt 0 ]]; do
     --exports) exports=$2; shift 2 ;;
     --map) map=$2; shift 2 ;;
     --remove-bad) remove_bad=yes; shift ;;
+    --within) within=$2; shift 2 ;;
     -*) echo "check-imports: unknown option $1" >&2; exit 2 ;;
     *) images+=("$1"); shift ;;
     esac
 done
 
-if [[ ${#images[@]} -eq 0 ]]; then
+if [[ ${#images[@]} -eq 0 && -z $within ]]; then
     echo "usage: check-imports.sh [--allow FILE] [--objdump PROG] [--exports NAMES] IMAGE..." >&2
     exit 2
 fi
@@ -46,9 +52,10 @@ if [[ ! -r $allow ]]; then
     exit 2
 fi
 
-# "dll function" lines (dll in lower case) that the allow-list names for one image.
+# "dll function" lines (dll in lower case) that an allow-list (default: --allow) names for one
+# image.
 allowed_for() {
-    local image_name=${1,,}
+    local image_name=${1,,} list=${2:-$allow}
     awk -v want="$image_name" '
         { sub(/#.*/, ""); gsub(/\r/, "") }
         /^[ \t]*\[.*\][ \t]*$/ {
@@ -58,7 +65,33 @@ allowed_for() {
         NF == 0 { next }
         section == want && NF == 2 { print tolower($1), $2 }
         section == want && NF != 2 { printf "bad allow-list line %d: %s\n", NR, $0 > "/dev/stderr"; exit 1 }
-    ' "$allow"
+    ' "$list"
+}
+
+# The image names an allow-list has sections for, in lower case.
+sections_of() {
+    awk '{ sub(/#.*/, ""); gsub(/\r/, "") }
+         /^[ \t]*\[.*\][ \t]*$/ { gsub(/^[ \t]*\[|\][ \t]*$/, ""); print tolower($0) }' "$1" | sort -u
+}
+
+# Each section of the allow-list within REFERENCE's section of that name: what the images may
+# import never grows past the reference list of what Windows 98's DLLs export.
+check_within() {
+    local reference=$1 image line failures=0 allowed reference_allowed
+    [[ -r $reference ]] || { echo "check-imports: cannot read the reference list $reference" >&2; return 2; }
+    for image in $(sections_of "$allow"); do
+        allowed=$(allowed_for "$image") || return 1
+        reference_allowed=$(allowed_for "$image" "$reference") || return 1
+        while read -r line; do
+            [[ -n $line ]] || continue
+            if ! grep -qxF "$line" <<<"$reference_allowed"; then
+                echo "check-imports: $image: $line is not in the reference list's [$image]" >&2
+                failures=$((failures + 1))
+            fi
+        done <<<"$allowed"
+    done
+    [[ $failures -eq 0 ]] || return 1
+    echo "check-imports: every section of $(basename "$allow") is within $reference"
 }
 
 # "dll function" lines (dll in lower case) that an image imports; ordinal imports as "#<n>".
@@ -170,6 +203,11 @@ check_image() {
     fi
     return 1
 }
+
+if [[ -n $within ]]; then
+    check_within "$within"
+    exit $?
+fi
 
 status=0
 for image in "${images[@]}"; do

@@ -138,6 +138,22 @@ check 1 "" "$work/console/vtxinh01.exe" --remove-bad
 check 0 "" "$work/gui/vtxinh01.exe" --remove-bad
 [[ -e $work/gui/vtxinh01.exe ]] || fail "--remove-bad removed a good image"
 
+# --within: each section of the allow-list inside the reference's section of the same name.
+cat >"$work/reference.txt" <<'EOF'
+[vtxinh01.exe]
+KERNEL32.dll ExitProcess
+KERNEL32.dll Sleep
+[vtxpmo01.dll]
+kernel32.dll SetLastError
+EOF
+output=$(bash "$check" --allow "$work/allow.txt" --within "$work/reference.txt" 2>&1) ||
+    fail "an allow-list within its reference was refused: $output"
+sed -i '/SetLastError/d' "$work/reference.txt"
+output=$(bash "$check" --allow "$work/allow.txt" --within "$work/reference.txt" 2>&1) &&
+    fail "an import the reference lacks passed --within"
+[[ $output == *"vtxpmo01.dll: kernel32.dll SetLastError is not in the reference list's [vtxpmo01.dll]"* ]] ||
+    fail "--within did not name the import the reference lacks: $output"
+
 if [[ $failures -gt 0 ]]; then
     echo "check-imports: $failures case(s) failed" >&2
     exit 1
