@@ -78,5 +78,6 @@ void UnregisterDeviceMonitor(void);
 // Helper copy and deferred rename (helper_copy.cpp).
 DWORD CopyHelperForRestart(void);
 DWORD AppendRenameEntry(LPCSTR key, LPCSTR value);
+DWORD TakeBackQueuedDeletion(LPCSTR path);
 
 #endif // VTX_SETUP_HELPER_HELPER_H

@@ -1,6 +1,7 @@
 // Model settings: the values that the maker's installation keeps under the model key, read as
 // text into fixed buffers, and the readers that turn them into pieces of the setup command.
 #include "common/bounded_text.h"
+#include "common/port_serial.h"
 #include "common/registry_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
@@ -17,9 +18,10 @@ static DWORD QueryTextValue(HKEY key, LPCSTR valueName, LPDWORD type, LPSTR data
                                    0);
 }
 
-// "PortName1", "PortName2", ... up to the first whose text contains the serial number. The
-// search ends at the first number whose value cannot be read (normally: does not exist); a value
-// too long for the buffer does not match and the search goes on past it. An empty serial is
+// "PortName1", "PortName2", ... up to the first that names the serial number: a serial that is
+// only part of another's ("AB1" in ".../AB12") would tell the setup program that printer's port.
+// The search ends at the first number whose value cannot be read (normally: does not exist); a
+// value too long for the buffer does not match and the search goes on past it. An empty serial is
 // found in any text, so it takes "PortName1" at once, even the empty text of a missing one.
 static DWORD SearchPortName(HKEY key, LPDWORD type, LPSTR data) {
     CHAR valueName[HELPER_TEXT_SIZE];
@@ -31,7 +33,7 @@ static DWORD SearchPortName(HKEY key, LPDWORD type, LPSTR data) {
         DWORD rc = QueryTextValue(key, valueName, type, data);
         if (DeviceSerial[0] == '\0')
             return ERROR_SUCCESS;
-        if (rc == ERROR_SUCCESS && TextFind(data, DeviceSerial) != NULL)
+        if (rc == ERROR_SUCCESS && PortNamesSerial(data, DeviceSerial))
             return ERROR_SUCCESS;
         if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
             break;

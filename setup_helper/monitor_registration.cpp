@@ -1,6 +1,6 @@
 // Monitor registration: the spooler's monitor instance named by the device's serial number, and
 // the scan that tells whether a printer already uses a port of this device.
-#include "common/bounded_text.h"
+#include "common/port_serial.h"
 #include "common/registry_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
@@ -22,8 +22,8 @@ static BOOL ReadPrinterPort(HKEY printers, LPCSTR printerName, LPSTR port) {
     return rc == ERROR_SUCCESS;
 }
 
-// 1 when no printer's "Port" contains the serial number, 0 as soon as one does. The test is a
-// substring test: a port name holds the serial as its last part.
+// 1 when no printer's "Port" names the serial number, 0 as soon as one does. A port that only
+// holds the serial inside its own ("AB1" in ".../AB12") is another printer's.
 DWORD ScanPrinterPorts(void) {
     CHAR printerName[HELPER_TEXT_SIZE];
     CHAR port[HELPER_TEXT_SIZE];
@@ -43,7 +43,7 @@ DWORD ScanPrinterPorts(void) {
             continue;
         if (rc != ERROR_SUCCESS)
             break;
-        if (ReadPrinterPort(printers, printerName, port) && TextFind(port, DeviceSerial) != NULL)
+        if (ReadPrinterPort(printers, printerName, port) && PortNamesSerial(port, DeviceSerial))
             result = 0;
     }
     CloseKeyPath(&printers);

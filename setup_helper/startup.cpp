@@ -62,6 +62,12 @@ BOOL IsSupportedPlatform(void) {
 }
 
 void InstallDevice(void) {
+    CHAR library[HELPER_TEXT_SIZE];
+    // Plugged in again after the removal of the last printer, before the restart: that removal
+    // queued the VMM32 library for deletion, and this printer needs it. The helper's own file
+    // needs nothing here: the copy queued below moves it back after its deletion.
+    if (BuildDriverFilePath(library, VMM32_DIRECTORY, "vxu", ".dll"))
+        TakeBackQueuedDeletion(library);
     // A printer already uses a port of this device: the device is set up.
     if (ScanPrinterPorts() != 1)
         return;

@@ -2,6 +2,7 @@
 #ifndef VTX_SETUP_HELPER_REMOVAL_H
 #define VTX_SETUP_HELPER_REMOVAL_H
 
+#include "common/product_names.h"
 #include "setup_helper/helper.h"
 
 #define PARENT_KEY_STACK_SIZE 20
@@ -27,7 +28,11 @@ extern CHAR InfFileName[HELPER_TEXT_SIZE];
 LONG RemoveRegistryKey(LPCSTR path, LPCSTR name, LONG mode);
 
 // Removal sequence (removal_sequence.cpp).
+#define VMM32_DIRECTORY SYSTEM_DIRECTORY "VMM32\\"
 void RemoveDevice(void);
 DWORD QueueDeleteAtRestart(LPCSTR path);
+// out (HELPER_TEXT_SIZE bytes) = directory + "vtx" + code + "01" + extension; FALSE when it does
+// not fit.
+BOOL BuildDriverFilePath(LPSTR out, LPCSTR directory, LPCSTR code, LPCSTR extension);
 
 #endif // VTX_SETUP_HELPER_REMOVAL_H

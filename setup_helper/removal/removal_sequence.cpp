@@ -17,7 +17,6 @@
 
 #define SERVICES_PATH "System\\CurrentControlSet\\Services\\"
 #define DRIVERS_DIRECTORY WINDOWS_DIRECTORY "System32\\DRIVERS\\"
-#define VMM32_DIRECTORY SYSTEM_DIRECTORY "VMM32\\"
 #define INF_DIRECTORY WINDOWS_DIRECTORY "Inf\\Other\\"
 
 // out = first + second + third + fourth (absent pieces left out); FALSE, with out empty, when
@@ -55,7 +54,7 @@ static BOOL IsBareFileName(LPCSTR name) {
 }
 
 // The driver set's files are "vtx" + a component code + "01" + an extension.
-static BOOL BuildDriverFilePath(LPSTR out, LPCSTR directory, LPCSTR code, LPCSTR extension) {
+BOOL BuildDriverFilePath(LPSTR out, LPCSTR directory, LPCSTR code, LPCSTR extension) {
     return JoinText(out, directory, "vtx", code, NULL) && TextAppend(out, HELPER_TEXT_SIZE, "01") &&
            TextAppend(out, HELPER_TEXT_SIZE, extension);
 }

@@ -8,6 +8,7 @@
 #include "property_check.h"
 #include "setup_helper/helper_fixture.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -101,6 +102,11 @@ std::string Status(LONG dialog, LONG error, LONG abort) {
            " -v abort=" + std::to_string(abort);
 }
 
+// Whether a port names the serial: the serial is its whole last part after "/".
+bool NamesSerial(const std::string& port, const std::string& serial) {
+    return port.substr(port.rfind('/') + 1) == serial;
+}
+
 // What must come of one install, worked out from the case alone.
 struct Expected {
     bool cmdLine = false;
@@ -161,7 +167,7 @@ Expected Expect(const InstallCase& c) {
             port = text.value_or("");
             break;
         }
-        if (text && text->find(c.serial) != std::string::npos) {
+        if (text && NamesSerial(*text, c.serial)) {
             port = text;
             break;
         }
@@ -262,6 +268,70 @@ TEST(HelperInstallProperty, ParametersEndInTheStatusPiecesAndOnlyWholePathsAreQu
             RC_ASSERT(start.commandLine ==
                       " -a\"USB\\" + c.model + "\\" + c.serial + "\" -b\"" + c.model + "\"");
             RC_ASSERT(start.application == std::string(SetupRoot) + "..\\setup.exe");
+        }
+    });
+}
+
+// Two serials, one inside the other ("AB1" and "AB12", "B12" and "AB12", "B1" and "AB12"), each
+// on a port of its own below one model key, one of them on a spooler printer: each serial gets
+// its own port from the numbered search, whatever their order, and the printer scan finds only
+// the printer's own serial.
+struct NestedSerials {
+    std::string outer, inner, product;
+    bool outerFirst = false;   // "PortName1" is the outer serial's port
+    bool outerPrinted = false; // the spooler printer is on the outer serial's port
+};
+
+rc::Gen<NestedSerials> AnyNestedSerials() {
+    // Serials have no "/": it ends a port name's product part.
+    auto serialText = rc::gen::map(Word(2, 24), [](std::string text) {
+        std::replace(text.begin(), text.end(), '/', '_');
+        return text;
+    });
+    return rc::gen::mapcat(serialText, [](const std::string& outer) {
+        const int size = static_cast<int>(outer.size());
+        return rc::gen::mapcat(rc::gen::inRange(0, size), [outer, size](int start) {
+            // Not the whole serial: a prefix, a suffix or a part inside.
+            const int longest = start == 0 ? size - 1 : size - start;
+            return rc::gen::apply(
+                [outer, start](int length, std::string product, bool outerFirst,
+                               bool outerPrinted) {
+                    return NestedSerials{outer,
+                                         outer.substr(static_cast<std::size_t>(start),
+                                                      static_cast<std::size_t>(length)),
+                                         product, outerFirst, outerPrinted};
+                },
+                rc::gen::inRange(1, longest + 1), Word(0, 40), rc::gen::arbitrary<bool>(),
+                rc::gen::arbitrary<bool>());
+        });
+    });
+}
+
+TEST(HelperInstallProperty, ASerialInsideAnothersPortIsAPrinterOfItsOwn) {
+    Check(200, [] {
+        const NestedSerials c = *AnyNestedSerials();
+        RC_LOG() << "outer \"" << Printable(c.outer) << "\" inner \"" << Printable(c.inner)
+                 << "\" product \"" << Printable(c.product) << "\"\n";
+        FreshMachine({.order = *AnyOrder()});
+        helper_test::ResetHelperState();
+        helper_test::SetText(DeviceModel, "Draftaire K9");
+        BuildModelKeyPath(ModelKeyPath, DeviceModel);
+        const std::string outerPort = "USB/" + c.product + "/" + c.outer;
+        const std::string innerPort = "USB/" + c.product + "/" + c.inner;
+        vtxsim::SetStringValue(helper_test::kModelKey, "PortName1",
+                               c.outerFirst ? outerPort : innerPort);
+        vtxsim::SetStringValue(helper_test::kModelKey, "PortName2",
+                               c.outerFirst ? innerPort : outerPort);
+        RC_ASSERT(vtxsim::AddPrinter("Draftaire K9", c.outerPrinted ? outerPort : innerPort));
+
+        for (const auto& [serial, port] :
+             {std::pair{c.outer, outerPort}, std::pair{c.inner, innerPort}}) {
+            helper_test::SetText(DeviceSerial, serial);
+            CHAR told[PARAMETER_STRING_SIZE] = "";
+            RC_ASSERT(AppendPortName(told, PARAMETER_STRING_SIZE) == 0u);
+            RC_ASSERT(std::string(told) == " -v port=" + port);
+            const bool printed = (serial == c.outer) == c.outerPrinted;
+            RC_ASSERT(ScanPrinterPorts() == (printed ? 0u : 1u));
         }
     });
 }

@@ -470,7 +470,7 @@ TEST_P(RemovalScenario, TypeKeyWhoseSubkeysCannotBeCountedKeepsWhatIsShared) {
     EXPECT_FALSE(vtxsim::FileExists(kWininit));
 }
 
-TEST_P(RemovalScenario, InstallRightAfterRemovalKeepsTheHelperFile) {
+TEST_P(RemovalScenario, InstallRightAfterRemovalKeepsTheHelperFileAndTheLibrary) {
     char removal[] = "-action=64 -model=Draftaire K9 -serial=AB12";
     char install[] = "-action=2 -model=Draftaire K9 -serial=AB12";
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
@@ -479,20 +479,22 @@ TEST_P(RemovalScenario, InstallRightAfterRemovalKeepsTheHelperFile) {
     EXPECT_EQ(MachineRegistry(), Expected("last_of_all_expected.reg"));
 
     // The printer comes back: the maker's installation puts its keys and files back, then the
-    // helper's install copies its own file and queues the copy's move after the deletion.
+    // helper's install takes back the library's deletion, copies its own file and queues the
+    // copy's move after the helper's deletion, which stays.
     vtxsim::ResetWindows();
     LoadMachine("one_device.reg");
     for (const char* path : kStartFileNames)
         vtxsim::PutFile(path, std::string("contents of ") + path);
     vtxsim::SetTickCount(1234567);
     EXPECT_EQ(WinMain(instance, nullptr, install, SW_SHOWNORMAL), 0);
-    Entries expected = kQueuedBoth;
-    expected.push_back("C:\\Windows\\System\\vtxinh01.exe=C:\\Windows\\System\\01234567.ex_");
-    EXPECT_EQ(RenameEntries(), expected);
+    EXPECT_EQ(RenameEntries(),
+              (Entries{"NUL=C:\\Windows\\System\\vtxinh01.exe",
+                       "C:\\Windows\\System\\vtxinh01.exe=C:\\Windows\\System\\01234567.ex_"}));
 
     vtxsim::RestartMachine();
     EXPECT_EQ(vtxsim::GetFileContents(kHelperFile), std::string("contents of ") + kHelperFile);
     EXPECT_FALSE(vtxsim::FileExists("C:\\Windows\\System\\01234567.ex_"));
+    EXPECT_EQ(vtxsim::GetFileContents(kVmm32File), std::string("contents of ") + kVmm32File);
 }
 
 INSTANTIATE_TEST_SUITE_P(EitherOrder, RemovalScenario,

@@ -96,6 +96,41 @@ TEST_F(HelperCopyTest, ASectionWithAnEntryThatReadsEmptyIsNotWrittenBack) {
     EXPECT_EQ(RenameEntries(), "NUL=C:\\a\nb.dll\nNUL=C:\\x.dll\n");
 }
 
+TEST_F(HelperCopyTest, ATakenBackDeletionLeavesEveryOtherEntryInItsOrder) {
+    const char* const library = "C:\\Windows\\System\\VMM32\\vtxvxu01.dll";
+    // Nothing to take back: the file is not written.
+    EXPECT_EQ(TakeBackQueuedDeletion(library), 0u);
+    EXPECT_EQ(Wininit(), "<none>");
+    const std::string others = "[Boot]\r\nshell=Explorer.exe\r\n[RENAME]\r\nNUL=C:\\a.dll\r\n";
+    vtxsim::PutFile(kWininit, others);
+    EXPECT_EQ(TakeBackQueuedDeletion(library), 0u);
+    EXPECT_EQ(Wininit(), others);
+
+    // Each deletion of the file goes, whatever the letter case; moves onto it and deletions of
+    // other files stay, in their order.
+    vtxsim::PutFile(kWininit, "[RENAME]\r\nNUL=C:\\Windows\\System\\vtxinh01.exe\r\n"
+                              "NUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll\r\n"
+                              "C:\\Windows\\System\\VMM32\\vtxvxu01.dll=C:\\new.dll\r\n"
+                              "nul=c:\\windows\\system\\vmm32\\VTXVXU01.DLL\r\n"
+                              "NUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll.old\r\n");
+    EXPECT_EQ(TakeBackQueuedDeletion(library), 0u);
+    EXPECT_EQ(RenameEntries(), "NUL=C:\\Windows\\System\\vtxinh01.exe\n"
+                               "C:\\Windows\\System\\VMM32\\vtxvxu01.dll=C:\\new.dll\n"
+                               "NUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll.old\n");
+    // The only entry taken back leaves the section empty.
+    vtxsim::PutFile(kWininit, "[RENAME]\r\nNUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll\r\n");
+    EXPECT_EQ(TakeBackQueuedDeletion(library), 0u);
+    EXPECT_EQ(RenameEntries(), "");
+
+    // A section that cannot be written back whole is left as it is.
+    std::string full = "[RENAME]\r\nNUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll\r\n";
+    for (int i = 0; full.size() < 40000; i++)
+        full += "NUL=C:\\Windows\\System\\old" + std::to_string(i) + ".ex_\r\n";
+    vtxsim::PutFile(kWininit, full);
+    EXPECT_EQ(TakeBackQueuedDeletion(library), 1003u);
+    EXPECT_EQ(Wininit(), full);
+}
+
 TEST_F(HelperCopyTest, TheSourceIsTheExecFileOfTheModelWhenItCanBeRead) {
     vtxsim::SetTickCount(1234567);
     vtxsim::SetStringValue(kModelKey, "ExecFile", "vtxcls01.dll");

@@ -31,6 +31,17 @@ TEST_F(InstallTest, ADeviceThatAlreadyHasAPrinterIsLeftAlone) {
     EXPECT_EQ(vtxsim::ExportRegistry(), before);
     EXPECT_FALSE(vtxsim::FileExists(kWininit));
     EXPECT_TRUE(vtxsim::ProcessJournal().empty());
+
+    // Its printer kept while it was removed as the last of all: the library's deletion is taken
+    // back even so, and nothing else changes.
+    vtxsim::PutFile(kWininit, "[RENAME]\r\nNUL=C:\\Windows\\System\\vtxinh01.exe\r\n"
+                              "NUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll\r\n");
+    vtxsim::ResetWindows(); // a new run: its window class is registered anew
+    EXPECT_EQ(RunHelper("-action=2 -model=Draftaire K9 -serial=AB12"), 0);
+    EXPECT_EQ(vtxsim::RenameEntries(),
+              std::vector<std::string>{"NUL=C:\\Windows\\System\\vtxinh01.exe"});
+    EXPECT_EQ(vtxsim::ExportRegistry(), before);
+    EXPECT_TRUE(vtxsim::ProcessJournal().empty());
 }
 
 TEST_F(InstallTest, MissingSetupValuesStillRegisterAndCopyButLaunchNothing) {

@@ -17,7 +17,7 @@ class MonitorRegistrationTest : public HelperTest {
     }
 };
 
-TEST_F(MonitorRegistrationTest, PrinterScanLooksForTheSerialAsASubstringOfEachPort) {
+TEST_F(MonitorRegistrationTest, PrinterScanLooksForTheSerialAsTheLastPartOfEachPort) {
     EXPECT_EQ(ScanPrinterPorts(), 1u); // no Printers key at all
 
     ASSERT_TRUE(vtxsim::AddPrinter("Other", "LPT1:"));
@@ -26,8 +26,11 @@ TEST_F(MonitorRegistrationTest, PrinterScanLooksForTheSerialAsASubstringOfEachPo
 
     ASSERT_TRUE(vtxsim::AddPrinter("Draftaire K9", "USB/Draftaire K9/AB12"));
     EXPECT_EQ(ScanPrinterPorts(), 0u);
+    // A serial inside another printer's port is a printer of its own, not set up yet.
     SetText(DeviceSerial, "AB1");
-    EXPECT_EQ(ScanPrinterPorts(), 0u);
+    EXPECT_EQ(ScanPrinterPorts(), 1u);
+    SetText(DeviceSerial, "B12");
+    EXPECT_EQ(ScanPrinterPorts(), 1u);
     SetText(DeviceSerial, "ab12"); // case-sensitive
     EXPECT_EQ(ScanPrinterPorts(), 1u);
     SetText(DeviceSerial, "");

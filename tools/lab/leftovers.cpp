@@ -1,6 +1,7 @@
 #include "tools/lab/leftovers.h"
 #include "tools/lab/machine_view.h"
 
+#include "common/port_serial.h"
 #include "common/product_names.h"
 #include "platform/sim/control/simctl.h"
 
@@ -13,11 +14,6 @@ namespace {
 
 const std::string kModelKeys = MAKER_KEY MODEL_KEYS_NAME;
 const std::string kCmdLineKeys = MAKER_KEY SETUP_KEYS_NAME;
-
-bool EndsWithSerial(const std::string& port, const std::string& serial) {
-    size_t slash = port.rfind('/');
-    return SameName(slash == std::string::npos ? port : port.substr(slash + 1), serial);
-}
 
 } // namespace
 
@@ -56,7 +52,8 @@ std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& 
                        "the removal deletes it only with the model key, when the last printer "
                        "of its type goes and its class instance names an INF file"});
     for (const auto& [name, port] : NumberedPortNames(ModelKeyOf(remainder))) {
-        if (EndsWithSerial(port, serial))
+        // The helper's own rule: the port it would tell the setup program for this serial.
+        if (PortNamesSerial(port.c_str(), serial.c_str()))
             out.push_back({ModelKeyOf(remainder) + "  " + name,
                            "the port \"" + port + "\" the setup program is told",
                            "the removal never deletes single values of the model key; they go "
