@@ -323,12 +323,17 @@ Scenario Generate(std::uint64_t seed) {
     }
 
     // Device events: installs and removals of these printers, a restart between some.
+    // Now and then a printer removed is plugged in again before any restart.
     unsigned events = 1 + random.Below(4);
+    const Device* removed = nullptr;
     for (unsigned i = 0; i < events; ++i) {
-        const Device& device = devices[random.Below(static_cast<unsigned>(devices.size()))];
-        bool install = random.OneIn(2);
+        const bool replug = removed != nullptr && random.OneIn(3);
+        const Device& device =
+            replug ? *removed : devices[random.Below(static_cast<unsigned>(devices.size()))];
+        bool install = replug || random.OneIn(2);
         steps.push_back(std::string(install ? "install" : "remove") + "\t" + device.model->name +
                         "\t" + device.serial);
+        removed = install ? nullptr : &device;
         if (i + 1 < events && random.OneIn(4))
             steps.push_back("restart");
     }

@@ -4,19 +4,31 @@
 
 readonly removal_fixtures=$here/../fixtures/removal
 
-# A removal from a fixture of the device of model (the helper's -model=... argument) and serial.
-remove_scenario() {
-    local fixture=$1 model=$2 serial=$3 file
-    require_wine vtxinh01.exe
-    require_simulator
-    new_machines 98 0 || return
-    import_reg "$fixture"
+# The files the driver's installation copies, on both machines.
+put_removal_files() {
+    local file
     for file in 'C:\Windows\System\vtxcls01.dll' 'C:\Windows\System\vtxpmo01.dll' \
         'C:\Windows\System32\DRIVERS\vtxubd01.sys' 'C:\Windows\System32\DRIVERS\vtxiod01.sys' \
         'C:\Windows\System\VMM32\vtxvxu01.dll' 'C:\Windows\Inf\Other\OEM0.INF' \
         'C:\Windows\Inf\Other\OEM2.INF'; do
         put_driver_file "$file"
     done
+}
+
+# Windows 98 machines without the shell from a fixture, with the driver's files.
+removal_machines() {
+    local fixture=$1
+    require_wine vtxinh01.exe
+    require_simulator
+    new_machines 98 0 || return
+    import_reg "$fixture"
+    put_removal_files
+}
+
+# A removal from a fixture of the device of model (the helper's -model=... argument) and serial.
+remove_scenario() {
+    local fixture=$1 model=$2 serial=$3
+    removal_machines "$fixture" || return
     # shellcheck disable=SC2086
     run_helper 0 nowait -action=64 $model -serial=$serial
     end_session
