@@ -185,10 +185,15 @@ void ReportInstall(const std::string& model, const std::string& serial, const Ch
     std::string cmdKey = kHklm + SETUP_KEYS + ModelRemainder(model) + "\\" + serial;
     std::optional<std::string> cmdLine = vtxsim::StringValue(cmdKey, "CmdLine");
     std::optional<std::string> code = cmdLine ? ErrorOfCmdLine(*cmdLine) : std::nullopt;
-    if (changes.Empty()) {
-        fmt::print("  the helper did nothing: a printer of the spooler already uses a port "
+    // A deletion taken back is the one thing the helper does for a printer set up already.
+    Changes setup = changes;
+    setup.renamesDone.clear();
+    for (const std::string& entry : changes.renamesDone)
+        fmt::print("  wininit.ini [RENAME] taken back, the printer needs the file: {}\n", entry);
+    if (setup.Empty()) {
+        fmt::print("  the helper did nothing{}: a printer of the spooler already uses a port "
                    "naming {}\n",
-                   serial);
+                   changes.renamesDone.empty() ? "" : " else", serial);
         return;
     }
     bool added = std::any_of(
