@@ -249,8 +249,10 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
                          "PortName<n> of Draftaire K9"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("VTXIO\\K9: SetupExecFile is empty: the helper records error 1008"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find(
+            "VTXIO\\K9  SetupExecFile: SetupExecFile is empty: the helper records error 1008"),
+        std::string::npos);
 }
 
 } // namespace

@@ -21,6 +21,24 @@ bool EndsWithSerial(const std::string& port, const std::string& serial) {
 
 } // namespace
 
+bool ModelHasPrinters(const std::string& remainder) {
+    for (const DeviceView& device : MakerDevices())
+        if (SameName(ModelRemainder(device.model), remainder))
+            return true;
+    return false;
+}
+
+std::string CmdLineKeptBecause(const std::string& remainder) {
+    if (!vtxsim::KeyExists(ModelKeyOf(remainder)))
+        return "the removal deletes the CmdLine keys of a model only with its model key, which "
+               "is gone already: no later removal deletes it, it stays for ever";
+    if (!ModelHasPrinters(remainder))
+        return "the removal deletes it only with the model key, and no printer of the model is "
+               "left whose removal would delete that: it stays for ever";
+    return "the removal deletes it only with the model key, when the last printer of its type "
+           "goes and its class instance names an INF file";
+}
+
 std::vector<std::pair<std::string, std::string>> NumberedPortNames(const std::string& modelKey) {
     std::vector<std::pair<std::string, std::string>> names;
     for (unsigned n = 1;; ++n) {
@@ -52,15 +70,17 @@ std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& 
     std::vector<Leftover> out;
     std::string cmdKey = kHklm + kCmdLineKeys + "\\" + remainder + "\\" + serial;
     if (vtxsim::KeyExists(cmdKey))
-        out.push_back({cmdKey, "the setup program's CmdLine",
-                       "the removal deletes it only with the model key, when the last printer "
-                       "of its type goes and its class instance names an INF file"});
+        out.push_back({cmdKey, "the setup program's CmdLine", CmdLineKeptBecause(remainder)});
     for (const auto& [name, port] : NumberedPortNames(ModelKeyOf(remainder))) {
         if (EndsWithSerial(port, serial))
             out.push_back({ModelKeyOf(remainder) + "  " + name,
                            "the port \"" + port + "\" the setup program is told",
-                           "the removal never deletes single values of the model key; they go "
-                           "with the model key"});
+                           ModelHasPrinters(remainder)
+                               ? "the removal never deletes single values of the model key; they "
+                                 "go with the model key"
+                               : "the removal never deletes single values of the model key, and "
+                                 "no printer of the model is left whose removal would delete "
+                                 "the model key: it stays for ever"});
     }
     for (const std::string& name : vtxsim::ValueNames(kRunOnceKey)) {
         std::optional<NamedSerial> named =
@@ -71,8 +91,10 @@ std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& 
     }
     if (vtxsim::KeyExists(ModelKeyOf(remainder)) && out.size() > 0)
         out.push_back({ModelKeyOf(remainder), "the model key",
-                       "another printer of the model is still installed, or the class key "
-                       "names no INF file"});
+                       ModelHasPrinters(remainder)
+                           ? "another printer of the model is still installed"
+                           : "the class key names no INF file, and no printer of the model is "
+                             "left whose removal would delete it: it stays for ever"});
     return out;
 }
 
