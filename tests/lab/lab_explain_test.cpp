@@ -220,9 +220,10 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
     size_t found = r.out.find("\nProblems found (3):\n");
     ASSERT_NE(found, std::string::npos) << r.out;
     std::string problems = r.out.substr(found);
-    EXPECT_NE(problems.find("\\Printers\\Draftaire K9 (2): printer \"Draftaire K9 (2)\" prints to "
-                            "port \"USB/Draftaire K9/CD34\", which no interface provides"),
-              std::string::npos)
+    EXPECT_NE(
+        problems.find("\\Printers\\Draftaire K9 (2)  Port: printer \"Draftaire K9 (2)\" prints to "
+                      "port \"USB/Draftaire K9/CD34\", which no interface provides"),
+        std::string::npos)
         << problems;
     EXPECT_NE(problems.find("\\Software\\Kelvara\\VTX\\K9\\CD34: "), std::string::npos);
     EXPECT_NE(problems.find("\\Software\\Kelvara\\VTXIO\\K9  PortName2: "), std::string::npos);
@@ -245,7 +246,7 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
     labtest::WriteText(file, registry);
     r = Lab({"explain", file.string()});
     EXPECT_NE(r.out.find("\nProblems found (5):\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Device Parameters: PortName \"USB/K9/AB12\" differs from every "
+    EXPECT_NE(r.out.find("Device Parameters  PortName: PortName \"USB/K9/AB12\" differs from every "
                          "PortName<n> of Draftaire K9"),
               std::string::npos)
         << r.out;
