@@ -29,14 +29,15 @@ bool ModelHasPrinters(const std::string& remainder) {
 }
 
 std::string CmdLineKeptBecause(const std::string& remainder) {
+    // A removal deletes the CmdLine key of its own printer only, and only as the last of its
+    // type: the key of a printer removed while another of its type stayed has nothing left to
+    // delete it.
+    std::string why = "a removal deletes only its own printer's CmdLine key, and only when that "
+                      "printer is the last of its type and its class instance names an INF "
+                      "file: no later removal of another printer deletes it";
     if (!vtxsim::KeyExists(ModelKeyOf(remainder)))
-        return "the removal deletes the CmdLine keys of a model only with its model key, which "
-               "is gone already: no later removal deletes it, it stays for ever";
-    if (!ModelHasPrinters(remainder))
-        return "the removal deletes it only with the model key, and no printer of the model is "
-               "left whose removal would delete that: it stays for ever";
-    return "the removal deletes it only with the model key, when the last printer of its type "
-           "goes and its class instance names an INF file";
+        why += ", and the model key is gone already";
+    return why + "; it stays for ever unless that printer is attached and removed again";
 }
 
 std::vector<std::pair<std::string, std::string>> NumberedPortNames(const std::string& modelKey) {

@@ -21,7 +21,8 @@ struct Leftover {
 std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& remainder);
 // Whether a device of the maker of that model remainder is installed.
 bool ModelHasPrinters(const std::string& remainder);
-// Why the removal keeps a CmdLine key below the model remainder, true to the machine's state.
+// Why the removal keeps the CmdLine key of a printer below the model remainder once the printer
+// is gone.
 std::string CmdLineKeptBecause(const std::string& remainder);
 // The model key of a model remainder, with kHklm.
 std::string ModelKeyOf(const std::string& remainder);
