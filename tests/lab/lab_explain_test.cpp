@@ -257,6 +257,18 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
         r.out.find(
             "VTXIO\\K9  SetupExecFile: SetupExecFile is empty: the helper records error 1008"),
         std::string::npos);
+
+    // The model's last printer goes: CD34's CmdLine key, left by its own removal, stays for ever.
+    labtest::Result last = Lab({"detach", "--machine", m, "--serial", "AB12"});
+    ASSERT_EQ(last.rc, 0) << last.err;
+    size_t stays = last.out.find("stays (the helper keeps it)");
+    ASSERT_NE(stays, std::string::npos) << last.out;
+    EXPECT_NE(last.out.find("Kelvara\\VTX\\K9\\CD34: the setup program's CmdLine of printer CD34, "
+                            "because",
+                            stays),
+              std::string::npos)
+        << last.out;
+    EXPECT_NE(last.out.find("it stays for ever", stays), std::string::npos);
 }
 
 // One line of a corpus export's .expect file: "fault | code | key | value" or "control | key".
@@ -326,6 +338,23 @@ TEST(LabExplain, TheCustomerCorpusFindsEveryPlantedFaultAndNoControl) {
                 EXPECT_TRUE(p.at(field).is_string()) << field << " in " << p.dump();
             EXPECT_TRUE(p.at("line").is_number_unsigned()) << p.dump();
             EXPECT_FALSE(p.at("value").get<std::string>().starts_with("\"")) << p.dump();
+        }
+        // A printer of a "USB/" port, or of none, has monitorPort true exactly when no problem
+        // names it.
+        const nlohmann::json doc = nlohmann::json::parse(r.out);
+        for (const nlohmann::json& printer : doc.at("printers")) {
+            const std::string key =
+                "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\"
+                "Printers\\" +
+                printer.at("name").get<std::string>();
+            bool named = std::any_of(problems.begin(), problems.end(),
+                                     [&](const auto& p) { return SameName(p.at("key"), key); });
+            const nlohmann::json& port = printer.at("port");
+            bool ours = port.is_null() || port.get<std::string>().starts_with("USB/");
+            if (ours) {
+                EXPECT_NE(printer.at("monitorPort").get<bool>(), named)
+                    << file.filename() << ": " << printer.dump();
+            }
         }
         auto names = [&](const nlohmann::json& p, const Expected& e) {
             return SameName(p.at("key").get<std::string>(), e.key) &&

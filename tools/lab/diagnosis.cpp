@@ -62,10 +62,10 @@ void PortNotGiven(const std::vector<InterfaceView>& interfaces,
         given.empty()
             ? "mend that interface's values (see its problem); attaching again does nothing "
               "while a printer's Port names the serial"
-            : fmt::format("point the printer at \"{}\", or mend the interface's values so that "
-                          "it gives \"{}\" again; attaching again does nothing while a printer's "
-                          "Port names the serial",
-                          given, port));
+            : fmt::format("mend the interface's values so that it gives \"{}\" again (see its "
+                          "problems), or point the printer at \"{}\"; attaching again does "
+                          "nothing while a printer's Port names the serial",
+                          port, given));
 }
 
 } // namespace

@@ -252,7 +252,7 @@ Discovery RunDiscovery(const std::vector<InterfaceView>& interfaces, vtxsim::Enu
 // The words for a printer's port, from the same verdict its problems come from.
 const char* PrinterPortWords(const PrinterPortVerdict& verdict) {
     if (!verdict.hasPort)
-        return "no Port value";
+        return "no Port value: the spooler has no port to print it to";
     if (!verdict.isText)
         return "the Port value is not a string";
     if (verdict.opens)
@@ -287,9 +287,15 @@ void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
         const std::string& port = verdict.text;
         const bool ours = verdict.isText && verdict.opens;
         const char* words = PrinterPortWords(verdict);
-        e.Print("  \"{}\" uses port \"{}\"{}{}\n", printer, port, ours ? ", " : ": ", words);
+        if (verdict.hasPort)
+            e.Print("  \"{}\" uses port \"{}\"{}{}\n", printer, port, ours ? ", " : ": ", words);
+        else
+            e.Print("  \"{}\" has {}\n", printer, words);
         e.json["printers"].push_back(
-            {{"name", printer}, {"port", port}, {"monitorPort", ours}, {"words", words}});
+            {{"name", printer},
+             {"port", verdict.hasPort ? nlohmann::json(port) : nlohmann::json(nullptr)},
+             {"monitorPort", ours},
+             {"words", words}});
     }
 }
 
