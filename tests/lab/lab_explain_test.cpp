@@ -375,8 +375,12 @@ TEST(LabExplain, TheCustomerCorpusFindsEveryPlantedFaultAndNoControl) {
             exportsOfCode[e.code].insert(base);
         }
     }
-    for (const auto& [code, names] : exportsOfCode)
+    // README lists every code with its meaning.
+    const std::string readme = labtest::ReadText(fs::path(VTX_FIXTURES_DIR) / "../../README.md");
+    for (const auto& [code, names] : exportsOfCode) {
         EXPECT_GE(names.size(), 2u) << code << " is planted in one export only";
+        EXPECT_NE(readme.find("| `" + code + "` |"), std::string::npos) << code;
+    }
     if (!unread.empty()) {
         std::string list;
         for (const std::string& line : unread)

@@ -36,12 +36,6 @@ enum class ProblemCode {
 
 // "port-without-interface", ...
 std::string_view CodeName(ProblemCode code);
-// Every code with its meaning in one line, in the order above.
-struct CodeMeaning {
-    ProblemCode code;
-    std::string_view meaning;
-};
-const std::vector<CodeMeaning>& AllCodes();
 
 struct Problem {
     ProblemCode code;
@@ -58,8 +52,6 @@ class Problems {
              std::string todo);
     const std::vector<Problem>& List() const { return list_; }
     bool Empty() const { return list_.empty(); }
-    // Whether a problem of that code names key (letter case aside).
-    bool Has(ProblemCode code, const std::string& key) const;
 
   private:
     std::vector<Problem> list_;
