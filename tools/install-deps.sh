@@ -11,7 +11,8 @@
 set -euo pipefail
 
 want=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev librapidcheck-dev
-      libcli11-dev libfmt-dev nlohmann-json3-dev help2man dpkg-dev zip)
+      libcli11-dev libfmt-dev nlohmann-json3-dev help2man dpkg-dev zip
+      python3) # python3: tests/fixtures/customer/make_exports.py writes the customer corpus
 if [[ "${1:-host}" == win32 ]]; then
     want+=(g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
 fi

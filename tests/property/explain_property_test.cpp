@@ -49,7 +49,7 @@ TEST(ExplainProperty, ExplainsVerdictsAreTheMonitorsOnEveryInterfaceSet) {
         RC_ASSERT(explained.size() == interfaces.size());
 
         // Each listed interface's port by its folded name, and whether explain has one of that
-        // name open. The names are the model's: explain's JSON replaces bytes above 127.
+        // name open. The names are the model's: explain's JSON gives bytes above 127 in Unicode.
         std::map<std::string, const Interface*> bySerial;
         for (const Interface& i : interfaces)
             bySerial[i.serial] = &i;

@@ -3,6 +3,7 @@
 #include "common/product_names.h"
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
+#include "tools/lab/helper_codes.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/json_output.h"
@@ -56,19 +57,11 @@ std::optional<std::string> ErrorOfCmdLine(const std::string& cmdLine) {
 }
 
 std::string CodeWords(const std::string& code) {
-    if (code == "3006")
-        return "the spooler has a monitor of that name already";
-    if (code == "2")
-        return "a key or value is missing";
-    if (code == "266")
-        return "the copy of the helper's file failed";
-    if (code == "1003")
-        return "the RENAME section was not written";
-    if (code == "1008")
-        return "SetupRootPath or SetupExecFile is empty";
-    if (code == "120")
-        return "the platform is not supported";
-    return "a platform error";
+    try {
+        return MeaningOfHelperCode(std::stol(code));
+    } catch (const std::exception&) {
+        return "a platform error";
+    }
 }
 
 const char* const kShippedModels[] = {"Draftaire K9", "Draftaire K7"};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tools/lab/machine_view.h"
+#include "tools/lab/problem.h"
 
 #include <nlohmann/json.hpp>
 
@@ -12,22 +13,6 @@
 
 namespace lab {
 
-struct Problem {
-    std::string key;  // the registry key (or "<key>  <value>") it concerns
-    std::string what; // what is wrong
-    std::string todo; // what to do about it
-};
-
-class Problems {
-  public:
-    void Add(std::string key, std::string what, std::string todo);
-    const std::vector<Problem>& List() const { return list_; }
-    bool Empty() const { return list_.empty(); }
-
-  private:
-    std::vector<Problem> list_;
-};
-
 // What the monitor made of one device interface, found by running it.
 struct PortOutcome {
     std::string port;    // the name the monitor gave it, empty for none
@@ -35,12 +20,25 @@ struct PortOutcome {
     bool opens = false;  // OpenPort accepts it
 };
 
-// A printer of the spooler whose "USB/" port no interface provides, or only a disabled one.
-void CheckPrinterPorts(const std::vector<PortOutcome>& outcomes, Problems* problems);
+// What the monitor makes of a printer's Port value, the same for its words and its problems.
+struct PrinterPortVerdict {
+    bool hasPort = false; // a Port value is there
+    bool isText = false;  // of type REG_SZ
+    std::string text;     // its bytes up to the first zero
+    bool listed = false;  // EnumPorts lists that name
+    bool opens = false;   // OpenPort accepts it
+};
+PrinterPortVerdict VerdictOfPrinterPort(const std::vector<PortOutcome>& outcomes,
+                                        const std::string& printer);
+
+// A printer of the spooler without a Port, or whose "USB/" port no interface provides, or only
+// a disabled one.
+void CheckPrinterPorts(const std::vector<InterfaceView>& interfaces,
+                       const std::vector<PortOutcome>& outcomes, Problems* problems);
 // An interface's PortName that equals none of the PortName<n> its model key gives the setup.
 void CheckPortNames(const std::vector<InterfaceView>& interfaces, Problems* problems);
 // A model key without the setup values the helper reads, or without the product id the
-// removal needs.
+// removal needs; an installed printer whose model has no model key.
 void CheckModelKeys(Problems* problems);
 // Keys naming a serial whose device is gone, and monitor instances without a device.
 void CheckLeftovers(const std::vector<std::string>& monitorInstances, Problems* problems);

@@ -14,14 +14,18 @@
 #include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/monitor_checks.h"
 #include "tools/lab/monitor_reading.h"
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
 #include "tools/lab/progress_line.h"
 #include "tools/lab/removal.h"
+#include "tools/lab/setup_checks.h"
 #include "tools/lab/shown_text.h"
 #include "tools/lab/temp_dir.h"
+#include "tools/lab/text_1252.h"
 #include "tools/lab/user_files.h"
+#include "tools/lab/value_type_checks.h"
 
 #include "platform/sim/control/simctl.h"
 
@@ -127,7 +131,8 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all, const Discover
             fmt::format("its key has no values: the monitor names it \"{}\" and writes that to "
                         "PortName; from then on it has a value but no Enabled, and no port",
                         outcomes[i].port);
-        problems->Add(view.parametersKey, "an interface whose key has no values: " + words,
+        problems->Add(ProblemCode::InterfaceWithoutValues, view.parametersKey, "",
+                      "an interface whose key has no values: " + words,
                       "plug the printer in again so that its driver writes the values, or set "
                       "SerialNumber, Product and Enabled=dword:00000001");
         return words;
@@ -136,7 +141,8 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all, const Discover
         std::string why = WhyNoPort(view, reading);
         if (why.empty())
             why = "the monitor gives it no port";
-        problems->Add(view.parametersKey, "an interface without a port: " + why,
+        problems->Add(ProblemCode::InterfaceWithoutPort, view.parametersKey,
+                      view.enabled ? "Enabled" : "", "an interface without a port: " + why,
                       view.enabled ? "set Enabled as a 4-byte dword"
                                    : "plug the printer in again so that its driver writes the "
                                      "values, or add them by hand");
@@ -144,7 +150,7 @@ std::string InterfaceWords(const std::vector<InterfaceView>& all, const Discover
     }
     std::string words = PortWords(all, found, reading, i);
     if (words.starts_with("two interfaces merge"))
-        problems->Add(view.parametersKey, words,
+        problems->Add(ProblemCode::PortsMerge, view.parametersKey, "", words,
                       "give each interface a PortName of its own, or delete the interface of "
                       "a printer that is gone");
     return words;
@@ -243,8 +249,22 @@ Discovery RunDiscovery(const std::vector<InterfaceView>& interfaces, vtxsim::Enu
     return found;
 }
 
+// The words for a printer's port, from the same verdict its problems come from.
+const char* PrinterPortWords(const PrinterPortVerdict& verdict) {
+    if (!verdict.hasPort)
+        return "no Port value: the spooler has no port to print it to";
+    if (!verdict.isText)
+        return "the Port value is not a string";
+    if (verdict.opens)
+        return "a port of the monitor";
+    if (verdict.listed)
+        return "a port the monitor lists, but OpenPort refuses it";
+    return verdict.text.starts_with("USB/") ? "the monitor offers no such port"
+                                            : "not a port of this monitor";
+}
+
 void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
-                                const vtxsim::EnumPortsResult& ports, Explanation& e) {
+                                const std::vector<PortOutcome>& outcomes, Explanation& e) {
     e.Print("\nMonitor instances ({}{}):\n", kHklm, vtxsim::kMonitorsKeyPath);
     if (instances.empty())
         e.Print("  none of vtxpmo01.dll: the spooler loads no monitor of ours and lists none of "
@@ -263,15 +283,19 @@ void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
         e.Print("  none\n");
     e.json["printers"] = nlohmann::json::array();
     for (const std::string& printer : printers) {
-        std::string port = vtxsim::PrinterPort(printer);
-        bool ours = std::any_of(ports.ports.begin(), ports.ports.end(),
-                                [&](const vtxsim::PortInfo& p) { return SameName(p.name, port); });
-        const char* words = ours                       ? "a port of the monitor"
-                            : port.starts_with("USB/") ? "the monitor offers no such port"
-                                                       : "not a port of this monitor";
-        e.Print("  \"{}\" uses port \"{}\"{}{}\n", printer, port, ours ? ", " : ": ", words);
+        const PrinterPortVerdict verdict = VerdictOfPrinterPort(outcomes, printer);
+        const std::string& port = verdict.text;
+        const bool ours = verdict.isText && verdict.opens;
+        const char* words = PrinterPortWords(verdict);
+        if (verdict.hasPort)
+            e.Print("  \"{}\" uses port \"{}\"{}{}\n", printer, port, ours ? ", " : ": ", words);
+        else
+            e.Print("  \"{}\" has {}\n", printer, words);
         e.json["printers"].push_back(
-            {{"name", printer}, {"port", port}, {"monitorPort", ours}, {"words", words}});
+            {{"name", printer},
+             {"port", verdict.hasPort ? nlohmann::json(port) : nlohmann::json(nullptr)},
+             {"monitorPort", ours},
+             {"words", words}});
     }
 }
 
@@ -369,9 +393,12 @@ int RunExplain(const ExplainOptions& options) {
     CheckEnumerationOrder(&e.problems);
     if (instances.empty())
         vtxsim::DeleteRegistryKey(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance);
-    ExplainMonitorsAndPrinters(instances, ports, e);
+    ExplainMonitorsAndPrinters(instances, found.outcomes, e);
     // Each check appends what it finds; a check of its own file joins the diagnosis here.
-    CheckPrinterPorts(found.outcomes, &e.problems);
+    CheckMonitorInstances(interfaces, instances, &e.problems);
+    CheckPrinterPorts(interfaces, found.outcomes, &e.problems);
+    CheckValueTypes(interfaces, found.outcomes, &e.problems);
+    CheckSetups(&e.problems);
     CheckPortNames(interfaces, &e.problems);
     CheckModelKeys(&e.problems);
     CheckLeftovers(instances, &e.problems);
@@ -381,7 +408,10 @@ int RunExplain(const ExplainOptions& options) {
         ExplainSerial(options.serial, e, options.json);
     if (options.json) {
         e.json["problems"] = ProblemsJson(e.problems);
-        PrintJson(e.json);
+        // The machine's text is code page 1252; the file's name is the local one, as given.
+        nlohmann::json document = JsonFrom1252(e.json);
+        document["file"] = options.file.string();
+        PrintJson(document);
     } else {
         PrintProblems(e.problems);
     }

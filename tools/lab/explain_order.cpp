@@ -53,7 +53,7 @@ void CheckEnumerationOrder(Problems* problems) {
                             "Wine)";
     const std::string todo = "give each interface a PortName of its own";
     if (creation.ports != sorted.ports)
-        problems->Add("EnumPorts",
+        problems->Add(ProblemCode::EnumerationOrder, "EnumPorts", "",
                       fmt::format("the monitor lists {} ports in creation order, {} in sorted "
                                   "order: {}",
                                   creation.ports.size(), sorted.ports.size(), why),
@@ -61,7 +61,7 @@ void CheckEnumerationOrder(Problems* problems) {
     for (const auto& [folded, target] : creation.printsTo) {
         auto other = sorted.printsTo.find(folded);
         if (other != sorted.printsTo.end() && other->second.second != target.second)
-            problems->Add("port \"" + target.first + "\"",
+            problems->Add(ProblemCode::EnumerationOrder, "port \"" + target.first + "\"", "",
                           fmt::format("port \"{}\" prints to {} in creation order, to {} in "
                                       "sorted order: {}",
                                       target.first, target.second, other->second.second, why),

@@ -17,6 +17,25 @@ const std::string kCmdLineKeys = MAKER_KEY SETUP_KEYS_NAME;
 
 } // namespace
 
+bool ModelHasPrinters(const std::string& remainder) {
+    for (const DeviceView& device : MakerDevices())
+        if (SameName(ModelRemainder(device.model), remainder))
+            return true;
+    return false;
+}
+
+std::string CmdLineKeptBecause(const std::string& remainder) {
+    // A removal deletes the CmdLine key of its own printer only, and only as the last of its
+    // type: the key of a printer removed while another of its type stayed has nothing left to
+    // delete it.
+    std::string why = "a removal deletes only its own printer's CmdLine key, and only when that "
+                      "printer is the last of its type and its class instance names an INF "
+                      "file: no later removal of another printer deletes it";
+    if (!vtxsim::KeyExists(ModelKeyOf(remainder)))
+        why += ", and the model key is gone already";
+    return why + "; it stays for ever unless that printer is attached and removed again";
+}
+
 std::vector<std::pair<std::string, std::string>> NumberedPortNames(const std::string& modelKey) {
     std::vector<std::pair<std::string, std::string>> names;
     for (unsigned n = 1;; ++n) {
@@ -48,16 +67,18 @@ std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& 
     std::vector<Leftover> out;
     std::string cmdKey = kHklm + kCmdLineKeys + "\\" + remainder + "\\" + serial;
     if (vtxsim::KeyExists(cmdKey))
-        out.push_back({cmdKey, "the setup program's CmdLine",
-                       "the removal deletes it only with the model key, when the last printer "
-                       "of its type goes and its class instance names an INF file"});
+        out.push_back({cmdKey, "the setup program's CmdLine", CmdLineKeptBecause(remainder)});
     for (const auto& [name, port] : NumberedPortNames(ModelKeyOf(remainder))) {
         // The helper's own rule: the port it would tell the setup program for this serial.
         if (PortNamesSerial(port.c_str(), serial.c_str()))
             out.push_back({ModelKeyOf(remainder) + "  " + name,
                            "the port \"" + port + "\" the setup program is told",
-                           "the removal never deletes single values of the model key; they go "
-                           "with the model key"});
+                           ModelHasPrinters(remainder)
+                               ? "the removal never deletes single values of the model key; they "
+                                 "go with the model key"
+                               : "the removal never deletes single values of the model key, and "
+                                 "no printer of the model is left whose removal would delete "
+                                 "the model key: it stays for ever"});
     }
     for (const std::string& name : vtxsim::ValueNames(kRunOnceKey)) {
         std::optional<NamedSerial> named =
@@ -68,8 +89,10 @@ std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& 
     }
     if (vtxsim::KeyExists(ModelKeyOf(remainder)) && out.size() > 0)
         out.push_back({ModelKeyOf(remainder), "the model key",
-                       "another printer of the model is still installed, or the class key "
-                       "names no INF file"});
+                       ModelHasPrinters(remainder)
+                           ? "another printer of the model is still installed"
+                           : "the class key names no INF file, and no printer of the model is "
+                             "left whose removal would delete it: it stays for ever"});
     return out;
 }
 

@@ -19,6 +19,11 @@ struct Leftover {
 // On the current machine, what names serial (of the model remainder) though its device may be
 // gone.
 std::vector<Leftover> LeftoversOf(const std::string& serial, const std::string& remainder);
+// Whether a device of the maker of that model remainder is installed.
+bool ModelHasPrinters(const std::string& remainder);
+// Why the removal keeps the CmdLine key of a printer below the model remainder once the printer
+// is gone.
+std::string CmdLineKeptBecause(const std::string& remainder);
 // The model key of a model remainder, with kHklm.
 std::string ModelKeyOf(const std::string& remainder);
 // "PortName1", "PortName2", ... of a model key as the helper reads them: up to the first missing.

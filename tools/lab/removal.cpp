@@ -1,5 +1,7 @@
 // vtxlab detach: a printer pulled out and the helper's removal, for real or on a copy.
 #include "tools/lab/removal.h"
+#include "common/product_names.h"
+#include "tools/lab/leftovers.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/interrupt.h"
@@ -88,7 +90,17 @@ void ReportRemoval(const Changes& c) {
 }
 
 std::vector<Leftover> WhatStays(const DeviceView& device) {
-    std::vector<Leftover> stays = LeftoversOf(device.serial, ModelRemainder(device.model));
+    const std::string remainder = ModelRemainder(device.model);
+    std::vector<Leftover> stays = LeftoversOf(device.serial, remainder);
+    // The removal deletes only its own printer's CmdLine key; those of printers gone before stay
+    // with nothing left to delete them once the model's last printer goes.
+    const std::string cmdKeys = kHklm + SETUP_KEYS + remainder;
+    if (!ModelHasPrinters(remainder))
+        for (const std::string& serial : vtxsim::SubkeyNames(cmdKeys))
+            if (!SameName(serial, device.serial) && !DeviceOfSerial(serial))
+                stays.push_back({cmdKeys + "\\" + serial,
+                                 "the setup program's CmdLine of printer " + Shown(serial),
+                                 CmdLineKeptBecause(remainder)});
     if (vtxsim::FileExists("C:\\Windows\\System\\vtxpmo01.dll"))
         stays.push_back(
             {"C:\\Windows\\System\\vtxpmo01.dll and the keys the maker's printers share",
