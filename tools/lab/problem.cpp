@@ -35,6 +35,7 @@ const CodeEntry kCodes[] = {
     {ProblemCode::MonitorInstanceWithoutDevice, "monitor-instance-without-device"},
     {ProblemCode::NoMonitorInstance, "no-monitor-instance"},
     {ProblemCode::LeftoverOfRemovedPrinter, "leftover-of-removed-printer"},
+    {ProblemCode::SerialInsideAnotherPort, "serial-inside-another-port"},
 };
 
 const CodeEntry& EntryOf(ProblemCode code) {

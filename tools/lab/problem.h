@@ -32,6 +32,7 @@ enum class ProblemCode {
     MonitorInstanceWithoutDevice,
     NoMonitorInstance,
     LeftoverOfRemovedPrinter,
+    SerialInsideAnotherPort,
 };
 
 // "port-without-interface", ...

@@ -4,10 +4,13 @@
 #include "tools/lab/machine_view.h"
 #include "tools/lab/shown_text.h"
 
+#include "common/port_serial.h"
 #include "common/product_names.h"
 #include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
+
+#include <algorithm>
 
 namespace lab {
 namespace {
@@ -49,7 +52,7 @@ std::string MissingPiece(const std::string& cmdLine, const std::string& serial) 
         return "it has no \" -v port=\": the setup program is told no port";
     if (port->empty())
         return "its \" -v port=\" is empty: the setup program is told no port";
-    if (port->find(serial) == std::string::npos)
+    if (!PortNamesSerial(port->c_str(), serial.c_str()))
         return fmt::format("its port \"{}\" does not name the serial {}", Shown(*port),
                            Shown(serial));
     if (!serial.empty() && !Piece(cmdLine, "serial"))
@@ -57,6 +60,36 @@ std::string MissingPiece(const std::string& cmdLine, const std::string& serial) 
     if (!Piece(cmdLine, "bustype"))
         return "it has no \" -v bustype=\"";
     return "";
+}
+
+// The previous helper took the first PortName<n> that held the serial anywhere: "9B3306" got
+// "USB/Draftaire K9/9B33061" when that printer's value came first. True when it found this.
+bool CheckAnotherPrintersPort(const CmdLineKey& k, const std::string& cmdLine, Problems* problems) {
+    std::optional<std::string> port = Piece(cmdLine, "port");
+    if (!port || k.serial.empty() || port->find(k.serial) == std::string::npos ||
+        PortNamesSerial(port->c_str(), k.serial.c_str()))
+        return false;
+    std::string other = port->substr(port->rfind('/') + 1);
+    std::string owner = DeviceOfSerial(other) ? "printer " + Shown(other)
+                                              : "serial " + Shown(other) + ", not installed";
+    std::string remedy = fmt::format(
+        "if the setup program set up a printer of {} on \"{}\", delete that printer; then, with "
+        "this helper, detach and attach {} again: it takes only a PortName<n> whose part after "
+        "the last \"/\" is the whole serial",
+        Shown(k.serial), Shown(*port), Shown(k.serial));
+    std::optional<std::string> own;
+    for (const auto& [name, value] : NumberedPortNames(ModelKeyOf(k.remainder)))
+        if (!own && PortNamesSerial(value.c_str(), k.serial.c_str()))
+            own = name + "=\"" + Shown(value) + "\"";
+    problems->Add(ProblemCode::CmdLineUnusable, k.key, "CmdLine",
+                  fmt::format("the setup program of {} is told the port \"{}\" of {}: the "
+                              "previous helper took the first PortName<n> holding {} anywhere",
+                              Shown(k.serial), Shown(*port), owner, Shown(k.serial)),
+                  own ? fmt::format("{} ({})", remedy, *own)
+                      : fmt::format("{}; the model key has no such PortName<n> yet, so add one "
+                                    "first",
+                                    remedy));
+    return true;
 }
 
 void CheckCmdLine(const CmdLineKey& k, Problems* problems) {
@@ -90,6 +123,8 @@ void CheckCmdLine(const CmdLineKey& k, Problems* problems) {
                       words.todo);
         return;
     }
+    if (CheckAnotherPrintersPort(k, cmdLine, problems))
+        return;
     std::string missing = MissingPiece(cmdLine, k.serial);
     if (!missing.empty())
         problems->Add(ProblemCode::CmdLineUnusable, k.key, "CmdLine",
@@ -118,6 +153,81 @@ void CheckRunOnce(const std::vector<CmdLineKey>& keys, Problems* problems) {
     }
 }
 
+struct PrinterPort {
+    std::string name;
+    std::string port;
+};
+
+// The spooler's printers with a text Port, in the order the printer scan reads them.
+std::vector<PrinterPort> PrinterPorts() {
+    std::vector<PrinterPort> printers;
+    for (const std::string& name : vtxsim::PrinterNames()) {
+        std::optional<vtxsim::RegistryValue> raw =
+            vtxsim::RawValue(kHklm + vtxsim::kPrintersKeyPath + "\\" + name, "Port");
+        if (raw)
+            printers.push_back({name, TextOf(*raw)});
+    }
+    return printers;
+}
+
+// The interface's Device Parameters key and its SerialNumber when there is one, else the
+// device's own key: where the printer that got no setup is seen.
+std::pair<std::string, std::string> PlaceOfDevice(const std::vector<InterfaceView>& interfaces,
+                                                  const DeviceView& device) {
+    for (const InterfaceView& view : interfaces)
+        if (SameName(view.deviceInstance, device.instance))
+            return {view.parametersKey, view.serialNumber ? "SerialNumber" : ""};
+    return {kHklm + "Enum\\" + device.instance, ""};
+}
+
+bool HasCmdLineKey(const std::vector<CmdLineKey>& keys, const std::string& serial) {
+    return std::any_of(keys.begin(), keys.end(),
+                       [&](const CmdLineKey& k) { return SameName(k.serial, serial); });
+}
+
+bool HasMonitorInstance(const std::string& serial) {
+    std::vector<std::string> names = vtxsim::MonitorNames();
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& name) { return SameName(name, serial); });
+}
+
+// The previous helper's printer scan took a printer for set up when any printer's Port held its
+// serial anywhere: "9A12074" beside "USB/Draftaire K9/9A120745" got no monitor instance, no
+// CmdLine and no setup. Seen as a device no Port names, whose serial is inside one, and that the
+// helper never got past the scan for.
+void CheckSerialsInsideOtherPorts(const std::vector<CmdLineKey>& keys, Problems* problems) {
+    std::vector<PrinterPort> printers = PrinterPorts();
+    std::vector<InterfaceView> interfaces = PrinterInterfaces();
+    for (const DeviceView& device : MakerDevices()) {
+        const std::string& serial = device.serial;
+        auto names = [&](const PrinterPort& p) {
+            return PortNamesSerial(p.port.c_str(), serial.c_str());
+        };
+        if (serial.empty() || std::any_of(printers.begin(), printers.end(), names) ||
+            HasCmdLineKey(keys, serial) || HasMonitorInstance(serial))
+            continue;
+        auto holder = std::find_if(printers.begin(), printers.end(), [&](const PrinterPort& p) {
+            return p.port.find(serial) != std::string::npos;
+        });
+        if (holder == printers.end())
+            continue;
+        auto [key, value] = PlaceOfDevice(interfaces, device);
+        problems->Add(
+            ProblemCode::SerialInsideAnotherPort, key, value,
+            fmt::format("printer {} ({}) was never set up: the previous helper's printer scan "
+                        "found {} inside the Port \"{}\" of printer \"{}\" ({}), took the "
+                        "printer for set up and registered no monitor instance, wrote no "
+                        "CmdLine and started no setup program for it",
+                        Shown(serial), device.instance, Shown(serial), Shown(holder->port),
+                        Shown(holder->name),
+                        kHklm + vtxsim::kPrintersKeyPath + "\\" + holder->name),
+            fmt::format("with this helper, detach and attach {} again, or run its attach "
+                        "(vtxinh01.exe -action=2 -model={} -serial={}): it takes a printer for "
+                        "set up only when a Port's part after the last \"/\" is the whole serial",
+                        Shown(serial), Shown(device.model), Shown(serial)));
+    }
+}
+
 } // namespace
 
 void CheckSetups(Problems* problems) {
@@ -126,6 +236,7 @@ void CheckSetups(Problems* problems) {
         if (DeviceOfSerial(k.serial))
             CheckCmdLine(k, problems);
     CheckRunOnce(keys, problems);
+    CheckSerialsInsideOtherPorts(keys, problems);
 }
 
 } // namespace lab

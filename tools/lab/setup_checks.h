@@ -1,5 +1,6 @@
 // explain's checks of the setup the helper prepares: what it recorded in each CmdLine, CmdLines
-// the setup program cannot use, and setups RunOnce will not run.
+// the setup program cannot use, setups RunOnce will not run, and printers the previous helper
+// took for set up.
 #pragma once
 
 #include "tools/lab/problem.h"
