@@ -219,8 +219,7 @@ void CheckSerialsInsideOtherPorts(const std::vector<CmdLineKey>& keys, Problems*
                         "printer for set up and registered no monitor instance, wrote no "
                         "CmdLine and started no setup program for it",
                         Shown(serial), device.instance, Shown(serial), Shown(holder->port),
-                        Shown(holder->name),
-                        kHklm + vtxsim::kPrintersKeyPath + "\\" + holder->name),
+                        holder->name, kHklm + vtxsim::kPrintersKeyPath + "\\" + holder->name),
             fmt::format("with this helper, detach and attach {} again, or run its attach "
                         "(vtxinh01.exe -action=2 -model={} -serial={}): it takes a printer for "
                         "set up only when a Port's part after the last \"/\" is the whole serial",
