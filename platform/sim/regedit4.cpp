@@ -392,11 +392,16 @@ class Applier {
         if (current_ == nullptr)
             throw ParseError("value outside a key section");
         unsigned valueLine = lines_.Number();
-        bool hex = TrimBlanks(rest.substr(1)).starts_with("hex");
-        ValueData data = ReadValueData(TrimBlanks(rest.substr(1)), lines_, unicode_);
-        // A hex list cut between two bytes still reads: only the missing line break tells.
-        if (hex && lines_.AtUnfinishedEnd())
-            throw ParseError("the file ends inside a hex list", Regedit4Fault::CutShort);
+        std::string_view written = TrimBlanks(rest.substr(1));
+        // Regedit writes eight digits: fewer, at the very end, is a dword cut short.
+        bool cuttable = written.starts_with("hex") ||
+                        (written.starts_with("dword:") && TrimBlanks(written.substr(6)).size() < 8);
+        ValueData data = ReadValueData(written, lines_, unicode_);
+        // A hex list or dword cut between two digits still reads: the missing line break tells.
+        if (cuttable && lines_.AtUnfinishedEnd())
+            throw ParseError(written.starts_with("hex") ? "the file ends inside a hex list"
+                                                        : "the file ends inside a value",
+                             Regedit4Fault::CutShort);
         if (data.remove)
             current_->DeleteValue(name);
         else

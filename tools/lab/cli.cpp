@@ -387,7 +387,7 @@ int PrintHelp(CLI::App& app, const std::vector<std::string>& args) {
                                          (near.empty() ? "" : ": did you mean " + near + "?"));
         return 2;
     }
-    fmt::print("{}", command->help());
+    fmt::print("{}", command->help("vtxlab"));
     return 0;
 }
 
