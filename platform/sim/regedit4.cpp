@@ -362,16 +362,15 @@ class Applier {
             Place(*path, name, firstNew);
     }
 
-    // The key and each level the section made, at this line.
+    // The key, and each level above it that the section made, at this line, unless an earlier
+    // section placed them (the machine may have had the key before the text named it).
     void Place(const RegPath& path, std::string_view written, size_t firstNew) {
         size_t count = path.components.size();
         currentFolded_ = FoldedPath(path, count);
         places_->AddRoot(path.root);
-        if (firstNew == count && !path.components.empty())
-            return;
-        for (size_t i = path.components.empty() ? 0 : firstNew + 1; i <= count; ++i)
-            places_->AddKey(i == count ? currentFolded_ : FoldedPath(path, i),
-                            {lines_.Number(), SpelledPrefix(written, i)});
+        for (size_t i = firstNew + 1; i < count; ++i)
+            places_->AddKey(FoldedPath(path, i), {lines_.Number(), SpelledPrefix(written, i)});
+        places_->AddKey(currentFolded_, {lines_.Number(), SpelledPrefix(written, count)});
     }
 
     void Value(std::string_view line) {
@@ -542,7 +541,7 @@ void Regedit4Places::AddRoot(RegRoot root) {
 }
 
 void Regedit4Places::AddKey(const std::string& folded, Regedit4Place place) {
-    keys_.insert_or_assign(folded, std::move(place));
+    keys_.try_emplace(folded, std::move(place));
 }
 
 void Regedit4Places::ForgetKey(const std::string& folded) {

@@ -48,9 +48,9 @@ struct Regedit4Place {
 // The places of what a text made, looked up by name in any letter case.
 class Regedit4Places {
   public:
-    // The line of the section that first made the key (for a key made only as the parent of
-    // another, that section's line and its path as far as the key); nullopt when the text did
-    // not make it.
+    // The line of the first section that names the key (for a key made only as the parent of
+    // another, that section's line and its path as far as the key); nullopt when no section
+    // named or made it.
     std::optional<Regedit4Place> Key(std::string_view keyPath) const;
     // The line that last set the value.
     std::optional<Regedit4Place> Value(std::string_view keyPath, std::string_view valueName) const;
@@ -58,7 +58,7 @@ class Regedit4Places {
     bool HasRoot(RegRoot root) const;
 
     void AddRoot(RegRoot root);
-    void AddKey(const std::string& folded, Regedit4Place place);
+    void AddKey(const std::string& folded, Regedit4Place place); // unless placed already
     void ForgetKey(const std::string& folded);
     void AddValue(const std::string& foldedKey, std::string_view name, Regedit4Place place);
     void ForgetValue(const std::string& foldedKey, std::string_view name);
