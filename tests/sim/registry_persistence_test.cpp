@@ -1,5 +1,7 @@
 // The registry kept in the machine directory: shared between processes, one transaction per
 // call, seeded from "registry.reg", and the REGEDIT4 loader that also imports fixtures.
+#include "platform/sim/case_folding.h"
+#include "platform/sim/code_page_1252.h"
 #include "platform/sim/regedit4.h"
 #include "platform/sim/control/fault_ctl.h"
 #include "platform/sim/control/machine_ctl.h"
@@ -390,8 +392,57 @@ RC_GTEST_PROP(RegistryImport, SectionsGiveTheTreeThatCreatingAndDeletingKeyByKey
             key.SetValue(section.value, REG_SZ, bytes);
         }
     }
-    sim::ApplyRegedit4(imported, text, "sections");
+    sim::Regedit4Places places;
+    sim::ApplyRegedit4(imported, text, "sections", &places);
     RC_ASSERT(sim::FormatRegedit4(imported) == sim::FormatRegedit4(expected));
+
+    // Each value there stands at a line that sets it, named as that line spells it; each key
+    // at a section line that names it or a key below it.
+    std::vector<std::string> lines = {""};
+    for (char c : text) {
+        if (c == '\n')
+            lines.emplace_back();
+        else
+            lines.back().push_back(c);
+    }
+    for (const Section& section : sections) {
+        sim::RegPath path{sim::RegRoot::LocalMachine, section.components};
+        const sim::RegKey* key = sim::FindKey(imported, path);
+        if (key == nullptr)
+            continue;
+        std::optional<sim::Regedit4Place> keyPlace = places.Key(sim::FormatKeyPath(path));
+        RC_ASSERT(keyPlace.has_value());
+        RC_ASSERT(sim::StartsWithAscii(lines.at(keyPlace->line - 1).substr(1), keyPlace->spelling));
+        if (section.value.empty() || key->FindValue(section.value) == nullptr)
+            continue;
+        std::optional<sim::Regedit4Place> valuePlace =
+            places.Value(sim::FormatKeyPath(path), section.value);
+        RC_ASSERT(valuePlace.has_value());
+        RC_ASSERT(sim::SameAscii(valuePlace->spelling, section.value));
+        RC_ASSERT(lines.at(valuePlace->line - 1).starts_with("\"" + valuePlace->spelling + "\"="));
+    }
+}
+
+// Any text of code page 1252, saved as UTF-16 by a newer regedit or an editor, reads into the
+// same bytes as the text itself.
+RC_GTEST_PROP(RegistryImport, AUtf16ExportReadsAsItsCodePage1252Text, ()) {
+    auto byte = rc::gen::suchThat(rc::gen::inRange<int>(0x20, 0x100),
+                                  [](int c) { return c != '"' && c != '\\'; });
+    std::vector<int> bytes = *rc::gen::container<std::vector<int>>(byte);
+    std::string ansi = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"v\"=\"";
+    for (int c : bytes)
+        ansi += static_cast<char>(c);
+    ansi += "\"\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : ansi) {
+        char32_t unit = sim::UnicodeOf1252(static_cast<unsigned char>(c));
+        utf16 += static_cast<char>(unit & 0xFF);
+        utf16 += static_cast<char>(unit >> 8);
+    }
+    sim::RegTree fromAnsi, fromUtf16;
+    sim::ApplyRegedit4(fromAnsi, ansi, "ansi");
+    sim::ApplyRegedit4(fromUtf16, utf16, "utf16");
+    RC_ASSERT(sim::FormatRegedit4(fromUtf16) == sim::FormatRegedit4(fromAnsi));
 }
 
 } // namespace
