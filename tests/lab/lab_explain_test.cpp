@@ -103,6 +103,8 @@ TEST(LabExplain, AnIncompleteExportIsNoDiagnosis) {
     nlohmann::json doc = nlohmann::json::parse(Lab({"explain", other.string(), "--json"}).out);
     EXPECT_NE(doc.at("finding").get<std::string>().find("no Draftaire software installed"),
               std::string::npos);
+    EXPECT_TRUE(doc.at("interfaces").empty());
+    EXPECT_TRUE(doc.at("problems").empty());
 }
 
 TEST(LabExplain, ACustomersWindows98Registry) {

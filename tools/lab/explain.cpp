@@ -340,8 +340,10 @@ int ReportNothingOfTheMaker(const ExplainOptions& options, Explanation& e) {
         "Enum\\USB, a device interface of the printer class, a monitor instance of "
         "vtxpmo01.dll)";
     if (options.json) {
+        // The document of any other machine, its lists empty.
+        for (const char* list : {"interfaces", "ports", "monitorInstances", "printers", "problems"})
+            e.json[list] = nlohmann::json::array();
         e.json["finding"] = finding;
-        e.json["problems"] = nlohmann::json::array();
         PrintJson(e.json);
     } else {
         fmt::print("{}{}\n", e.text, finding);
