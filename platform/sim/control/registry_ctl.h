@@ -38,7 +38,7 @@ using RegistryPlaces = sim::Regedit4Places;
 using sim::Regedit4Place;
 RegistryPlaces ImportRegExport(const std::string& text, const std::string& source);
 // The text of an export file's bytes, UTF-16 with a byte order mark read into code page 1252.
-// Errors, here and in the imports, are Regedit4Error: what was wrong with the file, and where.
+// What is wrong with a text, here and in the imports, is a Regedit4Error: what, and where.
 inline std::string ExportText(const std::string& bytes, const std::string& source) {
     return sim::Regedit4Text(bytes, source);
 }
