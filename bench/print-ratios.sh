@@ -8,7 +8,9 @@
 #   - EnumPorts at levels 1 and 2 and ScanDevices with 1, 16 and 127 ports: stale against fresh,
 #     and the cost per port against that with one port, in time and in instructions;
 #   - the REGEDIT4 import of a 50,000-key export into a fresh machine, in keys per second of cpu
-#     time, against raw SQLite inserts of the same rows into the same tables;
+#     time, against raw SQLite inserts of the same rows into the same tables; vtxlab new --from
+#     and vtxlab explain of that export (two of the maker's printers in it), as processes in real
+#     time, against the import alone;
 #   - the table rebuilds under eight threads over 60 simulated seconds, and the WritePort
 #     throughput of 2 and 4 threads against one, beside the same for plain file appends (the
 #     ceiling the host's file system sets).
@@ -110,6 +112,10 @@ awk -F'\t' '
         print "REGEDIT4 import of a 50,000-key export into a fresh machine (cpu time)"
         import = cpu["BM_ImportRegedit4/50000"]; raw = cpu["BM_RawSqliteInserts/50000"]
         line("import against raw SQLite inserts of the same rows", ms(import), ms(raw), "within x2", "ms")
+        line("vtxlab new --from against the import alone (real time)", ms(real["BM_LabNewFrom/real_time"]),
+             ms(real["BM_ImportRegedit4/50000"]), "within x2", "ms")
+        line("vtxlab explain against the import alone (real time)", ms(real["BM_LabExplain/real_time"]),
+             ms(real["BM_ImportRegedit4/50000"]), "within x2", "ms")
         if (import > 0)
             printf "  %-62s %10.0f keys/s %29s\n", "import speed", 50000 / (import / 1e9),
                    "at least 100,000 keys/s"

@@ -1,8 +1,11 @@
 // REGEDIT4 import: arbitrary text is either refused whole with std::runtime_error, the
-// registry as it was, or imported so that its export reads back into the very same text.
+// registry as it was, or imported so that its export reads back into the very same text; the
+// same holds for the text in UTF-16 with a byte order mark, which an ASCII text reads the same in.
 #include "fuzz/fuzz_input.h"
 #include "platform/sim/control/simctl.h"
 
+#include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,23 +35,50 @@ bool Import(const std::string& text) {
     }
 }
 
-} // namespace
+// The text with a byte order mark, each byte widened to a UTF-16LE unit: the file a newer
+// regedit, or an editor saving it again, writes.
+std::string Utf16Of(const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : text) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::FuzzInput input(data, size);
-    const std::string text = input.Rest();
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
+// Imports text over the base; returns the export after it, or nullopt when it was refused.
+std::optional<std::string> CheckImport(const std::string& text) {
     vtxsim::ResetMachine();
     vtxsim::ImportRegText(kBase);
     const std::string before = vtxsim::ExportRegistry();
     if (!Import(text)) {
         fuzz::Check(vtxsim::ExportRegistry() == before, "a refused import changed the registry");
-        return 0;
+        return std::nullopt;
     }
 
     const std::string exported = vtxsim::ExportRegistry();
     vtxsim::ResetMachine();
     fuzz::Check(Import(exported), "an export does not import");
     fuzz::Check(vtxsim::ExportRegistry() == exported, "an export does not read back the same");
+    return exported;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::FuzzInput input(data, size);
+    const std::string text = input.Rest();
+    std::optional<std::string> ansi = CheckImport(text);
+    if (text.starts_with("\xFF\xFE"))
+        return 0;
+    // The same text in UTF-16 goes through the reader's other path; ASCII reads the same there.
+    std::optional<std::string> utf16 = CheckImport(Utf16Of(text));
+    if (IsAscii(text))
+        fuzz::Check(ansi == utf16, "an ASCII text reads differently in UTF-16");
     return 0;
 }

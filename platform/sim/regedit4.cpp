@@ -1,5 +1,6 @@
 #include "platform/sim/regedit4.h"
 #include "platform/sim/case_folding.h"
+#include "platform/sim/code_page_1252.h"
 #include "platform/sim/text.h"
 
 #include <algorithm>
@@ -13,11 +14,18 @@ namespace sim {
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
+constexpr std::string_view kUnicodeHeader = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";
 constexpr size_t kHexLineWidth = 76; // wrap long hex data as regedit does
 
 class ParseError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit ParseError(const std::string& what, Regedit4Fault fault = Regedit4Fault::Malformed)
+        : std::runtime_error(what), fault_(fault) {}
+    Regedit4Fault Fault() const { return fault_; }
+
+  private:
+    Regedit4Fault fault_;
 };
 
 // Reads the text line by line; lines may end in CR LF.
@@ -39,6 +47,8 @@ class LineReader {
         return true;
     }
     unsigned Number() const { return number_; }
+    // The last line read ended the text without a line break: regedit ends every line with one.
+    bool AtUnfinishedEnd() const { return pos_ >= text_.size() && !text_.ends_with('\n'); }
 
   private:
     std::string_view text_;
@@ -127,7 +137,7 @@ std::vector<BYTE> ReadHexBytes(std::string_view data, LineReader& lines) {
             return bytes;
         std::string_view next;
         if (!lines.Next(&next))
-            throw ParseError("hex data continues past the end of the file");
+            throw ParseError("the file ends inside a hex list", Regedit4Fault::CutShort);
         part = TrimBlanks(next);
     }
 }
@@ -145,7 +155,12 @@ std::string_view WithoutComment(std::string_view text) {
     return text;
 }
 
-ValueData ReadValueData(std::string_view data, LineReader& lines) {
+// Under the "Version 5.00" header, string data in hex is UTF-16LE.
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+ValueData ReadValueData(std::string_view data, LineReader& lines, bool unicode) {
     ValueData value;
     if (data == "-") {
         value.remove = true;
@@ -183,6 +198,11 @@ ValueData ReadValueData(std::string_view data, LineReader& lines) {
             throw ParseError("bad value type in \"" + std::string(data) + "\"");
         value.type = *type;
         value.bytes = ReadHexBytes(data.substr(close + 2), lines);
+        if (unicode && IsStringType(value.type)) {
+            std::string text = CodePage1252FromUtf16(std::string_view(
+                reinterpret_cast<const char*>(value.bytes.data()), value.bytes.size()));
+            value.bytes.assign(text.begin(), text.end());
+        }
         return value;
     }
     throw ParseError("unknown value data \"" + std::string(data) + "\"");
@@ -195,14 +215,18 @@ class KeyFinder {
   public:
     explicit KeyFinder(RegTree& tree) : tree_(tree) {}
 
-    RegKey& Create(const RegPath& path) {
+    // *firstNew is the number of the path's components that were there already.
+    RegKey& Create(const RegPath& path, size_t* firstNew) {
         RegKey* key = &tree_.Root(path.root);
-        for (const std::string& component : path.components) {
+        *firstNew = path.components.size();
+        for (size_t i = 0; i < path.components.size(); ++i) {
+            const std::string& component = path.components[i];
             Index& index = IndexOf(*key);
             auto [found, isNew] = index.try_emplace(FoldAscii(component), nullptr);
             if (isNew) {
                 key->subkeys.push_back(RegKey{component, {}, {}});
                 found->second = &key->subkeys.back();
+                *firstNew = std::min(*firstNew, i);
             }
             key = found->second;
         }
@@ -252,14 +276,37 @@ class KeyFinder {
     std::unordered_map<const RegKey*, Index> indexes_;
 };
 
+// The folded path that Regedit4Places keys are found by: the root's name and the components.
+std::string FoldedPath(const RegPath& path, size_t components) {
+    std::string folded(RootName(path.root));
+    for (size_t i = 0; i < components; ++i)
+        folded += "\\" + FoldAscii(path.components[i]);
+    return folded;
+}
+
+// The first count components of a key as written, its root as written too.
+std::string SpelledPrefix(std::string_view written, size_t count) {
+    size_t end = 0;
+    for (size_t i = 0; i <= count && end != std::string_view::npos; ++i)
+        end = written.find('\\', i == 0 ? 0 : end + 1);
+    return std::string(written.substr(0, end));
+}
+
 class Applier {
   public:
-    Applier(RegTree& tree, std::string_view text) : keys_(tree), lines_(text) {}
+    Applier(RegTree& tree, std::string_view text, Regedit4Places* places)
+        : keys_(tree), lines_(text), places_(places) {}
 
     void Run() {
         std::string_view line;
-        if (!NextContentLine(&line) || TrimBlanks(line) != kHeader)
-            throw ParseError("the file does not start with \"REGEDIT4\"");
+        if (!NextContentLine(&line))
+            throw ParseError("the file is empty", Regedit4Fault::Empty);
+        if (line == kUnicodeHeader)
+            unicode_ = true;
+        else if (line != kHeader)
+            throw ParseError("not a registry export: it does not start with \"REGEDIT4\" or "
+                             "\"Windows Registry Editor Version 5.00\"",
+                             Regedit4Fault::NotAnExport);
         while (NextContentLine(&line)) {
             if (line.front() == '[')
                 Section(line);
@@ -267,6 +314,7 @@ class Applier {
                 Value(line);
         }
     }
+    bool AtUnfinishedEnd() const { return lines_.AtUnfinishedEnd(); }
     unsigned LineNumber() const { return lines_.Number(); }
 
   private:
@@ -304,9 +352,25 @@ class Applier {
             if (path->components.empty())
                 throw ParseError("a root key cannot be deleted");
             keys_.Delete(*path);
+            if (places_ != nullptr)
+                places_->ForgetKey(FoldedPath(*path, path->components.size()));
             return;
         }
-        current_ = &keys_.Create(*path);
+        size_t firstNew = 0;
+        current_ = &keys_.Create(*path, &firstNew);
+        if (places_ != nullptr)
+            Place(*path, name, firstNew);
+    }
+
+    // The key, and each level above it that the section made, at this line, unless an earlier
+    // section placed them (the machine may have had the key before the text named it).
+    void Place(const RegPath& path, std::string_view written, size_t firstNew) {
+        size_t count = path.components.size();
+        currentFolded_ = FoldedPath(path, count);
+        places_->AddRoot(path.root);
+        for (size_t i = firstNew + 1; i < count; ++i)
+            places_->AddKey(FoldedPath(path, i), {lines_.Number(), SpelledPrefix(written, i)});
+        places_->AddKey(currentFolded_, {lines_.Number(), SpelledPrefix(written, count)});
     }
 
     void Value(std::string_view line) {
@@ -326,16 +390,35 @@ class Applier {
             throw ParseError("missing \"=\" after the value name");
         if (current_ == nullptr)
             throw ParseError("value outside a key section");
-        ValueData data = ReadValueData(TrimBlanks(rest.substr(1)), lines_);
+        unsigned valueLine = lines_.Number();
+        std::string_view written = TrimBlanks(rest.substr(1));
+        // Regedit writes eight digits: fewer, at the very end, is a dword cut short.
+        bool cuttable = written.starts_with("hex") ||
+                        (written.starts_with("dword:") && TrimBlanks(written.substr(6)).size() < 8);
+        ValueData data = ReadValueData(written, lines_, unicode_);
+        // A hex list or dword cut between two digits still reads: the missing line break tells.
+        if (cuttable && lines_.AtUnfinishedEnd())
+            throw ParseError(written.starts_with("hex") ? "the file ends inside a hex list"
+                                                        : "the file ends inside a value",
+                             Regedit4Fault::CutShort);
         if (data.remove)
             current_->DeleteValue(name);
         else
             current_->SetValue(name, data.type, std::move(data.bytes));
+        if (places_ == nullptr)
+            return;
+        if (data.remove)
+            places_->ForgetValue(currentFolded_, name);
+        else
+            places_->AddValue(currentFolded_, name, {valueLine, name});
     }
 
     KeyFinder keys_;
     LineReader lines_;
+    Regedit4Places* places_;
     RegKey* current_ = nullptr;
+    std::string currentFolded_;
+    bool unicode_ = false;
 };
 
 std::string Quoted(std::string_view text) {
@@ -430,13 +513,82 @@ bool IsForeignSection(std::string_view line) {
 
 } // namespace
 
-void ApplyRegedit4(RegTree& tree, std::string_view text, const std::string& source) {
-    Applier applier(tree, text);
+std::optional<Regedit4Place> Regedit4Places::Key(std::string_view keyPath) const {
+    std::optional<RegPath> path = ParseKeyPath(keyPath);
+    if (!path)
+        return std::nullopt;
+    auto found = keys_.find(FoldedPath(*path, path->components.size()));
+    return found == keys_.end() ? std::nullopt : std::optional(found->second);
+}
+
+std::optional<Regedit4Place> Regedit4Places::Value(std::string_view keyPath,
+                                                   std::string_view valueName) const {
+    std::optional<RegPath> path = ParseKeyPath(keyPath);
+    if (!path)
+        return std::nullopt;
+    auto found =
+        values_.find(FoldedPath(*path, path->components.size()) + '\n' + FoldAscii(valueName));
+    return found == values_.end() ? std::nullopt : std::optional(found->second);
+}
+
+bool Regedit4Places::HasRoot(RegRoot root) const {
+    return std::find(roots_.begin(), roots_.end(), root) != roots_.end();
+}
+
+void Regedit4Places::AddRoot(RegRoot root) {
+    if (!HasRoot(root))
+        roots_.push_back(root);
+}
+
+void Regedit4Places::AddKey(const std::string& folded, Regedit4Place place) {
+    keys_.try_emplace(folded, std::move(place));
+}
+
+void Regedit4Places::ForgetKey(const std::string& folded) {
+    keys_.erase(folded);
+}
+
+void Regedit4Places::AddValue(const std::string& foldedKey, std::string_view name,
+                              Regedit4Place place) {
+    values_.insert_or_assign(foldedKey + '\n' + FoldAscii(name), std::move(place));
+}
+
+void Regedit4Places::ForgetValue(const std::string& foldedKey, std::string_view name) {
+    values_.erase(foldedKey + '\n' + FoldAscii(name));
+}
+
+std::string Regedit4Text(std::string_view bytes, const std::string& source) {
+    if (!bytes.starts_with(kUtf16Mark))
+        return std::string(bytes);
+    std::string text = CodePage1252FromUtf16(bytes.substr(kUtf16Mark.size()));
+    if (bytes.size() % 2 == 0)
+        return text;
+    auto line = static_cast<unsigned>(1 + std::count(text.begin(), text.end(), '\n'));
+    throw Regedit4Error(source + ":" + std::to_string(line) +
+                            ": the file ends inside a character: it was cut short",
+                        Regedit4Fault::CutShort, line);
+}
+
+void ApplyRegedit4(RegTree& tree, std::string_view text, const std::string& source,
+                   Regedit4Places* places) {
+    std::string decoded;
+    if (text.starts_with(kUtf16Mark)) {
+        decoded = Regedit4Text(text, source);
+        text = decoded;
+    }
+    Applier applier(tree, text, places);
     try {
         applier.Run();
     } catch (const ParseError& error) {
-        throw std::runtime_error(source + ":" + std::to_string(std::max(applier.LineNumber(), 1u)) +
-                                 ": " + error.what());
+        unsigned line = std::max(applier.LineNumber(), 1u);
+        // Regedit ends every line: an error on an unfinished last line is a file cut short.
+        Regedit4Fault fault = error.Fault() == Regedit4Fault::Malformed && applier.AtUnfinishedEnd()
+                                  ? Regedit4Fault::CutShort
+                                  : error.Fault();
+        std::string what = error.what();
+        if (fault == Regedit4Fault::CutShort && error.Fault() != Regedit4Fault::CutShort)
+            what = "the file ends inside a value (" + what + ")";
+        throw Regedit4Error(source + ":" + std::to_string(line) + ": " + what, fault, line);
     }
 }
 
@@ -484,7 +636,8 @@ std::string WithoutForeignRoots(std::string_view text, unsigned* skipped) {
         }
         if (!skipping)
             out += line;
-        out += '\n';
+        if (end < text.size()) // a last line without its line break stays so: a cut file
+            out += '\n';
     }
     return out;
 }

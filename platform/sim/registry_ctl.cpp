@@ -25,10 +25,11 @@ std::optional<sim::RegValue> FindValue(const std::string& keyPath, const std::st
     return key ? sim::MachineRegistry().Value(*key, name) : std::nullopt;
 }
 
-void Import(const std::string& text, const std::string& source) {
+void Import(const std::string& text, const std::string& source,
+            sim::Regedit4Places* places = nullptr) {
     sim::MachineLock lock;
     sim::RegTree merged = sim::MachineRegistry().ReadTree();
-    sim::ApplyRegedit4(merged, text, source);
+    sim::ApplyRegedit4(merged, text, source, places);
     sim::MachineRegistry().ReplaceTree(merged);
 }
 
@@ -45,6 +46,12 @@ void ImportReg(const std::filesystem::path& path) {
 
 void ImportRegText(const std::string& text) {
     Import(text, "<text>");
+}
+
+RegistryPlaces ImportRegExport(const std::string& text, const std::string& source) {
+    RegistryPlaces places;
+    Import(text, source, &places);
+    return places;
 }
 
 std::string ExportRegistry() {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <tuple>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -46,6 +47,67 @@ std::string WithCrLf(const std::string& text) {
         out += c;
     }
     return out;
+}
+
+// "Windows Registry Editor Version 5.00" in UTF-16LE with its byte order mark, of ASCII text.
+std::string Utf16Export(std::string text) {
+    text.replace(0, text.find('\r'), "Windows Registry Editor Version 5.00");
+    std::string bytes = "\xFF\xFE";
+    for (char c : text) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+// A file that cannot be a whole Windows 98 machine is said to be so, with what to ask for.
+TEST(LabExplain, AnIncompleteExportIsNoDiagnosis) {
+    labtest::TempDir tmp;
+    const std::string whole = "ask the customer for the whole registry";
+    const std::string again = "ask the customer to send the export again";
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {"", "empty.reg:1: the file is empty", whole},
+        {"Hello\r\n", "not a registry export", whole},
+        {"REGEDIT4\r\n\r\n", "no HKEY_LOCAL_MACHINE in the export", whole},
+        {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"a\"=\"b\"\r\n\r\n",
+         "no HKEY_LOCAL_MACHINE in the export", whole},
+        {"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=hex:01,02,\\\r\n  03,0",
+         ":5: the file ends inside a hex list", again},
+        {Utf16Export("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=\"b") + "x",
+         ":4: the file ends inside a character", again},
+    };
+    for (const auto& [text, what, ask] : cases) {
+        fs::path file = tmp.Path() / (text.empty() ? "empty.reg" : "export.reg");
+        labtest::WriteText(file, text);
+        labtest::Result r = Lab({"explain", file.string()});
+        EXPECT_EQ(r.rc, 3) << r.out;
+        EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(ask), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    labtest::Result directory = Lab({"explain", tmp.Path().string()});
+    EXPECT_EQ(directory.rc, 3);
+    EXPECT_NE(directory.err.find("cannot read " + tmp.Path().string() + ": it is a directory"),
+              std::string::npos)
+        << directory.err;
+    EXPECT_NE(Lab({"explain", (tmp.Path() / "missing.reg").string()})
+                  .err.find("missing.reg: No such file or directory"),
+              std::string::npos);
+
+    // A whole machine without anything of the maker's: a finding, not a clean bill.
+    fs::path other = tmp.Path() / "other.reg";
+    labtest::WriteText(other, WithCrLf("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft]\n"
+                                       "\"a\"=\"b\"\n\n" +
+                                       Filler()));
+    labtest::Result none = Lab({"explain", other.string()});
+    EXPECT_EQ(none.rc, 0) << none.err;
+    EXPECT_NE(none.out.find("\nno Draftaire software installed: "), std::string::npos) << none.out;
+    EXPECT_EQ(none.out.find("No problems found"), std::string::npos);
+    nlohmann::json doc = nlohmann::json::parse(Lab({"explain", other.string(), "--json"}).out);
+    EXPECT_NE(doc.at("finding").get<std::string>().find("no Draftaire software installed"),
+              std::string::npos);
+    EXPECT_TRUE(doc.at("interfaces").empty());
+    EXPECT_TRUE(doc.at("problems").empty());
 }
 
 TEST(LabExplain, ACustomersWindows98Registry) {
@@ -212,6 +274,13 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
     labtest::Result clean = Lab({"explain", file.string()});
     EXPECT_EQ(clean.rc, 0) << clean.out;
     EXPECT_NE(clean.out.find("\nNo problems found.\n"), std::string::npos) << clean.out;
+    // The same export as a newer regedit writes it, UTF-16 with CR LF, says the same.
+    fs::path unicode = tmp.Path() / "unicode.reg";
+    labtest::WriteText(unicode,
+                       Utf16Export(WithCrLf(Lab({"show", "registry", "--machine", m}).out)));
+    labtest::Result same = Lab({"explain", unicode.string()});
+    EXPECT_EQ(same.rc, 0) << same.err;
+    EXPECT_EQ(same.out.substr(same.out.find('\n')), clean.out.substr(clean.out.find('\n')));
 
     ASSERT_EQ(Lab({"detach", "--machine", m, "--serial", "CD34"}).rc, 0);
     std::string registry = Lab({"show", "registry", "--machine", m}).out +

@@ -97,6 +97,15 @@ TEST(LabMachine, NothingOfTheUsersIsDeletedAndBadInputIsOneLine) {
     labtest::Result help = Lab({"detach", "--help"});
     EXPECT_EQ(help.rc, 0);
     EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
+    EXPECT_NE(help.out.find("Exit codes: 0 removed"), std::string::npos) << help.out;
+    EXPECT_EQ(Lab({"help", "detach"}).out, help.out);
+    EXPECT_NE(Lab({"help"}).out.find("Subcommands:"), std::string::npos);
+    ExpectRefused(Lab({"help", "detah"}), 2, "did you mean detach?");
+    ExpectRefused(Lab({"ports", "--machine", machine.string(), "--jsn"}), 2,
+                  "--jsn: did you mean --json?");
+    labtest::Result version = Lab({"explain", "--version"});
+    EXPECT_EQ(version.rc, 0) << version.err;
+    EXPECT_EQ(version.out, Lab({"--version"}).out);
 }
 
 TEST(LabSession, TwoPrintersAPrintAndTheRemovalOfOne) {
@@ -338,12 +347,68 @@ TEST(LabSession, AttachWarnsOfWhatItCannotUndo) {
         Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "CD34", "--json"});
     EXPECT_NE(again.err.find("printer CD34 is attached already"), std::string::npos) << again.err;
     EXPECT_EQ(Document(again, "attach").at("warnings").size(), 1u);
-    labtest::Result typo =
-        Lab({"attach", "--machine", m, "--model", "Draftaire K8", "--serial", "EF56"});
-    EXPECT_NE(typo.err.find("model \"Draftaire K8\" has no model key on this machine (known "
-                            "models: Draftaire K9, Draftaire K7)"),
-              std::string::npos)
-        << typo.err;
+    // A model the helper finds no model key for is refused, unless its product id is given;
+    // a model name is the helper's: "Draftaire k9" is a K9, "draftaire k9" another model.
+    std::string registry = Lab({"show", "registry", "--machine", m}).out;
+    for (const char* model : {"Draftaire K8", "draftaire k9"})
+        ExpectRefused(Lab({"attach", "--machine", m, "--model", model, "--serial", "EF56"}), 1,
+                      "model \"" + std::string(model) +
+                          "\" has no model key on this machine (known models: Draftaire K9, "
+                          "Draftaire K7); --product-id");
+    EXPECT_EQ(Lab({"show", "registry", "--machine", m}).out, registry);
+    labtest::Result given = Lab({"attach", "--machine", m, "--model", "Draftaire K8", "--serial",
+                                 "EF56", "--product-id", "00a8"});
+    EXPECT_EQ(given.rc, 0) << given.err;
+    EXPECT_NE(given.err.find("has no model key"), std::string::npos) << given.err;
+    labtest::Result cased =
+        Lab({"attach", "--machine", m, "--model", "Draftaire k9", "--serial", "GH78"});
+    EXPECT_EQ(cased.rc, 0) << cased.err;
+    EXPECT_NE(cased.out.find("VID_0D7A&PID_0042"), std::string::npos) << cased.out;
+    EXPECT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K8", "--serial", "IJ90"}).rc, 0)
+        << "the model key exists now";
+}
+
+// An option beats the environment: with VTXSIM_MACHINE naming a machine, every command given
+// --machine works on that one, and refuses a directory that is no machine.
+TEST(LabMachine, TheMachineOptionWinsOverTheEnvironment) {
+    labtest::TempDir tmp;
+    const std::string a = (tmp.Path() / "a").string(), b = (tmp.Path() / "b").string();
+    const std::string plain = (tmp.Path() / "plain").string();
+    fs::create_directories(plain);
+    const labtest::Env env = {"VTXSIM_MACHINE=" + a};
+    ASSERT_EQ(Lab({"new", "--machine", a}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", a, "--model", "Draftaire K9", "--serial", "AB12"}).rc, 0);
+    ASSERT_EQ(Lab({"new", "--machine", b}, env).rc, 0);
+    ASSERT_TRUE(fs::exists(fs::path(b) / "vtxlab-machine"));
+    ASSERT_EQ(
+        Lab({"attach", "--machine", b, "--model", "Draftaire K9", "--serial", "CD34"}, env).rc, 0);
+    EXPECT_EQ(Lab({"show", "devices", "--machine", b}).out.find("AB12"), std::string::npos);
+    EXPECT_NE(Lab({"show", "devices", "--machine", b}).out.find("CD34"), std::string::npos);
+    const std::string before = Lab({"show", "registry", "--machine", a}).out;
+    labtest::WriteText(tmp.Path() / "job.prn", "job");
+    const std::vector<std::vector<std::string>> commands = {
+        {"attach", "--model", "Draftaire K9", "--serial", "EF56"},
+        {"ports"},
+        {"print", "--port", "USB/Draftaire K9/AB12", (tmp.Path() / "job.prn").string()},
+        {"device", "--serial", "AB12", "--paper", "out"},
+        {"detach", "--serial", "AB12"},
+        {"restart"},
+        {"show", "registry"},
+        {"show", "devices"},
+        {"diff"},
+    };
+    for (std::vector<std::string> command : commands) {
+        for (const std::string& dir : {plain, (tmp.Path() / "none").string()}) {
+            std::vector<std::string> args = command;
+            args.insert(args.begin() + 1, {"--machine", dir});
+            labtest::Result r = Lab(args, env);
+            ExpectRefused(r, 1, dir);
+            EXPECT_NE(r.err.find("vtxlab new"), std::string::npos) << command[0] << ": " << r.err;
+        }
+    }
+    EXPECT_EQ(Lab({"show", "registry", "--machine", a}).out, before);
+    EXPECT_EQ(Lab({"show", "registry"}, env).out, before);
+    ExpectRefused(Lab({"show", "registry"}), 2, "--machine is required (or VTXSIM_MACHINE)");
 }
 
 } // namespace

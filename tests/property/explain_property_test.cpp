@@ -26,6 +26,9 @@ namespace {
 nlohmann::json Explain() {
     const std::filesystem::path file = std::filesystem::temp_directory_path() /
                                        ("vtx-explain-" + std::to_string(getpid()) + ".reg");
+    // A key every Windows 98 has: an export without any of HKEY_LOCAL_MACHINE is no machine.
+    vtxsim::SetStringValue("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "Version",
+                           "Windows 98");
     std::ofstream(file, std::ios::binary) << vtxsim::ExportRegistry();
     std::string command =
         std::string("'") + VTXLAB_EXE + "' explain --json '" + file.string() + "'";

@@ -1,5 +1,7 @@
 // The registry kept in the machine directory: shared between processes, one transaction per
 // call, seeded from "registry.reg", and the REGEDIT4 loader that also imports fixtures.
+#include "platform/sim/case_folding.h"
+#include "platform/sim/code_page_1252.h"
 #include "platform/sim/regedit4.h"
 #include "platform/sim/control/fault_ctl.h"
 #include "platform/sim/control/machine_ctl.h"
@@ -19,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -221,33 +224,110 @@ TEST_F(RegistryPersistence, AMalformedFixtureNamesFileAndLineAndChangesNothing) 
     vtxsim::SetStringValue("HKLM\\Software\\Before", "Kept", "yes");
     const std::string before = vtxsim::ExportRegistry();
     const std::string good = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Half]\n\"a\"=\"1\"\n";
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"[HKEY_LOCAL_MACHINE\\Software\\X]\n", ":1:"},
-        {good + "\"b\"=dword:xyz\n", ":5:"},
-        {good + "\"b\"=\"unterminated\n", ":5:"},
-        {good + "\"b\"=\"bad \\q escape\"\n", ":5:"},
-        {good + "\"b\"=hex:01,02,\\\n  03,zz\n", ":6:"},
-        {good + "\"b\"=hex:01,\\\n", ":5:"},
-        {good + "\n[HKEY_NO_SUCH_ROOT\\x]\n", ":6:"},
-        {good + "[HKEY_LOCAL_MACHINE\\Software\\Half\n", ":5:"},
-        {good + "[-HKEY_LOCAL_MACHINE\\Software\\Half]\n\"c\"=\"2\"\n", ":6:"},
-        {good + "\"b\"=text\n", ":5:"},
-        {good + "b=\"text\"\n", ":5:"},
+    using Fault = vtxsim::Regedit4Fault;
+    const std::vector<std::tuple<std::string, std::string, Fault>> cases = {
+        {"[HKEY_LOCAL_MACHINE\\Software\\X]\n", ":1:", Fault::NotAnExport},
+        {"", ":1:", Fault::Empty},
+        {" \r\n\r\n", ":2:", Fault::Empty},
+        {std::string("\xFF\xFE", 2), ":1:", Fault::Empty},
+        {good + "\"b\"=dword:xyz\n", ":5:", Fault::Malformed},
+        {good + "\"b\"=\"unterminated\n", ":5:", Fault::Malformed},
+        {good + "\"b\"=\"bad \\q escape\"\n", ":5:", Fault::Malformed},
+        {good + "\"b\"=hex:01,02,\\\n  03,zz\n", ":6:", Fault::Malformed},
+        {good + "\n[HKEY_NO_SUCH_ROOT\\x]\n", ":6:", Fault::Malformed},
+        {good + "[HKEY_LOCAL_MACHINE\\Software\\Half\n", ":5:", Fault::Malformed},
+        {good + "[-HKEY_LOCAL_MACHINE\\Software\\Half]\n\"c\"=\"2\"\n", ":6:", Fault::Malformed},
+        {good + "\"b\"=text\n", ":5:", Fault::Malformed},
+        {good + "b=\"text\"\n", ":5:", Fault::Malformed},
+        // Cut short: regedit ends every line, so a last line without its end is a cut file.
+        {good + "\"b\"=hex:01,\\\n", ":5:", Fault::CutShort},
+        {good + "\"b\"=hex:01,02,\\\r\n  03,0", ":6:", Fault::CutShort},
+        {good + "\"b\"=\"unterm", ":5:", Fault::CutShort},
+        {good + "\"b\"=dword:0000", ":5:", Fault::CutShort},
+        {std::string("\xFF\xFER\0E\0G\0", 9), ":1:", Fault::CutShort},
     };
     int index = 0;
-    for (const auto& [text, line] : cases) {
+    for (const auto& [text, line, fault] : cases) {
         fs::path file = machine_.Path() / ("bad" + std::to_string(index++) + ".reg");
         WriteText(file, text);
         try {
             vtxsim::ImportReg(file);
             ADD_FAILURE() << "accepted:\n" << text;
-        } catch (const std::runtime_error& error) {
+        } catch (const vtxsim::Regedit4Error& error) {
             EXPECT_NE(std::string(error.what()).find(file.string() + line), std::string::npos)
                 << error.what();
+            EXPECT_EQ(error.Fault(), fault) << error.what();
         }
         EXPECT_EQ(vtxsim::ExportRegistry(), before) << text;
     }
     EXPECT_THROW(vtxsim::ImportReg(machine_.Path() / "missing.reg"), std::runtime_error);
+}
+
+// Little-endian bytes with the byte order mark: the file a newer regedit writes.
+std::string Utf16File(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+// "Windows Registry Editor Version 5.00" as regedit writes it: UTF-16 with CR LF, strings in
+// hex as UTF-16, hex lists wrapped, names in other letter cases than the reader is asked for.
+TEST_F(RegistryPersistence, AVersion5ExportReadsAsCodePage1252AndTellsWhereEachNameStands) {
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n"
+        u"\r\n"
+        u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kelvara\\VTXIO\\k9]\r\n"
+        u"\"SetupRootPath\"=\"C:\\\\Caf\u00e9\"\r\n"
+        u"\"Price\"=\"\u20ac5 \u4e2d\"\r\n"
+        u"\"Path\"=hex(2):25,00,77,00,69,00,6e,00,64,00,69,00,72,00,25,00,00,00\r\n"
+        u"\"List\"=hex(7):61,00,00,00,62,00,e9,00,00,00,\\\r\n"
+        u"  00,00\r\n"
+        u"\"Bytes\"=hex:01,02,\\\r\n"
+        u"  03\r\n"
+        u"\r\n"
+        u"[HKEY_CURRENT_USER\\Software]\r\n"
+        u"@=dword:00000002\r\n"
+        u"\r\n";
+    vtxsim::RegistryPlaces places =
+        vtxsim::ImportRegExport(vtxsim::ExportText(Utf16File(text), "export.reg"), "export.reg");
+    using Raw = vtxsim::RegistryValue;
+    const std::string model = "HKLM\\Software\\Kelvara\\VTXIO\\K9";
+    EXPECT_EQ(vtxsim::StringValue(model, "SetupRootPath"), "C:\\Caf\xE9");
+    EXPECT_EQ(vtxsim::StringValue(model, "Price"), "\x80"
+                                                   "5 ?");
+    EXPECT_EQ(vtxsim::RawValue(model, "Path"),
+              (Raw{REG_EXPAND_SZ, {'%', 'w', 'i', 'n', 'd', 'i', 'r', '%', 0}}));
+    EXPECT_EQ(vtxsim::RawValue(model, "List"), (Raw{REG_MULTI_SZ, {'a', 0, 'b', 0xE9, 0, 0}}));
+    EXPECT_EQ(vtxsim::RawValue(model, "Bytes"), (Raw{REG_BINARY, {1, 2, 3}}));
+
+    auto place = [](const std::optional<vtxsim::Regedit4Place>& p) {
+        return p ? std::to_string(p->line) + " " + p->spelling : std::string("none");
+    };
+    EXPECT_EQ(place(places.Key(model)), "3 HKEY_LOCAL_MACHINE\\SOFTWARE\\Kelvara\\VTXIO\\k9");
+    EXPECT_EQ(place(places.Key("HKEY_LOCAL_MACHINE\\software")), "3 HKEY_LOCAL_MACHINE\\SOFTWARE");
+    EXPECT_EQ(place(places.Value(model, "setuprootpath")), "4 SetupRootPath");
+    EXPECT_EQ(place(places.Value(model, "bytes")), "9 Bytes");
+    EXPECT_EQ(place(places.Value("HKCU\\SOFTWARE", "")), "13 ");
+    EXPECT_EQ(place(places.Value(model, "Missing")), "none");
+    EXPECT_EQ(place(places.Key("HKLM\\Software\\Other")), "none");
+    EXPECT_TRUE(places.HasRoot(sim::RegRoot::CurrentUser));
+    EXPECT_FALSE(places.HasRoot(sim::RegRoot::Users));
+
+    // The same export saved as ANSI reads the same; its text stays REGEDIT4 when written back.
+    const std::string exported = vtxsim::ExportRegistry();
+    vtxsim::ResetMachine();
+    std::string ansi;
+    for (char16_t c : text)
+        ansi += c == u'\u00e9'   ? '\xE9'
+                : c == u'\u20ac' ? '\x80'
+                : c > 0x7F       ? '?'
+                                 : static_cast<char>(c);
+    vtxsim::ImportRegText(ansi);
+    EXPECT_EQ(vtxsim::ExportRegistry(), exported);
+    EXPECT_TRUE(exported.starts_with("REGEDIT4\n"));
 }
 
 TEST_F(RegistryPersistence, ACorruptMachineRegistryIsAFaultNamingFileAndLine) {
@@ -312,8 +392,57 @@ RC_GTEST_PROP(RegistryImport, SectionsGiveTheTreeThatCreatingAndDeletingKeyByKey
             key.SetValue(section.value, REG_SZ, bytes);
         }
     }
-    sim::ApplyRegedit4(imported, text, "sections");
+    sim::Regedit4Places places;
+    sim::ApplyRegedit4(imported, text, "sections", &places);
     RC_ASSERT(sim::FormatRegedit4(imported) == sim::FormatRegedit4(expected));
+
+    // Each value there stands at a line that sets it, named as that line spells it; each key
+    // at a section line that names it or a key below it.
+    std::vector<std::string> lines = {""};
+    for (char c : text) {
+        if (c == '\n')
+            lines.emplace_back();
+        else
+            lines.back().push_back(c);
+    }
+    for (const Section& section : sections) {
+        sim::RegPath path{sim::RegRoot::LocalMachine, section.components};
+        const sim::RegKey* key = sim::FindKey(imported, path);
+        if (key == nullptr)
+            continue;
+        std::optional<sim::Regedit4Place> keyPlace = places.Key(sim::FormatKeyPath(path));
+        RC_ASSERT(keyPlace.has_value());
+        RC_ASSERT(sim::StartsWithAscii(lines.at(keyPlace->line - 1).substr(1), keyPlace->spelling));
+        if (section.value.empty() || key->FindValue(section.value) == nullptr)
+            continue;
+        std::optional<sim::Regedit4Place> valuePlace =
+            places.Value(sim::FormatKeyPath(path), section.value);
+        RC_ASSERT(valuePlace.has_value());
+        RC_ASSERT(sim::SameAscii(valuePlace->spelling, section.value));
+        RC_ASSERT(lines.at(valuePlace->line - 1).starts_with("\"" + valuePlace->spelling + "\"="));
+    }
+}
+
+// Any text of code page 1252, saved as UTF-16 by a newer regedit or an editor, reads into the
+// same bytes as the text itself.
+RC_GTEST_PROP(RegistryImport, AUtf16ExportReadsAsItsCodePage1252Text, ()) {
+    auto byte = rc::gen::suchThat(rc::gen::inRange<int>(0x20, 0x100),
+                                  [](int c) { return c != '"' && c != '\\'; });
+    std::vector<int> bytes = *rc::gen::container<std::vector<int>>(byte);
+    std::string ansi = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\x]\r\n\"v\"=\"";
+    for (int c : bytes)
+        ansi += static_cast<char>(c);
+    ansi += "\"\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : ansi) {
+        char32_t unit = sim::UnicodeOf1252(static_cast<unsigned char>(c));
+        utf16 += static_cast<char>(unit & 0xFF);
+        utf16 += static_cast<char>(unit >> 8);
+    }
+    sim::RegTree fromAnsi, fromUtf16;
+    sim::ApplyRegedit4(fromAnsi, ansi, "ansi");
+    sim::ApplyRegedit4(fromUtf16, utf16, "utf16");
+    RC_ASSERT(sim::FormatRegedit4(fromUtf16) == sim::FormatRegedit4(fromAnsi));
 }
 
 } // namespace

@@ -22,12 +22,27 @@
 namespace lab {
 namespace {
 
+const char* const kShippedModels[] = {"Draftaire K9", "Draftaire K7"};
+
+// The shipped model that the helper takes model for: the same model keys, found by the model
+// remainder in any letter case ("Draftaire k9" is a K9; "draftaire k9" is not, its remainder
+// being all of it).
+std::optional<std::string> ShippedModelOf(const std::string& model) {
+    std::string remainder = ModelRemainder(model);
+    for (const char* shipped : kShippedModels) {
+        if (!remainder.empty() && SameName(remainder, ModelRemainder(shipped)))
+            return std::string(shipped);
+    }
+    return std::nullopt;
+}
+
 // The two models the maker ships; any other model gets a product id of its own from its name,
 // so that two models never share a device key.
 std::string ProductIdOf(const std::string& model) {
-    if (model == "Draftaire K9")
+    std::optional<std::string> shipped = ShippedModelOf(model);
+    if (shipped == "Draftaire K9")
         return "0042";
-    if (model == "Draftaire K7")
+    if (shipped == "Draftaire K7")
         return "0041";
     unsigned hash = 0;
     for (unsigned char c : model)
@@ -64,8 +79,6 @@ std::string CodeWords(const std::string& code) {
     }
 }
 
-const char* const kShippedModels[] = {"Draftaire K9", "Draftaire K7"};
-
 // "Draftaire K9, Draftaire K7, ..." : the models the maker ships and those of this machine's
 // model keys.
 std::string KnownModels() {
@@ -73,10 +86,25 @@ std::string KnownModels() {
     for (const char* model : kShippedModels)
         list += (list.empty() ? "" : ", ") + std::string(model);
     for (const std::string& remainder : vtxsim::SubkeyNames(kHklm + MAKER_KEY MODEL_KEYS_NAME)) {
-        if (remainder != "K9" && remainder != "K7")
+        if (!ShippedModelOf("Draftaire " + remainder))
             list += ", Draftaire " + remainder;
     }
     return list;
+}
+
+// A model that the helper would find no model key for is refused, unless its product id is
+// given: the attach would otherwise make up a model and its setup values.
+void CheckModelKnown(const std::string& model, const std::string& productId) {
+    std::string remainder = ModelRemainder(model);
+    if (remainder.empty())
+        throw LabError("the model \"" + Shown(model) +
+                       "\" names no model: nothing is left after \"Draftaire\" (known models: " +
+                       KnownModels() + ")");
+    if (ShippedModelOf(model) || !productId.empty() || vtxsim::KeyExists(ModelKeyOf(remainder)))
+        return;
+    throw LabError("model \"" + Shown(model) +
+                   "\" has no model key on this machine (known models: " + KnownModels() +
+                   "); --product-id attaches it anyway, as a new model");
 }
 
 // What the user may not have meant, said before the attach changes anything.
@@ -86,9 +114,7 @@ std::vector<std::string> WarningsBefore(const vtxsim::PrinterSpec& spec) {
         warnings.push_back(fmt::format("printer {} is attached already ({}): the driver "
                                        "installation and the helper run again",
                                        Shown(spec.serial), known->instance));
-    bool shipped = std::find(std::begin(kShippedModels), std::end(kShippedModels), spec.model) !=
-                   std::end(kShippedModels);
-    if (!shipped && !vtxsim::KeyExists(ModelKeyOf(ModelRemainder(spec.model))))
+    if (!ShippedModelOf(spec.model) && !vtxsim::KeyExists(ModelKeyOf(ModelRemainder(spec.model))))
         warnings.push_back(fmt::format("model \"{}\" has no model key on this machine (known "
                                        "models: {}); it gets one as a Draftaire K9's",
                                        Shown(spec.model), KnownModels()));
@@ -144,8 +170,9 @@ vtxsim::PrinterSpec SpecFor(const std::string& model, const std::string& serial,
     CheckText("the serial", serial, " \\/\"#&");
     if (!productId.empty() && !std::regex_match(productId, std::regex("[0-9A-Fa-f]{4}")))
         throw LabError("the product id \"" + productId + "\" is not 4 hexadecimal digits");
-    vtxsim::PrinterSpec spec =
-        model == "Draftaire K7" ? vtxsim::DraftaireK7(serial) : vtxsim::DraftaireK9(serial);
+    vtxsim::PrinterSpec spec = ShippedModelOf(model) == "Draftaire K7"
+                                   ? vtxsim::DraftaireK7(serial)
+                                   : vtxsim::DraftaireK9(serial);
     spec.model = model;
     spec.productId = productId.empty() ? ProductIdOf(model) : productId;
     std::transform(spec.productId.begin(), spec.productId.end(), spec.productId.begin(),
@@ -217,6 +244,7 @@ void ReportInstall(const std::string& model, const std::string& serial, const Ch
 int RunAttach(const AttachOptions& options) {
     vtxsim::PrinterSpec spec = SpecFor(options.model, options.serial, options.productId);
     OpenMachine(options.machine);
+    CheckModelKnown(spec.model, options.productId);
     CommandLock lock(options.machine, "attach");
     if (std::optional<DeviceView> known = DeviceOfSerial(spec.serial);
         known && !SameName(known->model, spec.model))

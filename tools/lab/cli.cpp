@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -41,6 +42,36 @@ struct Parsed {
     DemoOptions demo;
 };
 
+// Each command's exit codes, the last part of its --help (and so of the man page).
+const std::map<std::string, std::string> kExitCodes = {
+    {"new", "0 the machine is made; 1 refused (the directory, or an export that cannot be "
+            "read), nothing changed"},
+    {"attach", "0 attached (warnings on stderr); 1 refused (not a machine, a model without a "
+               "model key and no --product-id, the serial of another model), nothing changed"},
+    {"ports", "0 listed; 1 not a machine"},
+    {"print", "0 printed (and, with --verify, the same bytes received); 1 the job failed or "
+              "timed out, --verify found a difference, or refused (not a machine, no such "
+              "port, a file that cannot be read)"},
+    {"device", "0 changed; 1 refused (not a machine, no printer of that serial)"},
+    {"detach", "0 removed (or, with --dry-run, shown); 1 refused (not a machine, no printer of "
+               "that serial)"},
+    {"restart", "0 restarted; 1 not a machine"},
+    {"show", "0 shown; 1 not a machine"},
+    {"diff", "0 shown; 1 not a machine, or no command has changed it yet"},
+    {"explain", "0 no problem found, or no Draftaire software installed; 1 problems found; "
+                "2 a bad command line or an unknown --serial; 3 the file is no whole registry "
+                "export (cannot be read, empty, not an export, no HKEY_LOCAL_MACHINE, cut "
+                "short): ask the customer for the whole export"},
+    {"demo", "0 every step did what it should; 1 a step did not, or refused (--machine)"},
+};
+
+std::string ExitCodesFooter(const std::string& command) {
+    const std::string& codes = kExitCodes.at(command);
+    return "Exit codes: " + codes +
+           (codes.find("; 2 ") == std::string::npos ? "; 2 a bad command line" : "") +
+           "; 128+N interrupted by signal N.";
+}
+
 // An empty directory name would be the current directory, which is not what was meant.
 CLI::Validator NonEmpty() {
     return CLI::Validator(
@@ -50,13 +81,29 @@ CLI::Validator NonEmpty() {
         "DIR");
 }
 
-// Every command on a kept machine takes it from VTXSIM_MACHINE too; the demo makes its own
-// unless given one, so that an exported VTXSIM_MACHINE does not send it to a kept machine.
+// Every command on a kept machine takes it from VTXSIM_MACHINE too, when --machine is not given
+// (MachineFromEnvironment): CLI11's own reading of the variable let it win over the option. The
+// demo makes its own unless given one, so that an exported VTXSIM_MACHINE does not send it to a
+// kept machine.
+const char* const kMachineOption = "--machine";
+
 void AddMachine(CLI::App* command, Parsed& p) {
-    command->add_option("--machine", p.machine, "the machine directory")
-        ->required()
-        ->envname("VTXSIM_MACHINE")
+    command
+        ->add_option(kMachineOption, p.machine,
+                     "the machine directory (required; without it VTXSIM_MACHINE's)")
         ->check(NonEmpty());
+}
+
+// false when the command needs a machine and neither --machine nor VTXSIM_MACHINE names one.
+bool MachineFromEnvironment(CLI::App& command, Parsed& p) {
+    const CLI::Option* option = command.get_option_no_throw(kMachineOption);
+    if (command.get_name() == "demo" || option == nullptr || option->count() > 0)
+        return true;
+    const char* variable = std::getenv("VTXSIM_MACHINE");
+    if (variable == nullptr || *variable == '\0')
+        return false;
+    p.machine = variable;
+    return true;
 }
 
 // The commands that change a machine: one finding it busy waits with --wait.
@@ -267,18 +314,90 @@ size_t EditDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
-// The command within two edits of a typo, if there is one.
-std::string NearestCommand(CLI::App& app, const std::string& typo) {
+// The name within two edits of a typo, if there is one.
+std::string Nearest(const std::vector<std::string>& names, const std::string& typo) {
     std::string best;
     size_t bestDistance = 3;
-    for (const CLI::App* command : app.get_subcommands({})) {
-        size_t distance = EditDistance(typo, command->get_name());
+    for (const std::string& name : names) {
+        size_t distance = EditDistance(typo, name);
         if (distance < bestDistance) {
-            best = command->get_name();
+            best = name;
             bestDistance = distance;
         }
     }
     return best;
+}
+
+std::string NearestCommand(CLI::App& app, const std::string& typo) {
+    std::vector<std::string> names;
+    for (const CLI::App* command : app.get_subcommands({}))
+        names.push_back(command->get_name());
+    return Nearest(names, typo);
+}
+
+// "--jsn" of "--jsn" or "--jsn=x".
+std::string OptionName(const std::string& arg) {
+    return arg.substr(0, arg.find('='));
+}
+
+// ": did you mean --json?" for the first of args that is no option of the command.
+std::string OptionSuggestion(const CLI::App& command, const std::vector<std::string>& args) {
+    std::vector<std::string> names;
+    for (const CLI::Option* option : command.get_options())
+        for (const std::string& name : option->get_lnames())
+            names.push_back("--" + name);
+    for (const std::string& arg : args) {
+        if (!arg.starts_with("--"))
+            continue;
+        std::string name = OptionName(arg);
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            continue;
+        std::string near = Nearest(names, name);
+        return near.empty() ? "" : ": did you mean " + near + "?";
+    }
+    return "";
+}
+
+// Each command's help ends with its exit codes; every command that has no --version of its own
+// (the Windows version of new and demo) prints vtxlab's.
+void FinishCommands(CLI::App& app) {
+    for (CLI::App* command : app.get_subcommands({})) {
+        command->footer(ExitCodesFooter(command->get_name()));
+        if (command->get_option_no_throw("--version") == nullptr)
+            command->set_version_flag("--version", VersionText(),
+                                      "the version and the commit built from");
+    }
+}
+
+// vtxlab help [COMMAND]: what --help gives.
+int PrintHelp(CLI::App& app, const std::vector<std::string>& args) {
+    if (args.size() < 2) {
+        fmt::print("{}", app.help());
+        return 0;
+    }
+    CLI::App* command = nullptr;
+    for (CLI::App* c : app.get_subcommands({}))
+        if (c->get_name() == args[1])
+            command = c;
+    if (command == nullptr || args.size() > 2) {
+        std::string near = args.size() > 2 ? "" : NearestCommand(app, args[1]);
+        fmt::print(stderr, "vtxlab help: {} (vtxlab --help)\n",
+                   args.size() > 2 ? "give one command"
+                                   : "unknown command \"" + args[1] + "\"" +
+                                         (near.empty() ? "" : ": did you mean " + near + "?"));
+        return 2;
+    }
+    fmt::print("{}", command->help("vtxlab"));
+    return 0;
+}
+
+// One line on stderr, exit 2.
+int BadCommandLine(CLI::App& app, const CLI::ParseError& error, const std::string& suggestion) {
+    std::string where =
+        app.get_subcommands().empty() ? "" : " " + app.get_subcommands().front()->get_name();
+    fmt::print(stderr, "vtxlab{}: {}{} (vtxlab{} --help)\n", where, OneLine(error.what()),
+               suggestion, where);
+    return 2;
 }
 
 } // namespace
@@ -289,12 +408,18 @@ int RunCommandLine(int argc, char** argv) {
                  "vtxlab"};
     app.require_subcommand(1);
     app.set_version_flag("--version", VersionText(), "the version and the commit built from");
-    app.footer("Every command but explain and demo needs --machine DIR (or VTXSIM_MACHINE).\n"
-               "vtxlab COMMAND --help describes a command.");
+    app.footer("Every command but explain and demo needs --machine DIR (or VTXSIM_MACHINE; "
+               "--machine wins).\n"
+               "vtxlab help COMMAND (or vtxlab COMMAND --help) describes a command and its exit "
+               "codes.");
     Parsed parsed;
     std::function<int()> run;
     AddCommands(app, parsed, run);
+    FinishCommands(app);
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "help")
+        return PrintHelp(app, args);
+    const std::vector<std::string> given = args;
     MachineAfterCommand(args);
     // CLI11 would only say that a command is missing.
     if (!args.empty() && args[0].starts_with("-") && args[0] != "--help" && args[0] != "-h" &&
@@ -318,13 +443,21 @@ int RunCommandLine(int argc, char** argv) {
         return app.exit(help);
     } catch (const CLI::CallForVersion& version) {
         return app.exit(version);
+    } catch (const CLI::ExtrasError& error) {
+        std::string suggestion = app.get_subcommands().empty()
+                                     ? ""
+                                     : OptionSuggestion(*app.get_subcommands().front(), given);
+        return BadCommandLine(app, error, suggestion);
     } catch (const CLI::ParseError& error) {
-        std::string where =
-            app.get_subcommands().empty() ? "" : " " + app.get_subcommands().front()->get_name();
-        fmt::print(stderr, "vtxlab{}: {} (vtxlab{} --help)\n", where, OneLine(error.what()), where);
-        return 2;
+        return BadCommandLine(app, error, "");
     }
     std::string name = app.get_subcommands().front()->get_name();
+    if (!MachineFromEnvironment(*app.get_subcommands().front(), parsed)) {
+        fmt::print(stderr,
+                   "vtxlab {}: --machine is required (or VTXSIM_MACHINE) (vtxlab {} --help)\n",
+                   name, name);
+        return 2;
+    }
     WaitForBusyMachine(parsed.wait);
     try {
         return run();

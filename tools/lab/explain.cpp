@@ -62,6 +62,8 @@ struct Explanation {
     std::string text;
     nlohmann::json json;
     Problems problems;
+    // Where each key and value stands in the customer's file, with its name as spelled there.
+    vtxsim::RegistryPlaces places;
 
     template <typename... Args> void Print(fmt::format_string<Args...> format, Args&&... args) {
         fmt::format_to(std::back_inserter(text), format, std::forward<Args>(args)...);
@@ -348,21 +350,60 @@ void ExplainSerial(const std::string& serial, Explanation& e, bool json) {
     ReportStays(stays);
 }
 
+// None of the maker's keys: no software of ours was ever installed on the machine.
+bool NothingOfTheMaker(const std::vector<InterfaceView>& interfaces,
+                       const std::vector<std::string>& instances) {
+    return interfaces.empty() && instances.empty() && MakerDevices().empty() &&
+           !vtxsim::KeyExists(kHklm + MAKER_KEY);
+}
+
+int ReportNothingOfTheMaker(const ExplainOptions& options, Explanation& e) {
+    const std::string finding =
+        "no Draftaire software installed: the export has none of the maker's keys (" + kHklm +
+        MAKER_KEY + ", a printer of vendor " + vtxsim::kMakerVendorId + " below " + kHklm +
+        "Enum\\USB, a device interface of the printer class, a monitor instance of "
+        "vtxpmo01.dll)";
+    if (options.json) {
+        // The document of any other machine, its lists empty.
+        for (const char* list : {"interfaces", "ports", "monitorInstances", "printers", "problems"})
+            e.json[list] = nlohmann::json::array();
+        e.json["finding"] = finding;
+        PrintJson(e.json);
+    } else {
+        fmt::print("{}{}\n", e.text, finding);
+    }
+    return 0;
+}
+
+// The file is a whole registry export, or explain ends with 3.
+vtxsim::RegistryPlaces ImportTheExport(const fs::path& file) {
+    ForeignRegistry imported;
+    try {
+        ProgressTicker ticker("importing " + file.string());
+        imported = ImportForeignRegistry(file);
+    } catch (const LabError& error) {
+        throw LabError(error.what(), 3);
+    }
+    if (!imported.places.HasRoot(sim::RegRoot::LocalMachine))
+        throw LabError(file.string() +
+                           ": no HKEY_LOCAL_MACHINE in the export, which cannot then be a whole "
+                           "Windows 98 machine; ask the customer for the whole registry as "
+                           "regedit exports it (Registry, Export Registry File, All)",
+                       3);
+    return std::move(imported.places);
+}
+
 } // namespace
 
 int RunExplain(const ExplainOptions& options) {
     ThrowAwayMachine machine;
-    try {
-        ProgressTicker ticker("importing " + options.file.string());
-        ImportForeignRegistry(options.file);
-    } catch (const LabError& error) {
-        throw LabError(error.what(), 3);
-    }
+    vtxsim::RegistryPlaces places = ImportTheExport(options.file);
     if (!options.serial.empty() && !DeviceOfSerial(options.serial))
         throw LabError("the registry has no device with serial " + Shown(options.serial) +
                            " below HKEY_LOCAL_MACHINE\\Enum\\USB (serials: " + KnownSerials() + ")",
                        2);
     Explanation e;
+    e.places = std::move(places);
     e.json = JsonDocument("explain");
     e.json["file"] = options.file.string();
     e.Print("{}: what the Draftaire monitor and helper make of this registry\n\n",
@@ -375,6 +416,8 @@ int RunExplain(const ExplainOptions& options) {
                      "vtxpmo01.dll"))
             instances.push_back(name);
     }
+    if (NothingOfTheMaker(interfaces, instances))
+        return ReportNothingOfTheMaker(options, e);
     // Without an instance the spooler would load nothing; one of our own names the ports.
     if (instances.empty())
         vtxsim::SetStringValue(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance, "Driver",

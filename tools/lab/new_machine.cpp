@@ -23,7 +23,7 @@ int RunNew(const NewOptions& options) {
                                                         : vtxsim::EnumerationOrder::Creation);
         if (!options.from.empty()) {
             ProgressTicker ticker("importing " + options.from.string());
-            skipped = ImportForeignRegistry(options.from);
+            skipped = ImportForeignRegistry(options.from).skipped;
         }
     });
     CommandLock lock(options.machine, "new");

@@ -3,33 +3,61 @@
 
 #include "platform/sim/control/simctl.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 namespace lab {
+namespace {
 
-std::string ReadUserFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in || std::filesystem::is_directory(file))
-        throw LabError("cannot read " + file.string());
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+const char* const kAskForExport =
+    "ask the customer for the whole registry as regedit exports it (Registry, Export Registry "
+    "File, All)";
+
+// What to ask the sender of a file that is no whole export for.
+std::string WhatToAskFor(vtxsim::Regedit4Fault fault) {
+    switch (fault) {
+    case vtxsim::Regedit4Fault::Empty:
+    case vtxsim::Regedit4Fault::NotAnExport:
+        return kAskForExport;
+    case vtxsim::Regedit4Fault::CutShort:
+        return "the file was cut short (a mail or copy that stopped early?): ask the customer "
+               "to send the export again, whole (zipped)";
+    case vtxsim::Regedit4Fault::Malformed:
+        break;
+    }
+    return "was the file changed by hand? ask the customer for the export as regedit wrote it";
 }
 
-// REGEDIT4 text of another machine into the current one; a malformed file names its line.
-unsigned ImportForeignRegistry(const std::filesystem::path& file) {
-    unsigned skipped = 0;
-    std::string text = vtxsim::WithoutForeignRoots(ReadUserFile(file), &skipped);
+} // namespace
+
+std::string ReadUserFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec))
+        throw LabError("cannot read " + file.string() + ": it is a directory");
+    errno = 0;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw LabError("cannot read " + file.string() + ": " +
+                       (errno != 0 ? std::strerror(errno) : "cannot open it"));
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        throw LabError("cannot read " + file.string() + ": " + std::strerror(errno));
+    return text;
+}
+
+ForeignRegistry ImportForeignRegistry(const std::filesystem::path& file) {
+    ForeignRegistry imported;
     try {
-        vtxsim::ImportRegText(text);
-    } catch (const std::runtime_error& error) {
-        std::string what = error.what();
-        const std::string source = "<text>";
-        if (what.starts_with(source))
-            what = file.string() + what.substr(source.size());
-        throw LabError(what);
+        std::string text = vtxsim::ExportText(ReadUserFile(file), file.string());
+        text = vtxsim::WithoutForeignRoots(text, &imported.skipped);
+        imported.places = vtxsim::ImportRegExport(text, file.string());
+    } catch (const vtxsim::Regedit4Error& error) {
+        throw LabError(std::string(error.what()) + "; " + WhatToAskFor(error.Fault()));
     }
-    return skipped;
+    return imported;
 }
 
 } // namespace lab

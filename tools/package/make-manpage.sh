@@ -40,9 +40,14 @@ The whole Windows command line of a program built against the simulator, as the 
 .B VTXSIM_MONITOR_DIR
 Where the simulated spooler finds the Linux builds of monitor libraries.
 [EXIT STATUS]
-0 on success, 2 for a bad command line, 1 for anything else a user got wrong (an unknown
+0 on success; 2 for a bad command line; 1 for anything else a user got wrong (an unknown
 serial or port, a directory that is not a machine, a file that cannot be read), each with one
-line on standard error.
+line on standard error; 128+N when interrupted by signal N. \fBexplain\fR exits with 0 when it
+finds no problem (or no Draftaire software installed), 1 when it finds problems, 2 also for an
+unknown \fB\-\-serial\fR, and 3 when the file is no whole registry export (it cannot be read,
+is empty, is no registry export, has no HKEY_LOCAL_MACHINE, or ends inside a value); \fBprint\fR
+exits with 1 when the job fails or \fB\-\-verify\fR finds a difference. Each command's own
+exit codes end its entry above.
 MORE
 } >"$work/extra.h2m"
 

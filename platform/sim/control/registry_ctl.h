@@ -31,6 +31,19 @@ const char* EnumerationOrderName(EnumerationOrder order); // "creation" or "sort
 void ImportReg(const std::filesystem::path& path);
 // The same for REGEDIT4 text; errors name the source "<text>".
 void ImportRegText(const std::string& text);
+// A registry exported from another machine (REGEDIT4 or "Windows Registry Editor Version 5.00"
+// text, see ExportText), merged in the same way; errors name source. Tells where each key and
+// value stands in the text: its line and its name as spelled there.
+using RegistryPlaces = sim::Regedit4Places;
+using sim::Regedit4Place;
+RegistryPlaces ImportRegExport(const std::string& text, const std::string& source);
+// The text of an export file's bytes, UTF-16 with a byte order mark read into code page 1252.
+// What is wrong with a text, here and in the imports, is a Regedit4Error: what, and where.
+inline std::string ExportText(const std::string& bytes, const std::string& source) {
+    return sim::Regedit4Text(bytes, source);
+}
+using sim::Regedit4Error;
+using sim::Regedit4Fault;
 // The whole registry as REGEDIT4 text (keys and values in creation order, whatever the
 // enumeration order).
 std::string ExportRegistry();
