@@ -2,6 +2,7 @@
 #include "driver_install/printer_install.h"
 #include "common/model_remainder.h"
 #include "common/product_names.h"
+#include "platform/sim/case_folding.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/control/device_ctl.h"
@@ -51,8 +52,27 @@ void WriteDeviceInstance(const PrinterSpec& spec, const std::string& classInstan
     SetStringValue(key, "driver", kDriverClass + "\\" + classInstance);
 }
 
+// The interface of the printer's device, when the machine has one.
+std::optional<sim::InterfaceRecord> InterfaceRecordOf(const PrinterSpec& spec) {
+    sim::MachineLock lock;
+    std::string instance = DeviceInstanceOf(spec);
+    for (sim::InterfaceRecord& record : sim::ListInterfaces(&sim::kPrinterInterfaceClass)) {
+        if (sim::SameAscii(record.deviceInstance, instance))
+            return record;
+    }
+    return std::nullopt;
+}
+
+std::string ClassKey() {
+    return kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\";
+}
+
+// A printer installed again keeps its interface; a new one gets the machine's next number.
 void WriteInterface(const PrinterSpec& spec) {
-    SetStringValue(InterfaceKeyOf(spec), "DeviceInstance", DeviceInstanceOf(spec));
+    std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec);
+    std::string key = record ? kMachine + record->keyPath
+                             : ClassKey() + sim::NewInterfaceKeyName(sim::kPrinterInterfaceClass);
+    SetStringValue(key, "DeviceInstance", DeviceInstanceOf(spec));
     std::string parameters = InterfaceParametersKeyOf(spec);
     SetStringValue(parameters, "SerialNumber", spec.serial);
     SetStringValue(parameters, "Product", ProductOf(spec));
@@ -146,13 +166,17 @@ std::string DeviceInstanceOf(const PrinterSpec& spec) {
 }
 
 std::string DevicePathOf(const PrinterSpec& spec) {
-    return sim::DevicePathFromKeyName(
-        sim::InterfaceKeyName(DeviceInstanceOf(spec), sim::kPrinterInterfaceClass));
+    sim::MachineLock lock;
+    if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
+        return record->devicePath;
+    return sim::DevicePathFromKeyName(sim::NextInterfaceKeyName(sim::kPrinterInterfaceClass));
 }
 
 std::string InterfaceKeyOf(const PrinterSpec& spec) {
-    return kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\" +
-           sim::InterfaceKeyName(DeviceInstanceOf(spec), sim::kPrinterInterfaceClass);
+    sim::MachineLock lock;
+    if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
+        return kMachine + record->keyPath;
+    return ClassKey() + sim::NextInterfaceKeyName(sim::kPrinterInterfaceClass);
 }
 
 std::string InterfaceParametersKeyOf(const PrinterSpec& spec) {

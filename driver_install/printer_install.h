@@ -51,9 +51,12 @@ extern const char* const kMakerVendorId;
 std::string HardwareIdOf(const PrinterSpec& spec);
 // "USB\VID_0D7A&PID_<productId>\<serial>"
 std::string DeviceInstanceOf(const PrinterSpec& spec);
-// "\\?\usb#vid_0d7a&pid_<productId>#<serial>#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}", lower case
+// The printer's interface on this machine (the one whose "DeviceInstance" names its device;
+// while it has none, the one its installation would make now):
+// "\\.\0000000000000003#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}", or the NT form
+// "\\?\usb#vid_0d7a&pid_<productId>#<serial>#{...}" of a key imported in that form.
 std::string DevicePathOf(const PrinterSpec& spec);
-// "HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\{...}\##?#USB#...#{...}":
+// "HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\{...}\##.#<number>#{...}":
 // the interface; deleting it makes the interface disappear.
 std::string InterfaceKeyOf(const PrinterSpec& spec);
 // The interface's own registry key below it ("#\Device Parameters"): "SerialNumber", "Product",
@@ -63,7 +66,8 @@ std::string InterfaceParametersKeyOf(const PrinterSpec& spec);
 std::string PortNameOf(const PrinterSpec& spec);
 
 // Installs the printer as the maker's driver installation does: the device instance key below
-// "Enum\USB", the interface below "DeviceClasses" with "SerialNumber", "Product" and "Enabled",
+// "Enum\USB", the interface below "DeviceClasses" (its key kept when the device has one, else
+// numbered by the machine) with "SerialNumber", "Product" and "Enabled",
 // the class instance with "InfPath", the interface class and "Vtxiod01" service keys, the
 // model key with its setup values and a "PortName<n>" for the printer, and the driver files.
 // A second printer of a model adds its own "PortName<n>" (the next free number).
