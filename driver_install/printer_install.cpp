@@ -67,11 +67,20 @@ std::string ClassKey() {
     return kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\";
 }
 
-// A printer installed again keeps its interface; a new one gets the machine's next number.
+// The key of a new interface of the printer: numbered by the machine (the number handed out
+// only when handOut), or named as Wine names it.
+std::string NewInterfaceKey(const PrinterSpec& spec, bool handOut) {
+    const GUID& guid = sim::kPrinterInterfaceClass;
+    if (spec.ntInterfaceKey)
+        return ClassKey() + sim::NtInterfaceKeyName(DeviceInstanceOf(spec), guid);
+    return ClassKey() +
+           (handOut ? sim::NewInterfaceKeyName(guid) : sim::NextInterfaceKeyName(guid));
+}
+
+// A printer installed again keeps its interface; a new one gets a new key.
 void WriteInterface(const PrinterSpec& spec) {
     std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec);
-    std::string key = record ? kMachine + record->keyPath
-                             : ClassKey() + sim::NewInterfaceKeyName(sim::kPrinterInterfaceClass);
+    std::string key = record ? kMachine + record->keyPath : NewInterfaceKey(spec, true);
     SetStringValue(key, "DeviceInstance", DeviceInstanceOf(spec));
     std::string parameters = InterfaceParametersKeyOf(spec);
     SetStringValue(parameters, "SerialNumber", spec.serial);
@@ -169,14 +178,15 @@ std::string DevicePathOf(const PrinterSpec& spec) {
     sim::MachineLock lock;
     if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
         return record->devicePath;
-    return sim::DevicePathFromKeyName(sim::NextInterfaceKeyName(sim::kPrinterInterfaceClass));
+    std::string key = NewInterfaceKey(spec, false);
+    return sim::DevicePathFromKeyName(key.substr(key.rfind('\\') + 1));
 }
 
 std::string InterfaceKeyOf(const PrinterSpec& spec) {
     sim::MachineLock lock;
     if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
         return kMachine + record->keyPath;
-    return ClassKey() + sim::NextInterfaceKeyName(sim::kPrinterInterfaceClass);
+    return NewInterfaceKey(spec, false);
 }
 
 std::string InterfaceParametersKeyOf(const PrinterSpec& spec) {

@@ -26,8 +26,10 @@ struct PrinterSpec {
     std::string setupParameters = "-s";
     std::optional<std::string> execFile; // "ExecFile" of the model key, none by default
     bool vxdKey = false;                 // "System\CurrentControlSet\Services\VxD\Vtxiod01"
-    bool attached = true;                // plugged in after installation
-    bool driverFiles = true;             // put the driver files and the INF file on C:
+    bool ntInterfaceKey = false;         // the interface key named as Windows 2000 and Wine name it
+                                 // ("##?#USB#VID_0D7A&PID_...#<serial>#{class}"), not numbered
+    bool attached = true;    // plugged in after installation
+    bool driverFiles = true; // put the driver files and the INF file on C:
 };
 
 // The two models of the fixtures: a "Draftaire K9" (product id 0042, "OEM0.INF") and a

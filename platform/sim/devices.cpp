@@ -167,6 +167,13 @@ std::string InterfaceKeyName(DWORD number, const GUID& interfaceClass) {
     return std::string(kNinexPrefix) + digits + "#" + GuidText(interfaceClass);
 }
 
+std::string NtInterfaceKeyName(std::string_view deviceInstance, const GUID& interfaceClass) {
+    std::string name = kNtPrefix;
+    for (char c : deviceInstance)
+        name += c == '\\' ? '#' : c;
+    return name + "#" + GuidText(interfaceClass);
+}
+
 std::string NewInterfaceKeyName(const GUID& interfaceClass) {
     return InterfaceKeyName(TakeInterfaceNumber(HighestInterfaceNumber()), interfaceClass);
 }

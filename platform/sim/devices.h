@@ -33,6 +33,9 @@ bool SameGuid(const GUID& a, const GUID& b);
 std::string InterfaceClassKeyPath(const GUID& interfaceClass);
 // "##.#0000000000000003#{class}" for the interface number 3.
 std::string InterfaceKeyName(DWORD number, const GUID& interfaceClass);
+// "##?#USB#VID_0D7A&PID_0042#AB12#{class}" for the instance "USB\VID_0D7A&PID_0042\AB12": the
+// name Windows 2000 and Wine give the interface.
+std::string NtInterfaceKeyName(std::string_view deviceInstance, const GUID& interfaceClass);
 // The key name of a new interface of the class, with the next number the machine hands out.
 // Call with a MachineLock held, in the transaction that creates the key.
 std::string NewInterfaceKeyName(const GUID& interfaceClass);

@@ -132,12 +132,13 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     size_t found = r.out.find("\nProblems found (");
     ASSERT_NE(found, std::string::npos) << r.out;
     std::string problems = r.out.substr(found);
-    for (const char* line : {"#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
-                             "two interfaces merge",
-                             "#IJ90#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
-                             "an interface without a port: no Enabled value",
-                             "#KL12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
-                             "an interface whose key has no values"})
+    for (const char* line :
+         {"##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device "
+          "Parameters: two interfaces merge",
+          "#IJ90#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
+          "an interface without a port: no Enabled value",
+          "#KL12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
+          "an interface whose key has no values"})
         EXPECT_NE(problems.find(line), std::string::npos) << line << "\n" << problems;
     EXPECT_EQ(problems.find("Office Laser"), std::string::npos) << problems;
 
@@ -253,8 +254,8 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
         registry.replace(at, from.size(), to);
     };
     replace("\"SetupExecFile\"=\"", "\"SetupExecFile\"=\"\"\n\"Unused\"=\"");
-    replace("#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n",
-            "#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n"
+    replace("##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n",
+            "##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n"
             "\"PortName\"=\"USB/K9/AB12\"\n");
     labtest::WriteText(file, registry);
     r = Lab({"explain", file.string()});
