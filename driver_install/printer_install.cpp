@@ -2,6 +2,7 @@
 #include "driver_install/printer_install.h"
 #include "common/model_remainder.h"
 #include "common/product_names.h"
+#include "platform/sim/case_folding.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/control/device_ctl.h"
@@ -51,8 +52,36 @@ void WriteDeviceInstance(const PrinterSpec& spec, const std::string& classInstan
     SetStringValue(key, "driver", kDriverClass + "\\" + classInstance);
 }
 
+// The interface of the printer's device, when the machine has one.
+std::optional<sim::InterfaceRecord> InterfaceRecordOf(const PrinterSpec& spec) {
+    sim::MachineLock lock;
+    std::string instance = DeviceInstanceOf(spec);
+    for (sim::InterfaceRecord& record : sim::ListInterfaces(&sim::kPrinterInterfaceClass)) {
+        if (sim::SameAscii(record.deviceInstance, instance))
+            return record;
+    }
+    return std::nullopt;
+}
+
+std::string ClassKey() {
+    return kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\";
+}
+
+// The key of a new interface of the printer: numbered by the machine (the number handed out
+// only when handOut), or named as Wine names it.
+std::string NewInterfaceKey(const PrinterSpec& spec, bool handOut) {
+    const GUID& guid = sim::kPrinterInterfaceClass;
+    if (spec.ntInterfaceKey)
+        return ClassKey() + sim::NtInterfaceKeyName(DeviceInstanceOf(spec), guid);
+    return ClassKey() +
+           (handOut ? sim::NewInterfaceKeyName(guid) : sim::NextInterfaceKeyName(guid));
+}
+
+// A printer installed again keeps its interface; a new one gets a new key.
 void WriteInterface(const PrinterSpec& spec) {
-    SetStringValue(InterfaceKeyOf(spec), "DeviceInstance", DeviceInstanceOf(spec));
+    std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec);
+    std::string key = record ? kMachine + record->keyPath : NewInterfaceKey(spec, true);
+    SetStringValue(key, "DeviceInstance", DeviceInstanceOf(spec));
     std::string parameters = InterfaceParametersKeyOf(spec);
     SetStringValue(parameters, "SerialNumber", spec.serial);
     SetStringValue(parameters, "Product", ProductOf(spec));
@@ -146,13 +175,18 @@ std::string DeviceInstanceOf(const PrinterSpec& spec) {
 }
 
 std::string DevicePathOf(const PrinterSpec& spec) {
-    return sim::DevicePathFromKeyName(
-        sim::InterfaceKeyName(DeviceInstanceOf(spec), sim::kPrinterInterfaceClass));
+    sim::MachineLock lock;
+    if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
+        return record->devicePath;
+    std::string key = NewInterfaceKey(spec, false);
+    return sim::DevicePathFromKeyName(key.substr(key.rfind('\\') + 1));
 }
 
 std::string InterfaceKeyOf(const PrinterSpec& spec) {
-    return kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\" +
-           sim::InterfaceKeyName(DeviceInstanceOf(spec), sim::kPrinterInterfaceClass);
+    sim::MachineLock lock;
+    if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
+        return kMachine + record->keyPath;
+    return NewInterfaceKey(spec, false);
 }
 
 std::string InterfaceParametersKeyOf(const PrinterSpec& spec) {

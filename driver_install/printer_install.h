@@ -26,8 +26,10 @@ struct PrinterSpec {
     std::string setupParameters = "-s";
     std::optional<std::string> execFile; // "ExecFile" of the model key, none by default
     bool vxdKey = false;                 // "System\CurrentControlSet\Services\VxD\Vtxiod01"
-    bool attached = true;                // plugged in after installation
-    bool driverFiles = true;             // put the driver files and the INF file on C:
+    bool ntInterfaceKey = false;         // the interface key named as Windows 2000 and Wine name it
+                                 // ("##?#USB#VID_0D7A&PID_...#<serial>#{class}"), not numbered
+    bool attached = true;    // plugged in after installation
+    bool driverFiles = true; // put the driver files and the INF file on C:
 };
 
 // The two models of the fixtures: a "Draftaire K9" (product id 0042, "OEM0.INF") and a
@@ -51,9 +53,12 @@ extern const char* const kMakerVendorId;
 std::string HardwareIdOf(const PrinterSpec& spec);
 // "USB\VID_0D7A&PID_<productId>\<serial>"
 std::string DeviceInstanceOf(const PrinterSpec& spec);
-// "\\?\usb#vid_0d7a&pid_<productId>#<serial>#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}", lower case
+// The printer's interface on this machine (the one whose "DeviceInstance" names its device;
+// while it has none, the one its installation would make now):
+// "\\.\0000000000000003#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}", or the NT form
+// "\\?\usb#vid_0d7a&pid_<productId>#<serial>#{...}" of a key imported in that form.
 std::string DevicePathOf(const PrinterSpec& spec);
-// "HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\{...}\##?#USB#...#{...}":
+// "HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\{...}\##.#<number>#{...}":
 // the interface; deleting it makes the interface disappear.
 std::string InterfaceKeyOf(const PrinterSpec& spec);
 // The interface's own registry key below it ("#\Device Parameters"): "SerialNumber", "Product",
@@ -63,7 +68,8 @@ std::string InterfaceParametersKeyOf(const PrinterSpec& spec);
 std::string PortNameOf(const PrinterSpec& spec);
 
 // Installs the printer as the maker's driver installation does: the device instance key below
-// "Enum\USB", the interface below "DeviceClasses" with "SerialNumber", "Product" and "Enabled",
+// "Enum\USB", the interface below "DeviceClasses" (its key kept when the device has one, else
+// numbered by the machine) with "SerialNumber", "Product" and "Enabled",
 // the class instance with "InfPath", the interface class and "Vtxiod01" service keys, the
 // model key with its setup values and a "PortName<n>" for the printer, and the driver files.
 // A second printer of a model adds its own "PortName<n>" (the next free number).

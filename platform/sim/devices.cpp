@@ -3,6 +3,9 @@
 #include "platform/sim/case_folding.h"
 #include "platform/sim/open_key.h"
 
+#include "platform/sim/settings.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -16,6 +19,9 @@ const char* const kInterfaceParametersSubkey = "#\\Device Parameters";
 namespace {
 
 const char* const kDeviceClassesPath = "System\\CurrentControlSet\\Control\\DeviceClasses";
+const char* const kNinexPrefix = "##.#"; // Windows 9x: "##.#<number>#{class}"
+const char* const kNtPrefix = "##?#";    // Windows 2000: "##?#<instance, # for \\>#{class}"
+constexpr size_t kNumberDigits = 16;
 constexpr DWORD kNameBufferSize = 512; // registry key names are at most 255 characters on 9x
 
 std::optional<std::string> QueryText(HKEY key, const char* name) {
@@ -65,6 +71,42 @@ void ListClass(const GUID& interfaceClass, std::vector<InterfaceRecord>& out) {
         out.push_back(InterfaceRecord{interfaceClass, classPath + "\\" + name, *instance,
                                       DevicePathFromKeyName(name)});
     }
+}
+
+// The number of a 9x interface key name, or nothing for another name. A number beyond what the
+// machine counts to cannot meet one it hands out, so it counts as none.
+std::optional<DWORD> InterfaceNumberOf(std::string_view keyName) {
+    if (keyName.substr(0, 4) != kNinexPrefix || keyName.size() < 4 + kNumberDigits + 1 ||
+        keyName[4 + kNumberDigits] != '#')
+        return std::nullopt;
+    unsigned long long number = 0;
+    for (char c : keyName.substr(4, kNumberDigits)) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (number > 0xFFFFFFFEull)
+        return std::nullopt;
+    return static_cast<DWORD>(number);
+}
+
+// The highest interface number the registry holds in any class: a registry seeded from a file
+// may hold numbers this machine never handed out.
+DWORD HighestInterfaceNumber() {
+    DWORD highest = 0;
+    OpenKey classes;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDeviceClassesPath, 0, KEY_READ, classes.Out()) !=
+        ERROR_SUCCESS)
+        return highest;
+    for (const std::string& className : SubkeyNames(classes.Get())) {
+        OpenKey classKey;
+        if (RegOpenKeyExA(classes.Get(), className.c_str(), 0, KEY_READ, classKey.Out()) !=
+            ERROR_SUCCESS)
+            continue;
+        for (const std::string& name : SubkeyNames(classKey.Get()))
+            highest = std::max(highest, InterfaceNumberOf(name).value_or(0));
+    }
+    return highest;
 }
 
 } // namespace
@@ -119,17 +161,62 @@ std::string InterfaceClassKeyPath(const GUID& interfaceClass) {
     return std::string(kDeviceClassesPath) + "\\" + GuidText(interfaceClass);
 }
 
-std::string InterfaceKeyName(std::string_view deviceInstance, const GUID& interfaceClass) {
-    std::string name = "##?#";
+std::string InterfaceKeyName(DWORD number, const GUID& interfaceClass) {
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "%016lu", static_cast<unsigned long>(number));
+    return std::string(kNinexPrefix) + digits + "#" + GuidText(interfaceClass);
+}
+
+std::string NtInterfaceKeyName(std::string_view deviceInstance, const GUID& interfaceClass) {
+    std::string name = kNtPrefix;
     for (char c : deviceInstance)
         name += c == '\\' ? '#' : c;
     return name + "#" + GuidText(interfaceClass);
 }
 
+std::string NewInterfaceKeyName(const GUID& interfaceClass) {
+    return InterfaceKeyName(TakeInterfaceNumber(HighestInterfaceNumber()), interfaceClass);
+}
+
+std::string NextInterfaceKeyName(const GUID& interfaceClass) {
+    return InterfaceKeyName(PeekInterfaceNumber(HighestInterfaceNumber()), interfaceClass);
+}
+
 std::string DevicePathFromKeyName(std::string_view keyName) {
-    if (keyName.substr(0, 4) == "##?#")
+    if (keyName.substr(0, 4) == kNinexPrefix)
+        return "\\\\.\\" + FoldAscii(keyName.substr(4));
+    if (keyName.substr(0, 4) == kNtPrefix)
         keyName.remove_prefix(4);
     return "\\\\?\\" + FoldAscii(keyName);
+}
+
+std::optional<std::string> InstanceOfDevicePath(std::string_view path, const GUID& interfaceClass) {
+    bool ninex = path.substr(0, 4) == "\\\\.\\";
+    if (!ninex && path.substr(0, 4) != "\\\\?\\")
+        return std::nullopt;
+    std::string_view rest = path.substr(4);
+    size_t hash = rest.rfind('#');
+    if (hash == std::string_view::npos || hash == 0 || rest.find('\\') != std::string_view::npos)
+        return std::nullopt;
+    std::optional<GUID> guid = ParseGuid(rest.substr(hash + 1));
+    if (!guid || !SameGuid(*guid, interfaceClass))
+        return std::nullopt;
+    if (ninex) {
+        // The number names the interface key, whose "DeviceInstance" names the device.
+        std::string key =
+            InterfaceClassKeyPath(interfaceClass) + "\\" + kNinexPrefix + std::string(rest);
+        OpenKey interfaceKey;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, interfaceKey.Out()) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        std::optional<std::string> instance = QueryText(interfaceKey.Get(), "DeviceInstance");
+        if (!instance || instance->empty())
+            return std::nullopt;
+        return instance;
+    }
+    std::string instance(rest.substr(0, hash));
+    std::replace(instance.begin(), instance.end(), '#', '\\');
+    return instance;
 }
 
 std::vector<InterfaceRecord> ListInterfaces(const GUID* interfaceClass) {

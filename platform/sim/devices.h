@@ -1,12 +1,15 @@
 // Device interfaces and the simulated USB printers behind them, as the setupapi module and the
 // test controls see them.
 //
-// Interfaces are kept in the registry as Windows keeps them: below
-// HKLM\System\CurrentControlSet\Control\DeviceClasses\{class} one key per interface, named from
-// its symbolic link ("##?#USB#VID_0D7A&PID_0042#AB12#{class}") and holding "DeviceInstance".
-// Deleting that key makes the interface disappear. The printers' own state (attached, status
-// byte, data received, queued replies, stall, control table, exclusive-open lock) lies in files
-// under <machine>/devices/<instance>/ so that every process of the machine sees it.
+// Interfaces are kept in the registry as Windows 98 keeps them: below
+// HKLM\System\CurrentControlSet\Control\DeviceClasses\{class} one key per interface, named
+// "##.#<16-digit number>#{class}" from a number the machine hands out, holding "DeviceInstance";
+// the device path is "\\.\<number>#{class}". Keys in the Windows 2000 form
+// ("##?#USB#VID_0D7A&PID_0042#AB12#{class}", path "\\?\usb#...#{class}"), as machines imported
+// from elsewhere may have them, are read alike. Deleting the key makes the interface disappear. The
+// printers' own state (attached, status byte, data received, queued replies, stall, control table,
+// exclusive-open lock) lies in files under <machine>/devices/<instance>/ so that every process of
+// the machine sees it.
 #pragma once
 
 #include "platform/win32api.h"
@@ -28,8 +31,16 @@ bool SameGuid(const GUID& a, const GUID& b);
 
 // "System\CurrentControlSet\Control\DeviceClasses\{class}" (below HKEY_LOCAL_MACHINE).
 std::string InterfaceClassKeyPath(const GUID& interfaceClass);
-// "##?#USB#VID_0D7A&PID_0042#AB12#{class}" for the instance "USB\VID_0D7A&PID_0042\AB12".
-std::string InterfaceKeyName(std::string_view deviceInstance, const GUID& interfaceClass);
+// "##.#0000000000000003#{class}" for the interface number 3.
+std::string InterfaceKeyName(DWORD number, const GUID& interfaceClass);
+// "##?#USB#VID_0D7A&PID_0042#AB12#{class}" for the instance "USB\VID_0D7A&PID_0042\AB12": the
+// name Windows 2000 and Wine give the interface.
+std::string NtInterfaceKeyName(std::string_view deviceInstance, const GUID& interfaceClass);
+// The key name of a new interface of the class, with the next number the machine hands out.
+// Call with a MachineLock held, in the transaction that creates the key.
+std::string NewInterfaceKeyName(const GUID& interfaceClass);
+// The name the next NewInterfaceKeyName would give, handing nothing out.
+std::string NextInterfaceKeyName(const GUID& interfaceClass);
 // Below an interface key: the key where the driver keeps its values and the monitor its
 // PortName. NT keeps the reference string's key "#" with "Device Parameters" in it; the
 // simulated machine does the same.
@@ -39,15 +50,20 @@ struct InterfaceRecord {
     GUID interfaceClass;
     std::string keyPath;        // the interface key, below HKEY_LOCAL_MACHINE
     std::string deviceInstance; // "USB\VID_0D7A&PID_0042\AB12"
-    std::string devicePath;     // "\\?\usb#vid_0d7a&pid_0042#ab12#{class}"
+    std::string devicePath;     // "\\.\0000000000000003#{class}"
 };
 
 // Every registered interface of the class (every class when interfaceClass is NULL), in the
 // registry's key order. A key without a "DeviceInstance" value is no interface. Reads the
 // registry through the public Reg* functions; call with a MachineLock held.
 std::vector<InterfaceRecord> ListInterfaces(const GUID* interfaceClass);
-// The device path of an interface key name: "##?#" becomes "\\?\", all in lower case.
+// The device path of an interface key name: "##.#" becomes "\\.\", "##?#" "\\?\", all in
+// lower case.
 std::string DevicePathFromKeyName(std::string_view keyName);
+// The device instance a device path names, of either form ("usb\vid_0d7a&pid_0042\ab12" from an
+// NT path, the interface's "DeviceInstance" for a 9x one), or nothing when it names no
+// interface of the class. Call with a MachineLock held.
+std::optional<std::string> InstanceOfDevicePath(std::string_view path, const GUID& interfaceClass);
 
 // --- Simulated USB printers (usb_printer.cpp) ---
 

@@ -439,7 +439,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         SetLastError(injected);
         return INVALID_HANDLE_VALUE;
     }
-    if (lpFileName != nullptr && std::string_view(lpFileName).starts_with("\\\\?\\")) {
+    if (lpFileName != nullptr && sim::IsDevicePath(lpFileName)) {
         DWORD error = ERROR_FILE_NOT_FOUND;
         std::shared_ptr<sim::KernelObject> device =
             sim::OpenDevicePath(lpFileName, dwDesiredAccess, dwShareMode, &error);

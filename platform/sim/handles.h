@@ -5,6 +5,7 @@
 #include "platform/win32api.h"
 
 #include <memory>
+#include <string_view>
 #include <string>
 
 namespace sim {
@@ -28,7 +29,9 @@ std::shared_ptr<KernelObject> FindHandle(HANDLE handle);
 bool RemoveHandle(HANDLE handle);
 unsigned OpenHandleCount();
 
-// Opens a device interface path ("\\?\usb#..."); implemented by the devices module.
+// Whether CreateFileA's name is a device path ("\\.\<number>#{class}", "\\?\usb#...").
+bool IsDevicePath(std::string_view name);
+// Opens a device interface path; implemented by the devices module.
 // Returns NULL with *error set when the device cannot be opened.
 std::shared_ptr<KernelObject> OpenDevicePath(const std::string& path, DWORD access, DWORD share,
                                              DWORD* error);

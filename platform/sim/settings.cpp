@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -22,7 +23,8 @@ struct Settings {
     EnumerationOrder order = EnumerationOrder::Creation;
     bool clockFixed = false;
     DWORD fixedTick = 0;
-    int64_t bootMs = 0; // wall-clock milliseconds at the machine's boot
+    int64_t bootMs = 0;      // wall-clock milliseconds at the machine's boot
+    DWORD lastInterface = 0; // the last device interface number handed out
 };
 
 struct FileSignature {
@@ -87,6 +89,7 @@ std::string Format(const Settings& s) {
     out << "clock=" << (s.clockFixed ? "fixed" : "boot") << "\n";
     out << "tick=" << s.fixedTick << "\n";
     out << "boot=" << s.bootMs << "\n";
+    out << "interface=" << s.lastInterface << "\n";
     return out.str();
 }
 
@@ -117,6 +120,8 @@ Settings Parse(const std::string& text) {
                 s.fixedTick = static_cast<DWORD>(std::stoul(value));
             } else if (key == "boot") {
                 s.bootMs = std::stoll(value);
+            } else if (key == "interface") {
+                s.lastInterface = static_cast<DWORD>(std::stoul(value));
             }
         } catch (const std::exception&) {
             MachineFault("unreadable machine setting '" + line + "' in " + SettingsPath().string());
@@ -216,6 +221,20 @@ EnumerationOrder RegistryEnumerationOrder() {
 DWORD MachineTickCount() {
     MachineLock lock;
     return TickOf(State().settings);
+}
+
+DWORD PeekInterfaceNumber(DWORD atLeast) {
+    MachineLock lock;
+    return std::max(State().settings.lastInterface, atLeast) + 1;
+}
+
+DWORD TakeInterfaceNumber(DWORD atLeast) {
+    DWORD number = 0;
+    ChangeSettings([&](Settings& s) {
+        number = std::max(s.lastInterface, atLeast) + 1;
+        s.lastInterface = number;
+    });
+    return number;
 }
 
 } // namespace sim

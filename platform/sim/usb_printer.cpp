@@ -316,23 +316,6 @@ class PrinterHandle : public KernelObject {
     int lockFd_;
 };
 
-// "\\?\usb#vid_0d7a&pid_0042#ab12#{class}" -> "usb\vid_0d7a&pid_0042\ab12", or nothing when
-// the path does not name a printer interface.
-std::optional<std::string> InstanceFromPath(const std::string& path) {
-    if (path.size() < 4 || path.compare(0, 4, "\\\\?\\") != 0)
-        return std::nullopt;
-    std::string rest = path.substr(4);
-    size_t hash = rest.rfind('#');
-    if (hash == std::string::npos || hash == 0)
-        return std::nullopt;
-    std::optional<GUID> guid = ParseGuid(rest.substr(hash + 1));
-    if (!guid || !SameGuid(*guid, kPrinterInterfaceClass))
-        return std::nullopt;
-    std::string instance = rest.substr(0, hash);
-    std::replace(instance.begin(), instance.end(), '#', '\\');
-    return instance;
-}
-
 fs::path LockFile(const fs::path& dir, const std::string& generation) {
     return dir / ("lock-" + generation);
 }
@@ -430,11 +413,15 @@ bool DeviceAttached(std::string_view deviceInstance) {
     return Exists(DeviceDir(deviceInstance) / "attached");
 }
 
+bool IsDevicePath(std::string_view name) {
+    return name.starts_with("\\\\.\\") || name.starts_with("\\\\?\\");
+}
+
 std::shared_ptr<KernelObject> OpenDevicePath(const std::string& path, DWORD access, DWORD,
                                              DWORD* error) {
     // The printer is exclusive whatever share mode is asked for: its driver admits one client.
     MachineLock lock;
-    std::optional<std::string> instance = InstanceFromPath(path);
+    std::optional<std::string> instance = InstanceOfDevicePath(path, kPrinterInterfaceClass);
     if (!instance) {
         *error = ERROR_FILE_NOT_FOUND;
         return nullptr;

@@ -116,11 +116,25 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     // them; the rest is what a customer's machine holds besides.
     std::string m = (tmp.Path() / "m").string();
     ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
-    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"}).rc, 0);
+    labtest::Result first =
+        Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"});
+    ASSERT_EQ(first.rc, 0);
     ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "CD34"}).rc, 0);
     ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K7", "--serial", "EF56"}).rc, 0);
     std::string registry = Lab({"show", "registry", "--machine", m}).out;
-    size_t enabled = registry.find("\"Enabled\"=dword:00000001", registry.find("#EF56#"));
+    // The lab's machine names interfaces as Windows 98 does, numbered by the machine; the
+    // interfaces added below have the Windows 2000 form, which explain reads alike.
+    EXPECT_NE(first.out.find("plugged in: \\\\.\\0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-"
+                             "2f0c8e4d7a93}\n"),
+              std::string::npos)
+        << first.out;
+    EXPECT_NE(registry.find("[" + kClass +
+                            "\\##.#0000000000000003#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}]\n"
+                            "\"DeviceInstance\"=\"USB\\\\VID_0D7A&PID_0041\\\\EF56\"\n"),
+              std::string::npos)
+        << registry;
+    size_t enabled =
+        registry.find("\"Enabled\"=dword:00000001", registry.find("\"SerialNumber\"=\"EF56\""));
     ASSERT_NE(enabled, std::string::npos);
     registry.replace(enabled, 24, "\"Enabled\"=dword:00000000");
     registry +=
@@ -183,12 +197,13 @@ TEST(LabExplain, ACustomersWindows98Registry) {
     size_t found = r.out.find("\nProblems found (");
     ASSERT_NE(found, std::string::npos) << r.out;
     std::string problems = r.out.substr(found);
-    for (const char* line : {"#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
-                             "two interfaces merge",
-                             "#IJ90#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
-                             "an interface without a port: no Enabled value",
-                             "#KL12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
-                             "an interface whose key has no values"})
+    for (const char* line :
+         {"##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device "
+          "Parameters: two interfaces merge",
+          "#IJ90#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
+          "an interface without a port: no Enabled value",
+          "#KL12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters: "
+          "an interface whose key has no values"})
         EXPECT_NE(problems.find(line), std::string::npos) << line << "\n" << problems;
     EXPECT_EQ(problems.find("Office Laser"), std::string::npos) << problems;
 
@@ -312,8 +327,8 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
         registry.replace(at, from.size(), to);
     };
     replace("\"SetupExecFile\"=\"", "\"SetupExecFile\"=\"\"\n\"Unused\"=\"");
-    replace("#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n",
-            "#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n"
+    replace("##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n",
+            "##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}\\#\\Device Parameters]\n"
             "\"PortName\"=\"USB/K9/AB12\"\n");
     labtest::WriteText(file, registry);
     r = Lab({"explain", file.string()});

@@ -227,13 +227,14 @@ class MonitorInEitherOrder : public MonitorTest,
 // disabled one comes first and gets an entry of its own, never matched; the two enabled ones
 // merge and AB12, enumerated last, wins. Sorted (Wine's order), CD34 wins over AB12, and EF56,
 // enumerated last, matches the merged entry and disables it: one port, which cannot be opened.
-// Which of the two a Windows 98 machine shows is not known.
+// Windows 98 shows the first. Sorted runs name the interface keys as Wine does, by device: numbered
+// ones would sort in creation order.
 TEST_P(MonitorInEitherOrder, TwoEnabledInterfacesWithOneNameMergeAndTheOneEnumeratedLastWins) {
     vtxsim::SetEnumerationOrder(GetParam());
     vtxsim::PrinterSpec disabled = Printer("Draftaire K9", "EF56");
     disabled.enabled = 0;
-    for (const auto& spec :
-         {disabled, Printer("Draftaire K9", "CD34"), Printer("Draftaire K9", "AB12")}) {
+    for (auto spec : {disabled, Printer("Draftaire K9", "CD34"), Printer("Draftaire K9", "AB12")}) {
+        spec.ntInterfaceKey = GetParam() == vtxsim::EnumerationOrder::Sorted;
         vtxsim::InstallPrinter(spec);
         vtxsim::SetStringValue(InterfaceKey(spec), "PortName", "USB/Shared/1");
     }
@@ -256,7 +257,8 @@ TEST_P(MonitorInEitherOrder, TwoEnabledInterfacesWithOneNameMergeAndTheOneEnumer
 // Without the disabled interface, the order only decides which enabled one the port prints to.
 TEST_P(MonitorInEitherOrder, TheMergedPortPrintsToTheInterfaceEnumeratedLast) {
     vtxsim::SetEnumerationOrder(GetParam());
-    for (const auto& spec : {Printer("Draftaire K9", "CD34"), Printer("Draftaire K9", "AB12")}) {
+    for (auto spec : {Printer("Draftaire K9", "CD34"), Printer("Draftaire K9", "AB12")}) {
+        spec.ntInterfaceKey = GetParam() == vtxsim::EnumerationOrder::Sorted;
         vtxsim::InstallPrinter(spec);
         vtxsim::SetStringValue(InterfaceKey(spec), "PortName", "USB/Shared/1");
     }

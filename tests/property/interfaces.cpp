@@ -2,6 +2,7 @@
 #include "interfaces.h"
 
 #include "generators.h"
+#include "machine_setup.h"
 #include "common/product_names.h"
 #include "port_monitor/monitor.h"
 
@@ -87,7 +88,7 @@ vtxsim::PrinterSpec PrinterOf(const Interface& i) {
 
 void InstallInterfaces(const std::vector<Interface>& interfaces) {
     for (const Interface& i : interfaces) {
-        vtxsim::PrinterSpec spec = PrinterOf(i);
+        vtxsim::PrinterSpec spec = ForMachineOrder(PrinterOf(i));
         vtxsim::InstallPrinter(spec);
         if (i.portName)
             vtxsim::SetRawValue(vtxsim::InterfaceParametersKeyOf(spec), "PortName", *i.portName);

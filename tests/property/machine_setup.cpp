@@ -12,6 +12,11 @@ void FreshMachine(const MachineSetup& setup, DWORD tick) {
     vtxsim::SetEnumerationOrder(setup.order);
 }
 
+vtxsim::PrinterSpec ForMachineOrder(vtxsim::PrinterSpec spec) {
+    spec.ntInterfaceKey = vtxsim::GetEnumerationOrder() == vtxsim::EnumerationOrder::Sorted;
+    return spec;
+}
+
 rc::Gen<vtxsim::EnumerationOrder> AnyOrder() {
     return rc::gen::element(vtxsim::EnumerationOrder::Creation, vtxsim::EnumerationOrder::Sorted);
 }

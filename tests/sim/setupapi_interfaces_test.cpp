@@ -27,10 +27,11 @@ const GUID kOtherClass = {
 using vtxtest::kMarker;
 const std::string kClassKey = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\"
                               "DeviceClasses\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+// The first printer installed on a fresh machine gets the interface number 1.
 const std::string kAb12Interface =
-    kClassKey + "\\##?#USB#VID_0D7A&PID_0042#AB12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
-const std::string kAb12Path =
-    "\\\\?\\usb#vid_0d7a&pid_0042#ab12#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+    kClassKey + "\\##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+const std::string kAb12Path = "\\\\.\\0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+const std::string kCd34Path = "\\\\.\\0000000000000002#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
 
 SP_DEVICE_INTERFACE_DATA FreshInterfaceData() {
     SP_DEVICE_INTERFACE_DATA data{};
@@ -78,8 +79,7 @@ TEST_F(SetupApiTest, AllRegisteredInterfacesAreListedAndOnlyAttachedOnesWhenPres
     vtxsim::InstallPrinter(BarePrinter("AB12"));
     vtxsim::InstallPrinter(BarePrinter("CD34", false));
 
-    const std::string cd34 =
-        "\\\\?\\usb#vid_0d7a&pid_0042#cd34#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+    const std::string& cd34 = kCd34Path;
     EXPECT_EQ(ListPaths(DIGCF_DEVICEINTERFACE), (std::vector<std::string>{kAb12Path, cd34}));
     EXPECT_EQ(ListPaths(DIGCF_DEVICEINTERFACE | DIGCF_PRESENT),
               std::vector<std::string>{kAb12Path});
@@ -106,6 +106,60 @@ TEST_F(SetupApiTest, AllRegisteredInterfacesAreListedAndOnlyAttachedOnesWhenPres
     EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
 }
 
+// Windows 98's form: the key "##.#<number>#{class}" with "DeviceInstance" and "#\Device
+// Parameters", the path "\\.\<number>#{class}"; the machine never hands a number out twice,
+// and keys of the Windows 2000 form, as imported machines have them, are listed and open.
+TEST_F(SetupApiTest, InterfacesAreNumberedByTheMachineAndBothFormsOpen) {
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
+    vtxsim::InstallPrinter(BarePrinter("CD34"));
+    EXPECT_EQ(
+        vtxsim::SubkeyNames(kClassKey),
+        (std::vector<std::string>{"##.#0000000000000001#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}",
+                                  "##.#0000000000000002#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}"}));
+    EXPECT_EQ(vtxsim::StringValue(kAb12Interface, "DeviceInstance"),
+              "USB\\VID_0D7A&PID_0042\\AB12");
+    EXPECT_EQ(vtxsim::StringValue(kAb12Interface + "\\#\\Device Parameters", "SerialNumber"),
+              "AB12");
+    EXPECT_EQ(vtxsim::DevicePathOf(BarePrinter("AB12")), kAb12Path);
+    EXPECT_EQ(ListPaths(DIGCF_DEVICEINTERFACE), (std::vector<std::string>{kAb12Path, kCd34Path}));
+
+    // A removed interface's number stays spent; a device installed again keeps its key.
+    ASSERT_TRUE(vtxsim::DeleteRegistryKey(kAb12Interface));
+    vtxsim::InstallPrinter(BarePrinter("CD34"));
+    vtxsim::InstallPrinter(BarePrinter("EF56"));
+    vtxsim::InstallPrinter(BarePrinter("AB12"));
+    const std::string guid = "#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}";
+    EXPECT_EQ(ListPaths(DIGCF_DEVICEINTERFACE),
+              (std::vector<std::string>{kCd34Path, "\\\\.\\0000000000000003" + guid,
+                                        "\\\\.\\0000000000000004" + guid}));
+
+    // A number a seeded registry brings is not handed out again, nor one beyond it.
+    vtxsim::SetStringValue(kClassKey + "\\##.#0000000000000041" + guid, "DeviceInstance",
+                           "USB\\VID_0D7A&PID_0042\\GH78");
+    vtxsim::InstallPrinter(BarePrinter("IJ90"));
+    EXPECT_EQ(vtxsim::DevicePathOf(BarePrinter("IJ90")), "\\\\.\\0000000000000042" + guid);
+
+    // A key of the Windows 2000 form: its path is the NT one, and it opens.
+    const std::string ntKey = kClassKey + "\\##?#USB#VID_0D7A&PID_0042#KL12" + guid;
+    vtxsim::SetStringValue(ntKey, "DeviceInstance", "USB\\VID_0D7A&PID_0042\\KL12");
+    vtxsim::AttachPrinter("USB\\VID_0D7A&PID_0042\\KL12");
+    const std::string ntPath = "\\\\?\\usb#vid_0d7a&pid_0042#kl12" + guid;
+    EXPECT_EQ(vtxsim::DevicePathOf(BarePrinter("KL12")), ntPath);
+    for (const std::string& path : {ntPath, kCd34Path}) {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+        CloseHandle(h);
+    }
+    // A number whose key is gone, or one with a path in it, names no device.
+    for (std::string path :
+         {"\\\\.\\0000000000000001" + guid, "\\\\.\\0000000000000002#..\\..\\x" + guid}) {
+        SetLastError(kMarker);
+        EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << path;
+    }
+}
+
 TEST_F(SetupApiTest, AnInterfaceWithoutDeviceInstanceOrWithItsKeyDeletedIsGone) {
     vtxsim::InstallPrinter(BarePrinter("AB12"));
     vtxsim::InstallPrinter(BarePrinter("CD34"));
@@ -114,9 +168,7 @@ TEST_F(SetupApiTest, AnInterfaceWithoutDeviceInstanceOrWithItsKeyDeletedIsGone) 
     HDEVINFO before = SetupDiGetClassDevsA(&kPrinterClass, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
     ASSERT_TRUE(vtxsim::DeleteRegistryKey(kAb12Interface));
 
-    EXPECT_EQ(ListPaths(DIGCF_DEVICEINTERFACE),
-              std::vector<std::string>{
-                  "\\\\?\\usb#vid_0d7a&pid_0042#cd34#{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}"});
+    EXPECT_EQ(ListPaths(DIGCF_DEVICEINTERFACE), std::vector<std::string>{kCd34Path});
 
     // A list made before the deletion still holds the interface, but its key is gone.
     SP_DEVICE_INTERFACE_DATA data = FreshInterfaceData();

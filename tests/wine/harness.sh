@@ -321,19 +321,50 @@ leaves() {
 # The rules of platform_differences, applied to one machine's lines.
 readonly differences=$here/platform_differences
 accept_differences() {
-    local masks=() omits=() rule argument text=0
+    local masks=() omits=() rule argument text=0 interfaces=0
     while read -r rule argument; do
         case $rule in
         mask) masks+=(-e "$argument") ;;
         omit) omits+=(-e "$argument") ;;
         unterminated-text) text=1 ;;
+        interface-names) interfaces=1 ;;
         '' | '#'*) ;;
         *) echo "FAILED: $differences: unknown rule [$rule]" >&2 ;;
         esac
     done <"$differences"
     if [[ ${#omits[@]} -gt 0 ]]; then grep -v -i -E "${omits[@]}"; else cat; fi |
+        if [[ $interfaces == 1 ]]; then interfaces_by_instance; else cat; fi |
         if [[ ${#masks[@]} -gt 0 ]]; then sed -E "${masks[@]}"; else cat; fi |
         if [[ $text == 1 ]]; then unterminated_as_text; else cat; fi
+}
+
+# Each interface key below DeviceClasses named by the device its "DeviceInstance" names
+# ("<usb#vid_0d7a&pid_0042#ab12>", lower case), whatever the machine named the key (a key without
+# one keeps its name), without its "SymbolicLink"; a "DevicePath=" line as its class alone.
+interfaces_by_instance() {
+    awk -F'\t' -v OFS='\t' '
+        function interface_of(key) {
+            return match(key, /^hkey_local_machine\\system\\currentcontrolset\\control\\deviceclasses\\\{[^}\\]*\}\\[^\\]+/) ? substr(key, 1, RLENGTH) : ""
+        }
+        /^DevicePath=/ { sub(/^DevicePath=.*#\{/, "DevicePath=<interface>#{") }
+        $2 == "symboliclink" && $1 == interface_of($1) { next }
+        { line[NR] = $0; key[NR] = $1
+          if ($2 == "deviceinstance" && $1 == interface_of($1) && $3 ~ /^".*"$/) {
+              device = tolower(substr($3, 2, length($3) - 2))
+              gsub(/\\\\/, "#", device)
+              named[$1] = device
+          } }
+        END {
+            for (i = 1; i <= NR; i++) {
+                interface = interface_of(key[i])
+                if (interface in named) {
+                    class_end = match(interface, /\}\\/) + 1
+                    line[i] = substr(interface, 1, class_end) "<" named[interface] ">" \
+                        substr(line[i], length(interface) + 1)
+                }
+                print line[i]
+            }
+        }'
 }
 
 # A REG_SZ written without its terminator (hex(1) data without a 00 byte, nor a line break) as

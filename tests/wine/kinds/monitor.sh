@@ -2,14 +2,16 @@
 # What every monitor scenario does: vtxspool, the spooler stand-in, loads the monitor on both
 # machines, and its report lines are compared.
 
-# vtxspool's lines on both machines; under Wine the device paths link to host files.
+# vtxspool's lines on both machines, compared less the accepted platform differences; under Wine
+# the device paths link to host files.
 spool_both() {
     local name=$1
     shift
     timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxspool.exe' "$@" 2>>"$work/wine.log" |
         tr -d '\r' >"$work/$name.wine"
     VTXSIM_MACHINE=$sim timeout 60 "$VTX_SIM_SPOOLER" "$@" >"$work/$name.sim" 2>>"$work/sim.log"
-    if ! diff -u "$work/$name.sim" "$work/$name.wine" >"$work/$name.diff"; then
+    if ! diff -u <(accept_differences <"$work/$name.sim") <(accept_differences <"$work/$name.wine") \
+        >"$work/$name.diff"; then
         fail "vtxspool $1: the simulator and Wine disagree (- simulator, + Wine):"
         cat "$work/$name.diff" >&2
     fi
