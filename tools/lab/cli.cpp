@@ -38,6 +38,7 @@ struct Parsed {
     bool json = false;
     bool wait = false;
     ExplainOptions explain;
+    CollectOptions collect;
     DemoOptions demo;
 };
 
@@ -197,9 +198,20 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     c->add_flag("--json", p.json, "as one JSON document");
     c->callback([&] { run = [&] { return RunDiff(p.machine, p.json); }; });
 
+    c = app.add_subcommand("collect", "run the field collector, vtxdiag, on the machine");
+    AddMachine(c, p);
+    AddWait(c, p);
+    c->add_option("--out", p.collect.out, "write the report to FILE instead of stdout");
+    c->callback([&] {
+        run = [&] {
+            p.collect.machine = p.machine;
+            return RunCollect(p.collect);
+        };
+    });
+
     c = app.add_subcommand("explain", "diagnose a registry exported from a Windows 98 or ME "
-                                      "machine");
-    c->add_option("file", p.explain.file, "the REGEDIT4 export")->required();
+                                      "machine, or the field collector's report");
+    c->add_option("file", p.explain.file, "the REGEDIT4 export or VTXDIAG.TXT")->required();
     c->add_option("--serial", p.explain.serial, "also what an attach and a removal would do");
     c->add_flag("--json", p.explain.json, "as one JSON document");
     c->callback([&] { run = [&] { return RunExplain(p.explain); }; });
