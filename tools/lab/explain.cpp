@@ -14,6 +14,7 @@
 #include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
+#include "tools/lab/collector_report.h"
 #include "tools/lab/monitor_reading.h"
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
@@ -324,13 +325,37 @@ void ExplainSerial(const std::string& serial, Explanation& e, bool json) {
     ReportStays(stays);
 }
 
+// Where and when the collector ran; a report cut short is said so, since what it lacks reads as
+// absent.
+void ExplainReportHeader(const CollectorReport& report, Explanation& e) {
+    nlohmann::json header = nlohmann::json::object();
+    for (const auto& [name, value] : report.header) {
+        e.Print("  {} {}\n", name, value);
+        header[name] = value;
+    }
+    e.Print("  (the field collector's report; its registry section read as an export)\n\n");
+    header["complete"] = report.complete;
+    e.json["collector"] = header;
+    if (!report.complete)
+        fmt::print(stderr, "vtxlab explain: warning: the report ends before \"#vtxdiag end\": the "
+                           "collector did not finish, and what it did not reach reads as absent\n");
+}
+
 } // namespace
 
 int RunExplain(const ExplainOptions& options) {
     ThrowAwayMachine machine;
+    // The field collector's report holds an export of the keys read here, read as any export.
+    std::optional<CollectorReport> report;
     try {
         ProgressTicker ticker("importing " + options.file.string());
-        ImportForeignRegistry(options.file);
+        std::string text = ReadUserFile(options.file);
+        if (IsCollectorReport(text)) {
+            report = ReadCollectorReport(text, options.file.string());
+            ImportForeignRegistryText(report->registry, options.file.string());
+        } else {
+            ImportForeignRegistryText(text, options.file.string());
+        }
     } catch (const LabError& error) {
         throw LabError(error.what(), 3);
     }
@@ -343,6 +368,8 @@ int RunExplain(const ExplainOptions& options) {
     e.json["file"] = options.file.string();
     e.Print("{}: what the Draftaire monitor and helper make of this registry\n\n",
             options.file.string());
+    if (report)
+        ExplainReportHeader(*report, e);
     std::vector<InterfaceView> interfaces = PrinterInterfaces();
     std::vector<std::string> instances;
     for (const std::string& name : vtxsim::MonitorNames()) {

@@ -18,15 +18,19 @@ std::string ReadUserFile(const std::filesystem::path& file) {
 
 // REGEDIT4 text of another machine into the current one; a malformed file names its line.
 unsigned ImportForeignRegistry(const std::filesystem::path& file) {
+    return ImportForeignRegistryText(ReadUserFile(file), file.string());
+}
+
+unsigned ImportForeignRegistryText(const std::string& regedit4, const std::string& source) {
     unsigned skipped = 0;
-    std::string text = vtxsim::WithoutForeignRoots(ReadUserFile(file), &skipped);
+    std::string text = vtxsim::WithoutForeignRoots(regedit4, &skipped);
     try {
         vtxsim::ImportRegText(text);
     } catch (const std::runtime_error& error) {
         std::string what = error.what();
-        const std::string source = "<text>";
-        if (what.starts_with(source))
-            what = file.string() + what.substr(source.size());
+        const std::string unnamed = "<text>";
+        if (what.starts_with(unnamed))
+            what = source + what.substr(unnamed.size());
         throw LabError(what);
     }
     return skipped;

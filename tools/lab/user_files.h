@@ -12,5 +12,7 @@ std::string ReadUserFile(const std::filesystem::path& file);
 // keep skipped (their count returned). A malformed file throws LabError("<file>:<line>: ...")
 // and leaves the registry unchanged.
 unsigned ImportForeignRegistry(const std::filesystem::path& file);
+// The same for REGEDIT4 text read from elsewhere (the collector's report), errors named by source.
+unsigned ImportForeignRegistryText(const std::string& regedit4, const std::string& source);
 
 } // namespace lab
