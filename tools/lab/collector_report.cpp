@@ -97,8 +97,9 @@ std::map<std::string, std::string> Fields(std::string_view rest, const ReportLin
                 lines.Fail("a quoted text does not end");
             rest.remove_prefix(i + 1);
         } else {
-            value = std::string(rest.substr(0, space));
-            rest.remove_prefix(space == std::string_view::npos ? rest.size() : space);
+            size_t end = rest.find(' ');
+            value = std::string(rest.substr(0, end));
+            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
         }
         fields[name] = value;
     }

@@ -325,6 +325,46 @@ void ExplainSerial(const std::string& serial, Explanation& e, bool json) {
     ReportStays(stays);
 }
 
+template <class T> nlohmann::json OrNull(const std::optional<T>& value) {
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json ReportedFilesJson(const std::vector<ReportedFile>& files) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const ReportedFile& f : files)
+        out.push_back({{"kind", f.kind},
+                       {"path", f.path},
+                       {"present", f.present},
+                       {"size", OrNull(f.size)},
+                       {"attributes", OrNull(f.attributes)},
+                       {"date", f.date},
+                       {"version", f.version},
+                       {"error", OrNull(f.error)}});
+    return out;
+}
+
+nlohmann::json ReportedSpoolerJson(const CollectorReport& report) {
+    nlohmann::json monitors = nlohmann::json::array();
+    for (const ReportedMonitor& m : report.monitors.records)
+        monitors.push_back({{"name", m.name}, {"dll", m.dll}, {"environment", m.environment}});
+    nlohmann::json ports = nlohmann::json::array();
+    for (const ReportedPort& p : report.ports.records)
+        ports.push_back({{"name", p.name},
+                         {"monitor", p.monitor},
+                         {"description", p.description},
+                         {"type", p.type}});
+    nlohmann::json printers = nlohmann::json::array();
+    for (const ReportedPrinter& p : report.printers.records)
+        printers.push_back({{"name", p.name},
+                            {"port", p.port},
+                            {"driver", p.driver},
+                            {"status", p.status},
+                            {"attributes", p.attributes}});
+    return {{"monitors", monitors}, {"monitorsError", OrNull(report.monitors.error)},
+            {"ports", ports},       {"portsError", OrNull(report.ports.error)},
+            {"printers", printers}, {"printersError", OrNull(report.printers.error)}};
+}
+
 // Where and when the collector ran; a report cut short is said so, since what it lacks reads as
 // absent.
 void ExplainReportHeader(const CollectorReport& report, Explanation& e) {
@@ -335,6 +375,8 @@ void ExplainReportHeader(const CollectorReport& report, Explanation& e) {
     }
     e.Print("  (the field collector's report; its registry section read as an export)\n\n");
     header["complete"] = report.complete;
+    header["files"] = ReportedFilesJson(report.files);
+    header["spooler"] = ReportedSpoolerJson(report);
     e.json["collector"] = header;
     if (!report.complete)
         fmt::print(stderr, "vtxlab explain: warning: the report ends before \"#vtxdiag end\": the "
