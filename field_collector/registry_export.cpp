@@ -140,10 +140,15 @@ static void ExportValues(HKEY key, LPCSTR path) {
         rc = RegEnumValueA(key, index, name, &nameSize, NULL, &type, data, &dataSize);
         if (rc == ERROR_NO_MORE_ITEMS)
             break;
-        if (rc != ERROR_SUCCESS) {
-            // A value that grew since the count was taken, or one that cannot be read.
+        if (rc == ERROR_MORE_DATA) {
+            // A value that grew since the sizes were taken: the others still come.
             Note(path, "a value not read", (DWORD)rc);
             continue;
+        }
+        if (rc != ERROR_SUCCESS) {
+            // The key itself failed (deleted meanwhile): every further index would too.
+            Note(path, "values not all read", (DWORD)rc);
+            break;
         }
         WriteValue(name, nameSize, type, data, dataSize);
     }

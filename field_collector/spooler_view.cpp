@@ -24,6 +24,7 @@ static BOOL CallList(int list, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWOR
 static HGLOBAL ReadList(int list, DWORD* count, DWORD* error) {
     DWORD needed = 0;
     DWORD returned = 0;
+    DWORD callError;
     int tries;
     *count = 0;
     *error = ERROR_SUCCESS;
@@ -46,7 +47,9 @@ static HGLOBAL ReadList(int list, DWORD* count, DWORD* error) {
             *count = returned;
             return buffer;
         }
+        callError = GetLastError(); // the next try reads it after the buffer has gone
         GlobalFree(buffer);
+        SetLastError(callError);
     }
     *error = GetLastError();
     return NULL;
