@@ -1,15 +1,15 @@
 # vtxlab as a Debian package (cpack -G DEB): vtxlab in /usr/bin; the simulator library, the
-# Linux builds of the helper and the monitor it runs in /usr/lib/vtxlab, found through each
+# Linux builds of the helper, the collector and the monitor it runs in /usr/lib/vtxlab, found through each
 # file's RPATH relative to its own place, so that the package also runs where it is unpacked;
 # the manual page and the bash completion, both made from vtxlab's own --help.
 include(${PROJECT_SOURCE_DIR}/cmake/source_date.cmake)
 vtx_source_date_epoch(VTX_SOURCE_DATE_EPOCH)
 
 set_target_properties(vtxlab PROPERTIES INSTALL_RPATH "$ORIGIN/../lib/vtxlab")
-set_target_properties(vtxinh01 vtxpmo01 PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(vtxinh01 vtxdiag vtxpmo01 PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS vtxlab RUNTIME DESTINATION bin)
 install(TARGETS vtxsim vtxpmo01 LIBRARY DESTINATION lib/vtxlab)
-install(TARGETS vtxinh01 RUNTIME DESTINATION lib/vtxlab)
+install(TARGETS vtxinh01 vtxdiag RUNTIME DESTINATION lib/vtxlab)
 
 set(VTX_PACKAGE_DIR ${PROJECT_BINARY_DIR}/package)
 set(VTX_MAN_PAGE ${VTX_PACKAGE_DIR}/vtxlab.1.gz)

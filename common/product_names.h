@@ -17,10 +17,17 @@ extern const GUID InterfaceClassGuid;
 // Windows 98 is always found on C:, where the driver set is installed.
 #define WINDOWS_DIRECTORY "C:\\Windows\\"
 #define SYSTEM_DIRECTORY WINDOWS_DIRECTORY "System\\"
+#define DRIVERS_DIRECTORY WINDOWS_DIRECTORY "System32\\DRIVERS\\"
+#define VMM32_DIRECTORY SYSTEM_DIRECTORY "VMM32\\"
+#define INF_DIRECTORY WINDOWS_DIRECTORY "Inf\\Other\\"
+
+// The maker's USB devices: "Enum\USB\" keys named "VID_0D7A&PID_<product id>".
+#define MAKER_DEVICE_TYPE_PREFIX "VID_0D7A&PID_"
 
 // The maker's key below HKEY_LOCAL_MACHINE; "VTXIO" holds a key per model with its setup values,
 // "VTX" the setup program's command line per model and device.
-#define MAKER_KEY "Software\\Kelvara\\"
+#define MAKER_KEY_NAME "Software\\Kelvara"
+#define MAKER_KEY MAKER_KEY_NAME "\\"
 #define MODEL_KEYS_NAME "VTXIO"
 #define SETUP_KEYS_NAME "VTX"
 #define MODEL_KEYS MAKER_KEY MODEL_KEYS_NAME "\\"

@@ -160,6 +160,8 @@ typedef struct _COMMTIMEOUTS {
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_CANNOT_COPY 266L
 #define ERROR_CAN_NOT_COMPLETE 1003L
@@ -206,6 +208,25 @@ WINBASEAPI BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 #define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
 WINBASEAPI HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
 WINBASEAPI HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
+
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
+WINBASEAPI void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
+// FILETIME counts 100 ns since 1601-01-01 UTC.
+WINBASEAPI BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* lpFileTime,
+                                               LPFILETIME lpLocalFileTime);
+WINBASEAPI BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime);
+// "C:\WINDOWS" and "C:\WINDOWS\SYSTEM", without a trailing backslash.
+WINBASEAPI UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
+WINBASEAPI UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 
 // Opaque to callers; the simulator keeps its lock behind DebugInfo.
 typedef struct _RTL_CRITICAL_SECTION {
@@ -277,6 +298,33 @@ WINBASEAPI BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
 WINBASEAPI BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 WINBASEAPI DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 WINBASEAPI BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+WINBASEAPI DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+WINBASEAPI BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
+                                   LPFILETIME lpLastAccessTime, LPFILETIME lpLastWriteTime);
+
+// VERSION: a file's version resource. The fixed part ("\\") is all the simulator answers.
+typedef struct tagVS_FIXEDFILEINFO {
+    DWORD dwSignature;
+    DWORD dwStrucVersion;
+    DWORD dwFileVersionMS;
+    DWORD dwFileVersionLS;
+    DWORD dwProductVersionMS;
+    DWORD dwProductVersionLS;
+    DWORD dwFileFlagsMask;
+    DWORD dwFileFlags;
+    DWORD dwFileOS;
+    DWORD dwFileType;
+    DWORD dwFileSubtype;
+    DWORD dwFileDateMS;
+    DWORD dwFileDateLS;
+} VS_FIXEDFILEINFO;
+#define VS_FFI_SIGNATURE 0xFEEF04BDL
+WINBASEAPI DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle);
+WINBASEAPI BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD dwHandle, DWORD dwLen,
+                                           LPVOID lpData);
+WINBASEAPI BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer,
+                                      UINT* puLen);
 
 #define FILE_DEVICE_PRINTER 0x00000018
 #define METHOD_BUFFERED 0
@@ -484,6 +532,11 @@ WINBASEAPI LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
 WINBASEAPI void WINAPI PostQuitMessage(int nExitCode);
 WINBASEAPI BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 WINBASEAPI HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
+#define MB_OK 0x00000000L
+#define MB_ICONERROR 0x00000010L
+#define MB_ICONINFORMATION 0x00000040L
+#define IDOK 1
+WINBASEAPI int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 // Print spooler.
 typedef struct _MONITOR_INFO_2A {
@@ -492,6 +545,9 @@ typedef struct _MONITOR_INFO_2A {
     LPSTR pDLLName;
 } MONITOR_INFO_2A, *PMONITOR_INFO_2A, *LPMONITOR_INFO_2A;
 typedef MONITOR_INFO_2A MONITOR_INFO_2;
+typedef struct _MONITOR_INFO_1A {
+    LPSTR pName;
+} MONITOR_INFO_1A, *PMONITOR_INFO_1A, *LPMONITOR_INFO_1A;
 typedef struct _PORT_INFO_1A {
     LPSTR pName;
 } PORT_INFO_1A, *PPORT_INFO_1A, *LPPORT_INFO_1A;
@@ -506,6 +562,39 @@ typedef struct _PORT_INFO_2A {
 typedef PORT_INFO_2A PORT_INFO_2;
 #define PORT_TYPE_WRITE 0x0001
 #define PORT_TYPE_READ 0x0002
+// The fields of PRINTER_INFO_2A this machine fills; the rest are NULL or 0.
+typedef struct _PRINTER_INFO_2A {
+    LPSTR pServerName;
+    LPSTR pPrinterName;
+    LPSTR pShareName;
+    LPSTR pPortName;
+    LPSTR pDriverName;
+    LPSTR pComment;
+    LPSTR pLocation;
+    LPVOID pDevMode;
+    LPSTR pSepFile;
+    LPSTR pPrintProcessor;
+    LPSTR pDatatype;
+    LPSTR pParameters;
+    LPVOID pSecurityDescriptor;
+    DWORD Attributes;
+    DWORD Priority;
+    DWORD DefaultPriority;
+    DWORD StartTime;
+    DWORD UntilTime;
+    DWORD Status;
+    DWORD cJobs;
+    DWORD AveragePPM;
+} PRINTER_INFO_2A, *PPRINTER_INFO_2A, *LPPRINTER_INFO_2A;
+#define PRINTER_ENUM_LOCAL 0x00000002
+// The spooler's lists: records first, their strings after them in the same buffer; a buffer
+// too small gives ERROR_INSUFFICIENT_BUFFER with *pcbNeeded the size it takes.
+WINBASEAPI BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf,
+                                     LPDWORD pcbNeeded, LPDWORD pcReturned);
+WINBASEAPI BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf,
+                                  LPDWORD pcbNeeded, LPDWORD pcReturned);
+WINBASEAPI BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum,
+                                     DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
 WINBASEAPI BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors);
 WINBASEAPI BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName);
 

@@ -1,7 +1,7 @@
 #!/bin/bash
 # make release: the kit a printer maker ships, built in fresh build trees (build/release) with
 # ccache off, written to dist/:
-#   draftaire-usb-print-<version>-win98.zip   vtxpmo01.dll and vtxinh01.exe
+#   draftaire-usb-print-<version>-win98.zip   vtxpmo01.dll, vtxinh01.exe and vtxdiag.exe
 #   vtxlab_<version>_<arch>.deb                vtxlab for our Linux machines
 #   FIELD-NOTE.txt                             what each file is, where it goes, how to check it
 #   SHA256SUMS                                 for `sha256sum -c SHA256SUMS` in dist/
@@ -13,7 +13,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 readonly repo
 readonly out=$repo/build/release dist=$repo/dist
-readonly images=(vtxpmo01.dll vtxinh01.exe)
+readonly images=(vtxpmo01.dll vtxinh01.exe vtxdiag.exe)
 jobs=$(nproc)
 
 say() { echo "release: $*"; }
@@ -43,7 +43,7 @@ mkdir -p "$out"
 say "the Windows 98 images (build/release/win32)"
 run_logged "$out/win32.log" cmake -S "$repo" -B "$out/win32" -G "Unix Makefiles" \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/i686-w64-mingw32.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel
-run_logged "$out/win32.log" cmake --build "$out/win32" -j "$jobs" --target vtxpmo01 vtxinh01
+run_logged "$out/win32.log" cmake --build "$out/win32" -j "$jobs" --target vtxpmo01 vtxinh01 vtxdiag
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/win32/CMakeCache.txt")
 [[ -n $version ]] || die "no project version in $out/win32/CMakeCache.txt"
 
@@ -89,6 +89,8 @@ WHAT IS IN THIS KIT
                     is plugged in or removed. It shows no window; it registers the printer's
                     monitor, prepares and starts the maker's setup program, and at removal
                     deletes the printer's keys and files.
+      vtxdiag.exe   the field collector, for support: it reads what the monitor and helper
+                    left on the machine and writes it to one text file. It changes nothing.
   $deb_name
                     vtxlab, for Linux only: runs both on a simulated Windows 98 machine
                     (sudo apt install ./$deb_name; then man vtxlab).
@@ -97,11 +99,21 @@ WHAT IS IN THIS KIT
 
 WHERE THE FILES GO ON A WINDOWS 98 OR ME MACHINE
 
-  Both into the Windows system folder, C:\\WINDOWS\\SYSTEM (on a machine with Windows in
-  another folder, its SYSTEM folder). The spooler finds the monitor there by its file name
-  only. The maker's driver installation copies both; by hand, copy them before the printer
-  is plugged in. A vtxpmo01.dll that the spooler has loaded cannot be replaced while Windows
-  runs: copy the new one, then restart Windows.
+  The monitor and the helper into the Windows system folder, C:\\WINDOWS\\SYSTEM (on a
+  machine with Windows in another folder, its SYSTEM folder). The spooler finds the monitor
+  there by its file name only. The maker's driver installation copies both; by hand, copy
+  them before the printer is plugged in. A vtxpmo01.dll that the spooler has loaded cannot be
+  replaced while Windows runs: copy the new one, then restart Windows. vtxdiag.exe is not
+  installed: it runs from wherever it lies.
+
+WHEN A CUSTOMER'S PRINTER DOES NOT PRINT
+
+  Have the customer copy vtxdiag.exe to the machine (a floppy disk will do) and run it
+  (Start, Run, A:\\VTXDIAG.EXE, OK). Within seconds a message says where the report is:
+  VTXDIAG.TXT in the Windows folder, C:\\WINDOWS\\VTXDIAG.TXT. The customer sends that one
+  file back as it is (not pasted into a mail, where lines would be changed). Then, on Linux:
+  vtxlab explain VTXDIAG.TXT. "VTXDIAG.EXE A:\\VTXDIAG.TXT" writes the report to the floppy
+  disk instead; "/q" leaves out the message.
 
 WHICH VERSION A MACHINE HAS
 
@@ -114,11 +126,12 @@ HOW TO CHECK THE FILES
   on macOS:                              shasum -a 256 -c SHA256SUMS
   on Windows 7 or later:                 certutil -hashfile $zip_name SHA256
   and compare with the line of SHA256SUMS. Each line must say OK. Windows 98 itself has no
-  such tool: check the kit before taking it to the machine. The two files unpacked from the
+  such tool: check the kit before taking it to the machine. The files unpacked from the
   zip have these checksums:
 
   $(hash_of "$out/win32/vtxpmo01.dll")  vtxpmo01.dll
   $(hash_of "$out/win32/vtxinh01.exe")  vtxinh01.exe
+  $(hash_of "$out/win32/vtxdiag.exe")  vtxdiag.exe
 NOTE
 
 mkdir -p "$dist"

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Builds the two Windows 98 images twice from copies of the source in two directories of
+# Builds the Windows 98 images twice from copies of the source in two directories of
 # different names and lengths, each with a fresh build directory, ccache off and another time
 # zone and umask for the second, and compares them byte for byte. The copies have nothing beside
 # them: each build reads only what the repository holds (its own list of allowed imports too),
@@ -14,7 +14,7 @@ set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 readonly repo
-readonly images=(vtxpmo01.dll vtxinh01.exe)
+readonly images=(vtxpmo01.dll vtxinh01.exe vtxdiag.exe)
 
 command -v i686-w64-mingw32-g++-win32 >/dev/null ||
     { echo "SKIPPED: no i686 mingw-w64 cross compiler (tools/install-deps.sh win32)"; exit 77; }
@@ -56,7 +56,7 @@ build() {
     if ! cmake -S "$source" -B "$source/out" -G "Unix Makefiles" \
         -DCMAKE_TOOLCHAIN_FILE="$source/cmake/i686-w64-mingw32.cmake" \
         -DCMAKE_BUILD_TYPE=MinSizeRel >"$log" 2>&1 ||
-        ! cmake --build "$source/out" -j "$(nproc)" --target vtxpmo01 vtxinh01 >>"$log" 2>&1; then
+        ! cmake --build "$source/out" -j "$(nproc)" --target vtxpmo01 vtxinh01 vtxdiag >>"$log" 2>&1; then
         tail -n 30 "$log" >&2
         echo "reproducible-images: the build in $source failed" >&2
         exit 1

@@ -1,5 +1,5 @@
-// KERNEL32 files: the drives of the machine, file handles with share modes, copy, delete
-// and attributes.
+// KERNEL32 files: the drives of the machine, file handles with share modes, copy, delete,
+// attributes, size and times, and where Windows lies.
 #include "platform/sim/files.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/handles.h"
@@ -274,6 +274,7 @@ class FileObject : public KernelObject {
     }
 
     void Close() override { Release(); }
+    int HostDescriptor() const override { return fd_; }
 
   private:
     void Release() {
@@ -638,3 +639,69 @@ std::vector<std::string> FileTree() {
 }
 
 } // namespace vtxsim
+
+extern "C" {
+
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+    std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
+    struct stat st {};
+    if (!object || object->HostDescriptor() < 0 || fstat(object->HostDescriptor(), &st) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_FILE_SIZE;
+    }
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (lpFileSizeHigh != nullptr)
+        *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+    SetLastError(NO_ERROR); // a size of 0xFFFFFFFF is told from a failure by the last error
+    return static_cast<DWORD>(size);
+}
+
+BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime, LPFILETIME lpLastAccessTime,
+                        LPFILETIME lpLastWriteTime) {
+    std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
+    struct stat st {};
+    if (!object || object->HostDescriptor() < 0 || fstat(object->HostDescriptor(), &st) != 0)
+        return sim::Fail(ERROR_INVALID_HANDLE);
+    // 100 ns units since 1601-01-01; the host keeps no creation time, so it is the last write.
+    constexpr uint64_t kUnixEpoch = 116444736000000000ULL;
+    uint64_t written = kUnixEpoch + static_cast<uint64_t>(st.st_mtim.tv_sec) * 10000000ULL +
+                       static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
+    uint64_t accessed = kUnixEpoch + static_cast<uint64_t>(st.st_atim.tv_sec) * 10000000ULL +
+                        static_cast<uint64_t>(st.st_atim.tv_nsec) / 100;
+    auto store = [](LPFILETIME out, uint64_t time) {
+        if (out != nullptr)
+            *out = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+    };
+    store(lpCreationTime, written);
+    store(lpLastAccessTime, accessed);
+    store(lpLastWriteTime, written);
+    return TRUE;
+}
+
+} // extern "C"
+
+namespace {
+
+// The length without the terminator when it fits; the size it takes, terminator included,
+// when it does not (the buffer is then left alone).
+UINT CopyDirectory(std::string_view directory, LPSTR buffer, UINT size) {
+    if (buffer == nullptr || size <= directory.size())
+        return static_cast<UINT>(directory.size() + 1);
+    directory.copy(buffer, directory.size());
+    buffer[directory.size()] = '\0';
+    return static_cast<UINT>(directory.size());
+}
+
+} // namespace
+
+extern "C" {
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+    return CopyDirectory(sim::WindowsDirectory, lpBuffer, uSize);
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+    return CopyDirectory(sim::SystemDirectory, lpBuffer, uSize);
+}
+
+} // extern "C"

@@ -11,6 +11,7 @@ namespace sim {
 
 // The Windows directory, where a profile file given by bare name lives.
 inline constexpr std::string_view WindowsDirectory = "C:\\WINDOWS";
+inline constexpr std::string_view SystemDirectory = "C:\\WINDOWS\\SYSTEM";
 
 // The host path of a Windows path: components matched without regard to case where they
 // exist, the rest as given; "." and ".." resolved, '\' and '/' both separators, a path

@@ -18,6 +18,8 @@ class KernelObject {
     virtual DWORD Write(const void* buffer, DWORD count, DWORD* done);
     virtual DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                             DWORD* returned);
+    // The host descriptor of an open file, for its size and times; -1 for other objects.
+    virtual int HostDescriptor() const { return -1; }
     // Called once, when the last handle to the object is closed.
     virtual void Close() {}
 };

@@ -569,6 +569,13 @@ HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
     return FindOwnWindow(lpClassName, lpWindowName);
 }
 
+// Nobody is at this machine's screen: the box is shown on stderr and taken as answered OK.
+int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT) {
+    std::fprintf(stderr, "vtxsim: message box \"%s\": %s\n",
+                 lpCaption != nullptr ? lpCaption : "Error", lpText != nullptr ? lpText : "");
+    return IDOK;
+}
+
 } // extern "C"
 
 namespace vtxsim {

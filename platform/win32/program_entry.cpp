@@ -1,6 +1,6 @@
-// Entry point of vtxinh01.exe without a C runtime: hands WinMain the command line tail as the
-// C runtime's start-up would (the program name skipped, quoted or not, then every character of
-// code 0x20 or below) and exits the process with WinMain's result.
+// Entry point of the programs (vtxinh01.exe, vtxdiag.exe) without a C runtime: hands WinMain
+// the command line tail as the C runtime's start-up would (the program name skipped, quoted or
+// not, then every character of code 0x20 or below) and exits the process with WinMain's result.
 #include "platform/win32api.h"
 
 namespace {

@@ -16,8 +16,6 @@
 #include "setup_helper/removal/removal.h"
 
 #define SERVICES_PATH "System\\CurrentControlSet\\Services\\"
-#define DRIVERS_DIRECTORY WINDOWS_DIRECTORY "System32\\DRIVERS\\"
-#define INF_DIRECTORY WINDOWS_DIRECTORY "Inf\\Other\\"
 
 // out = first + second + third + fourth (absent pieces left out); FALSE, with out empty, when
 // the whole does not fit HELPER_TEXT_SIZE bytes.
@@ -142,7 +140,7 @@ void RemoveDevice(void) {
         return;
     InfFileName[0] = '\0';
     driverValue[0] = '\0';
-    typeNameBuilt = JoinText(typeName, "VID_0D7A&PID_", productId, NULL, NULL);
+    typeNameBuilt = JoinText(typeName, MAKER_DEVICE_TYPE_PREFIX, productId, NULL, NULL);
 
     // The driver value names the class instance; it is read before its key goes.
     if (typeNameBuilt && JoinText(path, "Enum\\USB\\", typeName, "\\", DeviceSerial))

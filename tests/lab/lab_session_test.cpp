@@ -396,6 +396,7 @@ TEST(LabMachine, TheMachineOptionWinsOverTheEnvironment) {
         {"show", "registry"},
         {"show", "devices"},
         {"diff"},
+        {"collect"},
     };
     for (std::vector<std::string> command : commands) {
         for (const std::string& dir : {plain, (tmp.Path() / "none").string()}) {

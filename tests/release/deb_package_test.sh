@@ -31,7 +31,7 @@ deb=$(find "$work/cpack" -maxdepth 1 -name "vtxlab_${version}_*.deb" -print -qui
 dpkg-deb -x "$deb" "$root" || { fail "dpkg -x $deb"; exit 1; }
 
 for file in usr/bin/vtxlab usr/lib/vtxlab/libvtxsim.so usr/lib/vtxlab/vtxinh01 \
-    usr/lib/vtxlab/libvtxpmo01.so usr/share/man/man1/vtxlab.1.gz \
+    usr/lib/vtxlab/vtxdiag usr/lib/vtxlab/libvtxpmo01.so usr/share/man/man1/vtxlab.1.gz \
     usr/share/bash-completion/completions/vtxlab; do
     [[ -f $root/$file ]] || fail "the package has no /$file"
 done
@@ -56,13 +56,16 @@ echo "$out"
 [[ $out =~ ^"vtxlab $version (commit "[0-9a-f]{7,}(-modified)?")"$|^"vtxlab $version (commit unknown)"$ ]] ||
     fail "vtxlab --version printed [$out]"
 
-# A machine, a printer attached by the packaged helper, its port listed by the packaged monitor.
+# A machine, a printer attached by the packaged helper, its port listed by the packaged monitor
+# and, through the packaged collector's spooler, in its report.
 out=$(installed '
     L=$ROOT/usr/bin/vtxlab
     $L new --machine m && $L attach --machine m --model "Draftaire K9" --serial AB12 &&
-        $L ports --machine m' 2>&1) || fail "new, attach and ports from the package: $out"
+        $L ports --machine m && $L collect --machine m' 2>&1) ||
+    fail "new, attach, ports and collect from the package: $out"
 echo "$out"
 grep -q 'USB/Draftaire K9/AB12' <<<"$out" || fail "the packaged monitor listed no port for AB12"
+grep -q '^port "USB/Draftaire K9/AB12"' <<<"$out" || fail "the packaged collector's report lists no port for AB12"
 
 page=$(gzip -dc "$root/usr/share/man/man1/vtxlab.1.gz") || fail "the manual page is not gzipped"
 grep -q '^\.TH VTXLAB "1"' <<<"$page" || fail "the manual page has no .TH line"

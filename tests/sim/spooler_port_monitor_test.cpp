@@ -1,18 +1,21 @@
 // The real port monitor, loaded by the monitor host as the Windows 9x spooler loads it: its
 // instances start from two threads at once, list the plugged-in printers' ports and move a
-// document to a printer.
+// document to a printer; and the spooler's own lists of monitors, ports and printers over it.
 #include "driver_install/printer_install.h"
 #include "platform/sim/control/device_ctl.h"
 #include "platform/sim/control/fault_ctl.h"
 #include "platform/sim/control/files_ctl.h"
 #include "platform/sim/control/machine_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 #include "platform/sim/control/spooler_ctl.h"
 #include "platform/win32api.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -63,6 +66,85 @@ TEST(SpoolerPortMonitor, TheHostedMonitorListsThePrinterPortsAndPrintsToThem) {
     EXPECT_TRUE(host.EndDocPort(handle));
     EXPECT_TRUE(host.ClosePort(handle));
     EXPECT_EQ(vtxsim::ReceivedData("AB12"), "page one");
+}
+
+// A spooler list at every buffer size: short of the size it asks, it fails with that same size
+// and fills nothing; at that size every record and string lies inside the buffer.
+using ListCall = std::function<BOOL(LPBYTE, DWORD, LPDWORD, LPDWORD)>;
+std::vector<BYTE> ListAtEverySize(const ListCall& call, DWORD* count) {
+    DWORD needed = 0;
+    DWORD returned = 7;
+    EXPECT_FALSE(call(nullptr, 0, &needed, &returned));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    std::vector<BYTE> buffer(needed + 16, 0xCC);
+    for (DWORD size = 0; size < needed; ++size) {
+        DWORD asked = 0;
+        returned = 7;
+        EXPECT_FALSE(call(buffer.data(), size, &asked, &returned)) << size;
+        EXPECT_EQ(asked, needed);
+        EXPECT_EQ(returned, 0u);
+    }
+    EXPECT_TRUE(call(buffer.data(), needed, &needed, count)) << GetLastError();
+    EXPECT_EQ(buffer[needed], 0xCC); // nothing past the size given
+    buffer.resize(needed);
+    return buffer;
+}
+
+bool Inside(const std::vector<BYTE>& buffer, LPCSTR text) {
+    auto at = reinterpret_cast<const BYTE*>(text);
+    return at >= buffer.data() && at < buffer.data() + buffer.size() &&
+           std::find(at, buffer.data() + buffer.size(), 0) != buffer.data() + buffer.size();
+}
+
+TEST(SpoolerPortMonitor, TheSpoolersListsNegotiateTheirSizeAndHoldWhatTheMachineHas) {
+    vtxsim::ResetMachine();
+    vtxsim::ClearFailures();
+    vtxsim::PrinterSpec printer = vtxsim::DraftaireK9("AB12");
+    vtxsim::InstallPrinter(printer);
+    AddInstance("AB12");
+    AddInstance("Gone"); // its library cannot load: the spooler lists neither it nor ports of it
+    vtxsim::SetStringValue(std::string("HKEY_LOCAL_MACHINE\\") + vtxsim::kMonitorsKeyPath +
+                               "\\Gone",
+                           "Driver", "gone.dll");
+    vtxsim::AddPrinter("Draftaire K9", vtxsim::PortNameOf(printer));
+    vtxsim::SetMonitorLibraryDir(VTX_MONITOR_DIR);
+
+    DWORD count = 0;
+    std::vector<BYTE> monitors =
+        ListAtEverySize([](LPBYTE b, DWORD s, LPDWORD n,
+                           LPDWORD r) { return EnumMonitorsA(nullptr, 2, b, s, n, r); },
+                        &count);
+    ASSERT_EQ(count, 1u);
+    auto monitor = reinterpret_cast<const MONITOR_INFO_2A*>(monitors.data());
+    ASSERT_TRUE(Inside(monitors, monitor->pName) && Inside(monitors, monitor->pDLLName));
+    EXPECT_STREQ(monitor->pName, "AB12");
+    EXPECT_STREQ(monitor->pDLLName, "vtxpmo01.dll");
+
+    std::vector<BYTE> ports = ListAtEverySize(
+        [](LPBYTE b, DWORD s, LPDWORD n, LPDWORD r) { return EnumPortsA(nullptr, 2, b, s, n, r); },
+        &count);
+    ASSERT_EQ(count, 1u);
+    auto port = reinterpret_cast<const PORT_INFO_2A*>(ports.data());
+    ASSERT_TRUE(Inside(ports, port->pPortName));
+    EXPECT_EQ(port->pPortName, vtxsim::PortNameOf(printer));
+
+    std::vector<BYTE> printers = ListAtEverySize(
+        [](LPBYTE b, DWORD s, LPDWORD n, LPDWORD r) {
+            return EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, b, s, n, r);
+        },
+        &count);
+    ASSERT_EQ(count, 1u);
+    auto listed = reinterpret_cast<const PRINTER_INFO_2A*>(printers.data());
+    ASSERT_TRUE(Inside(printers, listed->pPrinterName) && Inside(printers, listed->pPortName));
+    EXPECT_STREQ(listed->pPrinterName, "Draftaire K9");
+    EXPECT_EQ(listed->pPortName, vtxsim::PortNameOf(printer));
+
+    DWORD needed = 0;
+    EXPECT_FALSE(EnumPortsA(nullptr, 3, nullptr, 0, &needed, &count));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_LEVEL));
+    EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, const_cast<LPSTR>("\\\\other"), 2, nullptr, 0,
+                               &needed, &count));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
 }
 
 } // namespace

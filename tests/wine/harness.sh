@@ -8,8 +8,9 @@
 # Environment (set by CTest): VTX_WIN32_DIR, the win32 build with the images; VTX_WINE_ROUTE,
 # the directory made by tools/wine-qemu.sh; VTX_WINE_TEMPLATE, the prefix to copy;
 # VTX_WINE_WORK, a scratch directory of this test; VTX_HOST_HELPER and VTX_SIM_SPOOLER, the
-# helper and the stand-in built for the simulated machine; VTXSIM_MONITOR_DIR, the monitor's;
-# VTX_PROJECT_VERSION, the version the images must carry.
+# helper and the stand-in built for the simulated machine; VTX_HOST_COLLECTOR, the collector's
+# Linux build, and VTX_LAB, vtxlab; VTXSIM_MONITOR_DIR, the monitor's; VTX_PROJECT_VERSION, the
+# version the images must carry.
 # Exit status of a run: 0 passed, 1 failed, 77 skipped (no Wine that can run 32-bit programs, or
 # no images).
 #

@@ -39,6 +39,7 @@ struct Parsed {
     bool json = false;
     bool wait = false;
     ExplainOptions explain;
+    CollectOptions collect;
     DemoOptions demo;
 };
 
@@ -58,10 +59,12 @@ const std::map<std::string, std::string> kExitCodes = {
     {"restart", "0 restarted; 1 not a machine"},
     {"show", "0 shown; 1 not a machine"},
     {"diff", "0 shown; 1 not a machine, or no command has changed it yet"},
+    {"collect", "0 the report written; 1 not a machine, the collector failed, or the report "
+                "could not be written"},
     {"explain", "0 no problem found, or no Draftaire software installed; 1 problems found; "
                 "2 a bad command line or an unknown --serial; 3 the file is no whole registry "
-                "export (cannot be read, empty, not an export, no HKEY_LOCAL_MACHINE, cut "
-                "short): ask the customer for the whole export"},
+                "export or collector's report (cannot be read, empty, not an export, no "
+                "HKEY_LOCAL_MACHINE, cut short): ask the customer for the whole file"},
     {"demo", "0 every step did what it should; 1 a step did not, or refused (--machine)"},
 };
 
@@ -244,9 +247,20 @@ void AddCommands(CLI::App& app, Parsed& p, std::function<int()>& run) {
     c->add_flag("--json", p.json, "as one JSON document");
     c->callback([&] { run = [&] { return RunDiff(p.machine, p.json); }; });
 
+    c = app.add_subcommand("collect", "run the field collector, vtxdiag, on the machine");
+    AddMachine(c, p);
+    AddWait(c, p);
+    c->add_option("--out", p.collect.out, "write the report to FILE instead of stdout");
+    c->callback([&] {
+        run = [&] {
+            p.collect.machine = p.machine;
+            return RunCollect(p.collect);
+        };
+    });
+
     c = app.add_subcommand("explain", "diagnose a registry exported from a Windows 98 or ME "
-                                      "machine");
-    c->add_option("file", p.explain.file, "the REGEDIT4 export")->required();
+                                      "machine, or the field collector's report");
+    c->add_option("file", p.explain.file, "the REGEDIT4 export or VTXDIAG.TXT")->required();
     c->add_option("--serial", p.explain.serial, "also what an attach and a removal would do");
     c->add_flag("--json", p.explain.json, "as one JSON document");
     c->callback([&] { run = [&] { return RunExplain(p.explain); }; });

@@ -67,6 +67,13 @@ struct ExplainOptions {
 // when the file cannot be read.
 int RunExplain(const ExplainOptions& options);
 
+struct CollectOptions {
+    std::filesystem::path machine;
+    std::filesystem::path out; // empty: stdout
+};
+// The field collector run on the machine as a customer runs it; its report on stdout or in out.
+int RunCollect(const CollectOptions& options);
+
 struct DemoOptions {
     std::filesystem::path machine; // empty: a temporary one, removed at the end
     sim::WindowsVersion version = sim::WindowsVersion::Win98;

@@ -15,6 +15,7 @@
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/monitor_checks.h"
+#include "tools/lab/collector_report.h"
 #include "tools/lab/monitor_reading.h"
 #include "tools/lab/print_job.h"
 #include "tools/lab/printer_words.h"
@@ -375,12 +376,20 @@ int ReportNothingOfTheMaker(const ExplainOptions& options, Explanation& e) {
     return 0;
 }
 
-// The file is a whole registry export, or explain ends with 3.
-vtxsim::RegistryPlaces ImportTheExport(const fs::path& file) {
+// The file is a whole registry export, or the field collector's report, whose registry section is
+// one; else explain ends with 3.
+vtxsim::RegistryPlaces ImportTheExport(const fs::path& file,
+                                       std::optional<CollectorReport>* report) {
     ForeignRegistry imported;
     try {
         ProgressTicker ticker("importing " + file.string());
-        imported = ImportForeignRegistry(file);
+        std::string text = ReadUserFile(file);
+        if (IsCollectorReport(text)) {
+            *report = ReadCollectorReport(text, file.string());
+            imported = ImportForeignRegistryText((*report)->registry, file.string());
+        } else {
+            imported = ImportForeignRegistryText(text, file.string());
+        }
     } catch (const LabError& error) {
         throw LabError(error.what(), 3);
     }
@@ -393,11 +402,70 @@ vtxsim::RegistryPlaces ImportTheExport(const fs::path& file) {
     return std::move(imported.places);
 }
 
+template <class T> nlohmann::json OrNull(const std::optional<T>& value) {
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json ReportedFilesJson(const std::vector<ReportedFile>& files) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const ReportedFile& f : files)
+        out.push_back({{"kind", f.kind},
+                       {"path", f.path},
+                       {"present", f.present},
+                       {"size", OrNull(f.size)},
+                       {"attributes", OrNull(f.attributes)},
+                       {"date", f.date},
+                       {"version", f.version},
+                       {"error", OrNull(f.error)}});
+    return out;
+}
+
+nlohmann::json ReportedSpoolerJson(const CollectorReport& report) {
+    nlohmann::json monitors = nlohmann::json::array();
+    for (const ReportedMonitor& m : report.monitors.records)
+        monitors.push_back({{"name", m.name}, {"dll", m.dll}, {"environment", m.environment}});
+    nlohmann::json ports = nlohmann::json::array();
+    for (const ReportedPort& p : report.ports.records)
+        ports.push_back({{"name", p.name},
+                         {"monitor", p.monitor},
+                         {"description", p.description},
+                         {"type", p.type}});
+    nlohmann::json printers = nlohmann::json::array();
+    for (const ReportedPrinter& p : report.printers.records)
+        printers.push_back({{"name", p.name},
+                            {"port", p.port},
+                            {"driver", p.driver},
+                            {"status", p.status},
+                            {"attributes", p.attributes}});
+    return {{"monitors", monitors}, {"monitorsError", OrNull(report.monitors.error)},
+            {"ports", ports},       {"portsError", OrNull(report.ports.error)},
+            {"printers", printers}, {"printersError", OrNull(report.printers.error)}};
+}
+
+// Where and when the collector ran; a report cut short is said so, since what it lacks reads as
+// absent.
+void ExplainReportHeader(const CollectorReport& report, Explanation& e) {
+    nlohmann::json header = nlohmann::json::object();
+    for (const auto& [name, value] : report.header) {
+        e.Print("  {} {}\n", name, value);
+        header[name] = value;
+    }
+    e.Print("  (the field collector's report; its registry section read as an export)\n\n");
+    header["complete"] = report.complete;
+    header["files"] = ReportedFilesJson(report.files);
+    header["spooler"] = ReportedSpoolerJson(report);
+    e.json["collector"] = header;
+    if (!report.complete)
+        fmt::print(stderr, "vtxlab explain: warning: the report ends before \"#vtxdiag end\": the "
+                           "collector did not finish, and what it did not reach reads as absent\n");
+}
+
 } // namespace
 
 int RunExplain(const ExplainOptions& options) {
     ThrowAwayMachine machine;
-    vtxsim::RegistryPlaces places = ImportTheExport(options.file);
+    std::optional<CollectorReport> report;
+    vtxsim::RegistryPlaces places = ImportTheExport(options.file, &report);
     if (!options.serial.empty() && !DeviceOfSerial(options.serial))
         throw LabError("the registry has no device with serial " + Shown(options.serial) +
                            " below HKEY_LOCAL_MACHINE\\Enum\\USB (serials: " + KnownSerials() + ")",
@@ -408,6 +476,8 @@ int RunExplain(const ExplainOptions& options) {
     e.json["file"] = options.file.string();
     e.Print("{}: what the Draftaire monitor and helper make of this registry\n\n",
             options.file.string());
+    if (report)
+        ExplainReportHeader(*report, e);
     std::vector<InterfaceView> interfaces = PrinterInterfaces();
     std::vector<std::string> instances;
     for (const std::string& name : vtxsim::MonitorNames()) {

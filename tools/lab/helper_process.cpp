@@ -29,6 +29,11 @@ std::filesystem::path HelperExe() {
     return installed.empty() ? std::filesystem::path(VTX_HELPER_EXE) : installed / "vtxinh01";
 }
 
+std::filesystem::path CollectorExe() {
+    std::filesystem::path installed = InstalledDir();
+    return installed.empty() ? std::filesystem::path(VTX_COLLECTOR_EXE) : installed / "vtxdiag";
+}
+
 std::filesystem::path MonitorDir() {
     std::filesystem::path installed = InstalledDir();
     return installed.empty() ? std::filesystem::path(VTX_MONITOR_DIR) : installed;

@@ -11,8 +11,9 @@ namespace lab {
 // that ends other than with 0 throws LabError.
 std::string RunHelperAction(int action, const std::string& model, const std::string& serial);
 
-// The helper and monitor library this vtxlab was built with.
+// The helper, the field collector and the monitor library this vtxlab was built with.
 std::filesystem::path HelperExe();
+std::filesystem::path CollectorExe();
 std::filesystem::path MonitorDir();
 
 } // namespace lab

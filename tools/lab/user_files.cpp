@@ -49,11 +49,15 @@ std::string ReadUserFile(const std::filesystem::path& file) {
 }
 
 ForeignRegistry ImportForeignRegistry(const std::filesystem::path& file) {
+    return ImportForeignRegistryText(ReadUserFile(file), file.string());
+}
+
+ForeignRegistry ImportForeignRegistryText(const std::string& exported, const std::string& source) {
     ForeignRegistry imported;
     try {
-        std::string text = vtxsim::ExportText(ReadUserFile(file), file.string());
+        std::string text = vtxsim::ExportText(exported, source);
         text = vtxsim::WithoutForeignRoots(text, &imported.skipped);
-        imported.places = vtxsim::ImportRegExport(text, file.string());
+        imported.places = vtxsim::ImportRegExport(text, source);
     } catch (const vtxsim::Regedit4Error& error) {
         throw LabError(std::string(error.what()) + "; " + WhatToAskFor(error.Fault()));
     }

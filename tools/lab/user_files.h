@@ -23,5 +23,7 @@ struct ForeignRegistry {
 // ANSI) into the current machine. A file that cannot be read throws LabError naming it and
 // saying what to ask its sender for, and leaves the registry unchanged.
 ForeignRegistry ImportForeignRegistry(const std::filesystem::path& file);
+// The same for export text read from elsewhere (the collector's report), errors named by source.
+ForeignRegistry ImportForeignRegistryText(const std::string& exported, const std::string& source);
 
 } // namespace lab
