@@ -12,6 +12,9 @@
 //   wininit <line>       a line of the wininit.ini that is there before the first step
 //   file <windows path>  a driver file that the driver's installation left
 //   install <model> <serial>   remove <model> <serial>   restart
+//   plug <instance> <serial>   unplug <instance> <serial>   the printer's cable
+//   ports                      the spooler loads the monitor: EnumPorts at levels 1 and 2
+//   print <port> <serial>      a job from OpenPort to ClosePort
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -147,7 +150,8 @@ void WriteDevice(Fixture& fixture, const Device& device) {
                                "#" + device.serial + "#" + kInterfaceClass;
     fixture.Key(interfaceKey);
     fixture.Value("DeviceInstance", Text(instance));
-    fixture.Key(interfaceKey + "\\#");
+    // The interface's own key, where the driver's installation writes its values.
+    fixture.Key(interfaceKey + "\\#\\Device Parameters");
     fixture.Value("SerialNumber", Text(device.serial));
     fixture.Value("Product", Text(device.model->name));
     fixture.Value("Enabled", "dword:00000001");
@@ -322,13 +326,41 @@ Scenario Generate(std::uint64_t seed) {
             steps.push_back("file\t" + file);
     }
 
-    // Device events: installs and removals of these printers, a restart between some.
-    unsigned events = 1 + random.Below(4);
+    // Device events: installs and removals of these printers, the spooler's calls of the
+    // monitor, the cable plugged and pulled, a restart between some.
+    unsigned events = 1 + random.Below(6);
+    std::vector<bool> plugged(devices.size(), false);
     for (unsigned i = 0; i < events; ++i) {
-        const Device& device = devices[random.Below(static_cast<unsigned>(devices.size()))];
-        bool install = random.OneIn(2);
-        steps.push_back(std::string(install ? "install" : "remove") + "\t" + device.model->name +
-                        "\t" + device.serial);
+        unsigned which = random.Below(static_cast<unsigned>(devices.size()));
+        const Device& device = devices[which];
+        std::string instance = "USB\\" + TypeName(device) + "\\" + device.serial;
+        switch (random.Below(6)) {
+        case 0:
+        case 1:
+        case 2:
+            steps.push_back(std::string(random.OneIn(2) ? "install" : "remove") + "\t" +
+                            device.model->name + "\t" + device.serial);
+            break;
+        case 3:
+            steps.push_back("ports");
+            break;
+        case 4:
+            // A job goes to a printer that is plugged in; now and then to one that is not.
+            if (!plugged[which] && !random.OneIn(4)) {
+                steps.push_back("plug\t" + instance + "\t" + device.serial);
+                plugged[which] = true;
+            }
+            steps.push_back("print\tUSB/" + device.model->name + "/" + device.serial + "\t" +
+                            device.serial);
+            break;
+        default:
+            if (plugged[which]) {
+                steps.push_back("unplug\t" + instance + "\t" + device.serial);
+                plugged[which] = false;
+            } else {
+                steps.push_back("ports");
+            }
+        }
         if (i + 1 < events && random.OneIn(4))
             steps.push_back("restart");
     }
