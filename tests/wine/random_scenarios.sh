@@ -126,7 +126,7 @@ print_both() {
     local stage=$1 port=$2 serial=$3 text="Draftaire job $1" before
     before=$(sim_spooler received "$serial" 2>/dev/null | wc -c)
     [[ -f $work/printer-$serial.bin ]] && : >"$work/printer-$serial.bin"
-    spool_both "$stage" print "$port" "$text"
+    spool_both "$stage-job" print "$port" "$text"
     cat "$work/printer-$serial.bin" 2>/dev/null >"$work/$stage.wine.received"
     sim_spooler received "$serial" 2>/dev/null | tail -c +$((before + 1)) >"$work/$stage.sim.received"
     cmp -s "$work/$stage.sim.received" "$work/$stage.wine.received" ||
@@ -161,7 +161,7 @@ run_scenario() {
         ports)
             number=$((number + 1))
             open_session
-            spool_both --sorted "$number-ports" enum
+            spool_both --sorted "$number-enum" enum
             compare_state "$number-ports"
             ;;
         print)
