@@ -154,9 +154,13 @@ run_scenario() {
             run_helper "$machine_shell" nowait -action=$action -model=${fields[1]} -serial=${fields[2]}
             compare_state "$number-${fields[0]}-${fields[2]}"
             ;;
-        plug | unplug)
+        plug)
             open_session
-            "${fields[0]}_printer" "${fields[1]}" "${fields[2]}"
+            plug_printer "${fields[1]}" "${fields[2]}"
+            ;;
+        unplug)
+            open_session
+            unplug_printer "${fields[1]}" "${fields[2]}"
             ;;
         ports)
             number=$((number + 1))
