@@ -7,7 +7,7 @@
 # order, which Wine sorts (platform_differences).
 spool_both() {
     local order=cat
-    [[ $1 == --sorted ]] && { order=sort; shift; }
+    [[ $1 == --sorted ]] && { order='sort'; shift; }
     local name=$1
     shift
     timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxspool.exe' "$@" 2>>"$work/wine.log" |
