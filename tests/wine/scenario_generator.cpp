@@ -137,8 +137,13 @@ std::string TypeName(const Device& device) {
     return "VID_0D7A&PID_" + device.model->productId;
 }
 
+// "USB\VID_0D7A&PID_<id>\<serial>"
+std::string Instance(const Device& device) {
+    return "USB\\" + TypeName(device) + "\\" + device.serial;
+}
+
 void WriteDevice(Fixture& fixture, const Device& device) {
-    std::string instance = "USB\\" + TypeName(device) + "\\" + device.serial;
+    std::string instance = Instance(device);
     fixture.Key("Enum\\USB\\" + TypeName(device) + "\\" + device.serial);
     fixture.Value("DeviceDesc", Text(device.model->name));
     fixture.Value("Class", Text("USB Draftaire"));
@@ -333,7 +338,7 @@ Scenario Generate(std::uint64_t seed) {
     for (unsigned i = 0; i < events; ++i) {
         unsigned which = random.Below(static_cast<unsigned>(devices.size()));
         const Device& device = devices[which];
-        std::string instance = "USB\\" + TypeName(device) + "\\" + device.serial;
+        std::string instance = Instance(device);
         switch (random.Below(6)) {
         case 0:
         case 1:
