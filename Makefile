@@ -60,7 +60,7 @@ test-asan: deps
 test-tsan: deps
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS)
-	ctest --preset tsan -j $(JOBS) -R 'Concurren|Thread'
+	ctest --preset tsan -j $(JOBS) -L threads
 
 test-host: host
 	ctest --preset host -j $(JOBS)

@@ -259,7 +259,7 @@ wine_values() {
         return
     fi
     sed -E '/^\[/ { s/\] [0-9]+$/]/; s/\\\\/\\/g; s/^\[/[HKEY_LOCAL_MACHINE\\/ }' "$prefix/system.reg" |
-        grep -v '^#' | awk -f "$here/registry_lines.awk"
+        grep -v '^#' | LC_ALL=C awk -v wine_escapes=1 -f "$here/registry_lines.awk"
 }
 
 sim_values() {
@@ -476,9 +476,18 @@ run_helper() {
     sim_helper "$@"
 }
 
-# What a Windows start does with the helper's results, on both machines.
+# What a Windows start does with the helper's results, on both machines. A wininit.ini without
+# RENAME entries, which Wine leaves, goes to wininit.bak as WININIT does (platform_differences).
 restart_both() {
+    local wininit bak
+    wininit=$(find_nocase "$prefix/drive_c" windows/wininit.ini)
+    [[ -n $wininit && -n $(rename_lines "$wininit") ]] && wininit=
     run wine cmd /c exit || fail "starting Wine again"
     end_session
+    if [[ -n $wininit && -f $wininit ]]; then
+        bak=$(find_nocase "$prefix/drive_c" windows/wininit.bak)
+        rm -f "$bak"
+        mv "$wininit" "${wininit%/*}/wininit.bak"
+    fi
     sim_spooler restart >"$work/restart.sim" || fail "restarting the simulator"
 }

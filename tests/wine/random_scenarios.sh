@@ -25,6 +25,10 @@ shift
 
 # shellcheck source=tests/wine/harness.sh
 source "$root/tests/wine/harness.sh" random
+# shellcheck source=tests/wine/kinds/monitor.sh
+source "$root/tests/wine/kinds/monitor.sh"
+
+readonly interface_class='{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}'
 
 # The fields of one step line (tab-separated) into the array `fields`.
 split_step() {
@@ -62,8 +66,71 @@ prepare_machines() {
         fi
     done
     [[ $launch == 1 ]] && put_launch_ini
-    # The stand-in reads the registry while a session runs.
+    # The stand-in reads the registry while a session runs, and loads the monitor.
     put_tools vtxspool.exe
+    put_monitor
+    wine_interfaces "$fixture"
+}
+
+# A printer's device path under Wine is "\\?\" and this name, a link of this name in the
+# prefix's dosdevices its cable.
+wine_device_name() {
+    local name=${1//\\/#}
+    echo "${name,,}#$interface_class"
+}
+
+# The fixture's interfaces as key <TAB> device instance.
+fixture_interfaces() {
+    awk '{ sub(/\r$/, "") }
+         /^\[/ { key = substr($0, 2, length($0) - 2); next }
+         key ~ /\\DeviceClasses\\/ && /^"DeviceInstance"="/ {
+             n = split(substr($0, 19, length($0) - 19), parts, /\\\\/)
+             instance = parts[1]
+             for (i = 2; i <= n; i++) instance = instance "\\" parts[i]
+             print key "\t" instance
+         }' "$1"
+}
+
+# Wine's SetupDi lists an interface only when its "#" key has a SymbolicLink and its device's key
+# below System\CurrentControlSet\Enum a ClassGUID; a Windows 98 registry has neither. Added under
+# Wine only (platform_differences).
+wine_interfaces() {
+    local out=$work/interfaces.reg key instance
+    echo REGEDIT4 >"$out"
+    while IFS=$'\t' read -r key instance; do
+        printf '\n[%s\\#]\n"SymbolicLink"="\\\\\\\\?\\\\%s"\n' "$key" "$(wine_device_name "$instance")"
+        printf '\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s]\n"ClassGUID"="%s"\n' \
+            "$instance" "$interface_class"
+    done < <(fixture_interfaces "$1") >>"$out"
+    cp "$out" "$prefix/drive_c/interfaces.reg"
+    run wine regedit /S 'C:\interfaces.reg' || fail "regedit /S interfaces.reg"
+    rm -f "$prefix/drive_c/interfaces.reg"
+}
+
+# The printer's cable on both machines: under Wine a link to a host file that takes its jobs.
+plug_printer() {
+    local instance=$1 serial=$2
+    touch "$work/printer-$serial.bin"
+    ln -sfn "$work/printer-$serial.bin" "$prefix/dosdevices/$(wine_device_name "$instance")"
+    sim_spooler plug "$instance" || fail "plugging $serial in on the simulator"
+}
+
+unplug_printer() {
+    local instance=$1 serial=$2
+    rm -f "$prefix/dosdevices/$(wine_device_name "$instance")"
+    sim_spooler unplug "$instance" || fail "pulling $serial out on the simulator"
+}
+
+# A job on both machines, and what each printer received of it.
+print_both() {
+    local stage=$1 port=$2 serial=$3 text="Draftaire job $1" before
+    before=$(sim_spooler received "$serial" 2>/dev/null | wc -c)
+    [[ -f $work/printer-$serial.bin ]] && : >"$work/printer-$serial.bin"
+    spool_both "$stage-job" print "$port" "$text"
+    cat "$work/printer-$serial.bin" 2>/dev/null >"$work/$stage.wine.received"
+    sim_spooler received "$serial" 2>/dev/null | tail -c +$((before + 1)) >"$work/$stage.sim.received"
+    cmp -s "$work/$stage.sim.received" "$work/$stage.wine.received" ||
+        fail "$stage: the printers received [$(head -c 100 "$work/$stage.sim.received")] on the simulator, [$(head -c 100 "$work/$stage.wine.received")] under Wine"
 }
 
 run_scenario() {
@@ -86,6 +153,26 @@ run_scenario() {
             # shellcheck disable=SC2086
             run_helper "$machine_shell" nowait -action=$action -model=${fields[1]} -serial=${fields[2]}
             compare_state "$number-${fields[0]}-${fields[2]}"
+            ;;
+        plug)
+            open_session
+            plug_printer "${fields[1]}" "${fields[2]}"
+            ;;
+        unplug)
+            open_session
+            unplug_printer "${fields[1]}" "${fields[2]}"
+            ;;
+        ports)
+            number=$((number + 1))
+            open_session
+            spool_both --sorted "$number-enum" enum
+            compare_state "$number-ports"
+            ;;
+        print)
+            number=$((number + 1))
+            open_session
+            print_both "$number-print-${fields[2]}" "${fields[1]}" "${fields[2]}"
+            compare_state "$number-print-${fields[2]}"
             ;;
         restart)
             number=$((number + 1))

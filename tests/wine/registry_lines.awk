@@ -2,6 +2,8 @@
 # already in UTF-8) into one line per value: key <TAB> value name <TAB> data as written.
 # Keys and names are folded to lower case, since the registry ignores their case; data is kept
 # exactly. The default value is named "@". A key without values gives: key <TAB> <TAB>.
+# With -v wine_escapes=1 (a registry file of Wine's, read with LC_ALL=C), a string's escapes are
+# taken back to the bytes they stand for.
 {
     sub(/\r$/, "")
 }
@@ -63,6 +65,8 @@ function emit(line,    name, rest, i, c, escaped) {
         name = tolower(substr(line, 2, i - 2))
         rest = substr(line, i + 2)
     }
+    if (wine_escapes && rest ~ /^".*"$/)
+        rest = "\"" wine_text(substr(rest, 2, length(rest) - 2)) "\""
     print key "\t" name "\t" rest
     had_value = 1
 }
@@ -70,4 +74,37 @@ function emit(line,    name, rest, i, c, escaped) {
 function flush_empty() {
     if (key != "" && !had_value)
         print key "\t\t"
+}
+
+# Wine writes a string's bytes below 32 as C escapes (\a, \t, ...) or in octal, and characters
+# above 127 as \x and their code; REGEDIT4 escapes only \\ and \". Codes above 255 stay escaped.
+function wine_text(text,    out, i, c, code, digits, places, codes) {
+    out = ""
+    for (i = 1; i <= length(text); i++) {
+        c = substr(text, i, 1)
+        if (c != "\\" || i == length(text)) {
+            out = out c
+            continue
+        }
+        c = substr(text, ++i, 1)
+        if (c == "\\" || c == "\"") {
+            out = out "\\" c
+        } else if (index("abtnvfre", c)) {
+            split("7 8 9 10 11 12 13 27", codes, " ")
+            out = out sprintf("%c", codes[index("abtnvfre", c)])
+        } else if (c ~ /[0-7]/ || c == "x") {
+            digits = c == "x" ? "0123456789abcdef" : "01234567"
+            places = c == "x" ? 4 : 3
+            code = 0
+            if (c == "x")
+                i++
+            for (; places > 0 && index(digits, tolower(substr(text, i, 1))); places--)
+                code = code * length(digits) + index(digits, tolower(substr(text, i++, 1))) - 1
+            i--
+            out = out (code < 256 ? sprintf("%c", code) : sprintf("\\x%04x", code))
+        } else {
+            out = out "\\" c
+        }
+    }
+    return out
 }

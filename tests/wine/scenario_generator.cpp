@@ -12,6 +12,9 @@
 //   wininit <line>       a line of the wininit.ini that is there before the first step
 //   file <windows path>  a driver file that the driver's installation left
 //   install <model> <serial>   remove <model> <serial>   restart
+//   plug <instance> <serial>   unplug <instance> <serial>   the printer's cable
+//   ports                      the spooler loads the monitor: EnumPorts at levels 1 and 2
+//   print <port> <serial>      a job from OpenPort to ClosePort
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -134,8 +137,13 @@ std::string TypeName(const Device& device) {
     return "VID_0D7A&PID_" + device.model->productId;
 }
 
+// "USB\VID_0D7A&PID_<id>\<serial>"
+std::string Instance(const Device& device) {
+    return "USB\\" + TypeName(device) + "\\" + device.serial;
+}
+
 void WriteDevice(Fixture& fixture, const Device& device) {
-    std::string instance = "USB\\" + TypeName(device) + "\\" + device.serial;
+    std::string instance = Instance(device);
     fixture.Key("Enum\\USB\\" + TypeName(device) + "\\" + device.serial);
     fixture.Value("DeviceDesc", Text(device.model->name));
     fixture.Value("Class", Text("USB Draftaire"));
@@ -147,7 +155,8 @@ void WriteDevice(Fixture& fixture, const Device& device) {
                                "#" + device.serial + "#" + kInterfaceClass;
     fixture.Key(interfaceKey);
     fixture.Value("DeviceInstance", Text(instance));
-    fixture.Key(interfaceKey + "\\#");
+    // The interface's own key, where the driver's installation writes its values.
+    fixture.Key(interfaceKey + "\\#\\Device Parameters");
     fixture.Value("SerialNumber", Text(device.serial));
     fixture.Value("Product", Text(device.model->name));
     fixture.Value("Enabled", "dword:00000001");
@@ -322,18 +331,48 @@ Scenario Generate(std::uint64_t seed) {
             steps.push_back("file\t" + file);
     }
 
-    // Device events: installs and removals of these printers, a restart between some.
-    // Now and then a printer removed is plugged in again before any restart.
-    unsigned events = 1 + random.Below(4);
+    // Device events: installs and removals of these printers, the spooler's calls of the
+    // monitor, the cable plugged and pulled, a restart between some. Now and then a printer
+    // removed is plugged in again before any restart.
+    unsigned events = 1 + random.Below(6);
+    std::vector<bool> plugged(devices.size(), false);
     const Device* removed = nullptr;
     for (unsigned i = 0; i < events; ++i) {
-        const bool replug = removed != nullptr && random.OneIn(3);
-        const Device& device =
-            replug ? *removed : devices[random.Below(static_cast<unsigned>(devices.size()))];
-        bool install = replug || random.OneIn(2);
-        steps.push_back(std::string(install ? "install" : "remove") + "\t" + device.model->name +
-                        "\t" + device.serial);
-        removed = install ? nullptr : &device;
+        unsigned which = random.Below(static_cast<unsigned>(devices.size()));
+        const Device& device = devices[which];
+        std::string instance = Instance(device);
+        switch (random.Below(6)) {
+        case 0:
+        case 1:
+        case 2: {
+            const bool replug = removed != nullptr && random.OneIn(3);
+            const Device& target = replug ? *removed : device;
+            const bool install = replug || random.OneIn(2);
+            steps.push_back(std::string(install ? "install" : "remove") + "\t" +
+                            target.model->name + "\t" + target.serial);
+            removed = install ? nullptr : &target;
+            break;
+        }
+        case 3:
+            steps.push_back("ports");
+            break;
+        case 4:
+            // A job goes to a printer that is plugged in; now and then to one that is not.
+            if (!plugged[which] && !random.OneIn(4)) {
+                steps.push_back("plug\t" + instance + "\t" + device.serial);
+                plugged[which] = true;
+            }
+            steps.push_back("print\tUSB/" + device.model->name + "/" + device.serial + "\t" +
+                            device.serial);
+            break;
+        default:
+            if (plugged[which]) {
+                steps.push_back("unplug\t" + instance + "\t" + device.serial);
+                plugged[which] = false;
+            } else {
+                steps.push_back("ports");
+            }
+        }
         if (i + 1 < events && random.OneIn(4))
             steps.push_back("restart");
     }

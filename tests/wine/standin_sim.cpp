@@ -5,6 +5,8 @@
 //   vtxspool device <instance id> <serial> <product>  a printer as its driver installs it
 //   vtxspool stall <serial>           writes move nothing and the status control fails (50)
 //   vtxspool received <serial>        what the printer received
+//   vtxspool plug <instance id>       the printer plugged in (its device made if it has none)
+//   vtxspool unplug <instance id>     the printer pulled out
 //   vtxspool settings <98|me> <shell 0|1>
 //   vtxspool import <file.reg> | export
 //   vtxspool put <windows path> <host file> | file <windows path>
@@ -122,6 +124,14 @@ int standin::RunMachineCommand(int argc, char** argv) {
         return Stall(args[1]);
     if (command == "received" && args.size() == 2) {
         std::cout << vtxsim::ReceivedData(args[1]);
+        return 0;
+    }
+    if (command == "plug" && args.size() == 2) {
+        vtxsim::AttachPrinter(args[1]);
+        return 0;
+    }
+    if (command == "unplug" && args.size() == 2) {
+        vtxsim::DetachPrinter(args[1]);
         return 0;
     }
     if (command == "settings" && args.size() == 3)

@@ -3,15 +3,18 @@
 # machines, and its report lines are compared.
 
 # vtxspool's lines on both machines, compared less the accepted platform differences; under Wine
-# the device paths link to host files.
+# the device paths link to host files. With --sorted first, the lines compare in any order: the
+# ports come in the registry's enumeration order, which Wine sorts (platform_differences).
 spool_both() {
+    local order=cat
+    [[ $1 == --sorted ]] && { order='sort'; shift; }
     local name=$1
     shift
     timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxspool.exe' "$@" 2>>"$work/wine.log" |
         tr -d '\r' >"$work/$name.wine"
     VTXSIM_MACHINE=$sim timeout 60 "$VTX_SIM_SPOOLER" "$@" >"$work/$name.sim" 2>>"$work/sim.log"
-    if ! diff -u <(accept_differences <"$work/$name.sim") <(accept_differences <"$work/$name.wine") \
-        >"$work/$name.diff"; then
+    if ! diff -u <(accept_differences <"$work/$name.sim" | $order) \
+        <(accept_differences <"$work/$name.wine" | $order) >"$work/$name.diff"; then
         fail "vtxspool $1: the simulator and Wine disagree (- simulator, + Wine):"
         cat "$work/$name.diff" >&2
     fi
