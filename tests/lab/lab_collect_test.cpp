@@ -8,6 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <set>
+
 using labtest::Lab;
 
 namespace {
@@ -20,6 +23,122 @@ std::string Section(const std::string& report, const std::string& name) {
         return {};
     size_t next = report.find("#vtxdiag ", at + start.size());
     return report.substr(at, next - at);
+}
+
+// The report's line (from 1) that starts with text.
+unsigned LineOf(const std::string& report, const std::string& text) {
+    size_t at = report.find("\r\n" + text);
+    return at == std::string::npos
+               ? 0
+               : static_cast<unsigned>(std::count(report.begin(), report.begin() + at, '\n')) + 2;
+}
+
+// The problems explain finds in a file, code by code.
+std::multiset<std::string> ProblemCodes(const nlohmann::json& doc) {
+    std::multiset<std::string> codes;
+    for (const nlohmann::json& p : doc["problems"])
+        codes.insert(p["code"].get<std::string>());
+    return codes;
+}
+
+const nlohmann::json* ProblemOf(const nlohmann::json& doc, const std::string& code,
+                                const std::string& value = "") {
+    for (const nlohmann::json& p : doc["problems"])
+        if (p["code"] == code && (value.empty() || p["value"] == value))
+            return &p;
+    return nullptr;
+}
+
+const std::string kVmm32Deletion = "NUL=C:\\Windows\\System\\VMM32\\vtxvxu01.dll";
+
+// A printer unplugged and plugged back in before the restart: with this helper nothing to name;
+// in the state the previous helper left (the removal's deletion of the VMM32 library still
+// queued), with a driver file deleted and the helper's last copy gone, each problem of the files
+// and the spooler named with its place and the report's line.
+TEST(LabCollect, ReplugByThePreviousHelperExplained) {
+    labtest::TempDir tmp;
+    std::string m = (tmp.Path() / "m").string();
+    ASSERT_EQ(Lab({"new", "--machine", m}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"}).rc, 0);
+    ASSERT_EQ(Lab({"detach", "--machine", m, "--serial", "AB12"}).rc, 0);
+    ASSERT_EQ(Lab({"attach", "--machine", m, "--model", "Draftaire K9", "--serial", "AB12"}).rc, 0);
+    vtxsim::UseMachine(m);
+    vtxsim::AddPrinter("Draftaire K9", "USB/Draftaire K9/AB12");
+    vtxsim::UseMachine({});
+    std::string file = (tmp.Path() / "VTXDIAG.TXT").string();
+    ASSERT_EQ(Lab({"collect", "--machine", m, "--out", file}).rc, 0);
+    labtest::Result mine = Lab({"explain", file, "--json"});
+    ASSERT_EQ(mine.rc, 0) << mine.out;
+    EXPECT_TRUE(ProblemCodes(nlohmann::json::parse(mine.out)).empty()) << mine.out;
+
+    // The previous helper's attach left the removal's entries standing; the copy it queued last
+    // is gone and so is the monitor's library.
+    vtxsim::UseMachine(m);
+    const std::string wininit = "C:\\Windows\\wininit.ini";
+    std::string renames = vtxsim::GetFileContents(wininit).value_or("");
+    size_t helperDeletion = renames.find("NUL=C:\\Windows\\System\\vtxinh01.exe\r\n");
+    ASSERT_NE(helperDeletion, std::string::npos) << renames;
+    renames.insert(helperDeletion, kVmm32Deletion + "\r\n");
+    vtxsim::PutFile(wininit, renames);
+    size_t lastCopy = renames.rfind('=') + 1;
+    std::string copy = renames.substr(lastCopy, renames.find('\r', lastCopy) - lastCopy);
+    ASSERT_TRUE(copy.ends_with(".ex_")) << renames;
+    std::filesystem::remove(vtxsim::HostPath(copy));
+    std::filesystem::remove(vtxsim::HostPath("C:\\Windows\\System\\vtxpmo01.dll"));
+    vtxsim::UseMachine({});
+    ASSERT_EQ(Lab({"collect", "--machine", m, "--out", file}).rc, 0);
+    // As Windows 98 reports it: its spooler does not load an instance whose library is not in
+    // the system directory (the simulated one loads the build's), and the helper of another
+    // release.
+    std::string report = labtest::ReadText(file);
+    size_t monitors = report.find("monitors count=1\r\nmonitor \"AB12\"");
+    ASSERT_NE(monitors, std::string::npos) << report;
+    report.replace(monitors, report.find("ports count=", monitors) - monitors,
+                   "monitors count=0\r\n");
+    size_t ports = report.find("ports count=1\r\n");
+    ASSERT_NE(ports, std::string::npos) << report;
+    report.replace(ports, report.find("printers count=", ports) - ports, "ports count=0\r\n");
+    const std::string helperNone =
+        " version=none error=1813 path=C:\\Windows\\System\\vtxinh01.exe";
+    ASSERT_NE(report.find(helperNone), std::string::npos) << report;
+    report.replace(report.find(helperNone), helperNone.size(),
+                   " version=0.9.0.0 path=C:\\Windows\\System\\vtxinh01.exe");
+    labtest::WriteText(file, report);
+
+    labtest::Result old = Lab({"explain", file, "--json"});
+    ASSERT_EQ(old.rc, 1) << old.err;
+    nlohmann::json doc = nlohmann::json::parse(old.out);
+    std::multiset<std::string> codes = ProblemCodes(doc);
+    // The helper's own file goes too: the copy that was to put it back is gone.
+    EXPECT_EQ(codes.count("pending-deletion-of-needed-file"), 2u) << old.out;
+    for (const char* code : {"driver-file-missing", "driver-file-other-version", "queued-copy-gone",
+                             "monitor-not-loaded", "printer-port-not-listed"})
+        EXPECT_EQ(codes.count(code), 1u) << code << "\n" << old.out;
+    const nlohmann::json* vmm32 = ProblemOf(doc, "pending-deletion-of-needed-file", kVmm32Deletion);
+    ASSERT_NE(vmm32, nullptr) << old.out;
+    EXPECT_EQ((*vmm32)["key"], "C:\\Windows\\wininit.ini");
+    EXPECT_EQ((*vmm32)["line"], LineOf(report, kVmm32Deletion));
+    const nlohmann::json* missing = ProblemOf(doc, "driver-file-missing");
+    ASSERT_NE(missing, nullptr);
+    EXPECT_EQ((*missing)["key"], "C:\\Windows\\System\\vtxpmo01.dll");
+    EXPECT_EQ((*missing)["line"],
+              LineOf(report, "driver absent error=2 path=C:\\Windows\\System\\vtxpmo01.dll"));
+    EXPECT_EQ((*ProblemOf(doc, "queued-copy-gone"))["key"], copy);
+    const nlohmann::json* notLoaded = ProblemOf(doc, "monitor-not-loaded", "AB12");
+    ASSERT_NE(notLoaded, nullptr);
+    EXPECT_NE((*notLoaded)["text"].get<std::string>().find("vtxpmo01.dll, is missing"),
+              std::string::npos)
+        << (*notLoaded)["text"];
+    const nlohmann::json* printer = ProblemOf(doc, "printer-port-not-listed", "Draftaire K9");
+    ASSERT_NE(printer, nullptr);
+    EXPECT_EQ((*printer)["line"], LineOf(report, "printer \"Draftaire K9\""));
+
+    // The same machine's registry as an export: nothing of files or the spooler to say.
+    std::string registry = Section(report, "registry");
+    labtest::WriteText(tmp.Path() / "export.reg", registry.substr(registry.find("REGEDIT4")));
+    labtest::Result exported = Lab({"explain", (tmp.Path() / "export.reg").string(), "--json"});
+    ASSERT_LE(exported.rc, 1) << exported.err;
+    EXPECT_TRUE(ProblemCodes(nlohmann::json::parse(exported.out)).empty()) << exported.out;
 }
 
 TEST(LabCollect, TwoPrintersAttachedReportedAndExplained) {

@@ -145,6 +145,7 @@ ReportedFile FileLine(std::string_view line, const ReportLines& lines) {
     file.date = Field(fields, "date") == "none" ? "" : Field(fields, "date");
     file.version = Field(fields, "version") == "none" ? "" : Field(fields, "version");
     file.error = Number(fields, "error");
+    file.line = lines.Number();
     return file;
 }
 
@@ -157,10 +158,14 @@ void ListLine(std::string_view line, std::string_view listWord, std::string_view
     std::string_view word = line.substr(0, space);
     std::map<std::string, std::string> fields =
         Fields(space == std::string_view::npos ? "" : line.substr(space), lines);
-    if (word == listWord)
+    if (word == listWord) {
+        list.seen = true;
+        list.line = lines.Number();
         list.error = Number(fields, "error");
-    else if (word == recordWord)
+    } else if (word == recordWord) {
         list.records.push_back(read(fields));
+        list.records.back().line = lines.Number();
+    }
 }
 
 ReportedMonitor MonitorOf(const std::map<std::string, std::string>& f) {
@@ -210,6 +215,7 @@ CollectorReport ReadCollectorReport(std::string_view text, const std::string& so
             std::string_view rest = line.substr(kSectionStart.size());
             size_t space = rest.find(' ');
             section = std::string(rest.substr(0, space));
+            report.filesSeen = report.filesSeen || section == "files";
             if (section == "registry") {
                 sawRegistry = true;
                 report.registry = std::string(lines.Number(), '\n');
@@ -217,6 +223,7 @@ CollectorReport ReadCollectorReport(std::string_view text, const std::string& so
             if (section == "wininit.ini") {
                 fields = Fields(space == std::string_view::npos ? "" : rest.substr(space), lines);
                 if (std::optional<std::uint32_t> bytes = Number(fields, "bytes")) {
+                    report.wininitLine = lines.Number() + 1;
                     report.wininit = std::string(lines.Take(*bytes));
                     std::string_view after;
                     if (lines.Next(&after) && !after.empty()) // the line end the file lacked

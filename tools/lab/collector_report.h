@@ -19,26 +19,33 @@ struct ReportedFile {
     std::string date;                   // "YYYY-MM-DDTHH:MM:SS", empty when not read
     std::string version;                // "A.B.C.D", empty when the file has none
     std::optional<std::uint32_t> error; // of the first call that failed for this file
+    unsigned line = 0;                  // in the report
 };
 
 struct ReportedPort {
     std::string name, monitor, description;
     std::uint32_t type = 0;
+    unsigned line = 0;
 };
 
 struct ReportedPrinter {
     std::string name, port, driver;
     std::uint32_t status = 0, attributes = 0;
+    unsigned line = 0;
 };
 
-// A spooler list: its records, or the error the call gave.
+// A spooler list: its records, or the error the call gave; not seen when the report ends
+// before it.
 template <class Record> struct ReportedList {
+    bool seen = false;
+    unsigned line = 0; // of its count or error line
     std::optional<std::uint32_t> error;
     std::vector<Record> records;
 };
 
 struct ReportedMonitor {
     std::string name, dll, environment;
+    unsigned line = 0;
 };
 
 struct CollectorReport {
@@ -48,6 +55,8 @@ struct CollectorReport {
     std::string registry;
     std::vector<std::string> registryKeys; // what the collector says of each key it was asked
     std::optional<std::string> wininit;    // the file byte for byte; none when it was not read
+    unsigned wininitLine = 0;              // the report's line of the file's first line
+    bool filesSeen = false;                // the report reaches its files section
     std::vector<ReportedFile> files;
     ReportedList<ReportedMonitor> monitors;
     ReportedList<ReportedPort> ports;

@@ -21,6 +21,7 @@
 #include "tools/lab/printer_words.h"
 #include "tools/lab/progress_line.h"
 #include "tools/lab/removal.h"
+#include "tools/lab/report_checks.h"
 #include "tools/lab/setup_checks.h"
 #include "tools/lab/shown_text.h"
 #include "tools/lab/temp_dir.h"
@@ -515,6 +516,8 @@ int RunExplain(const ExplainOptions& options) {
     CheckPortNames(interfaces, &e.problems);
     CheckModelKeys(&e.problems);
     CheckLeftovers(instances, &e.problems);
+    if (report)
+        CheckReport(*report, instances, &e.problems);
     if (!options.json)
         fmt::print("{}", e.text);
     if (!options.serial.empty())

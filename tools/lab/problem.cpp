@@ -36,6 +36,12 @@ const CodeEntry kCodes[] = {
     {ProblemCode::NoMonitorInstance, "no-monitor-instance"},
     {ProblemCode::LeftoverOfRemovedPrinter, "leftover-of-removed-printer"},
     {ProblemCode::SerialInsideAnotherPort, "serial-inside-another-port"},
+    {ProblemCode::PendingDeletionOfNeededFile, "pending-deletion-of-needed-file"},
+    {ProblemCode::DriverFileMissing, "driver-file-missing"},
+    {ProblemCode::DriverFileOtherVersion, "driver-file-other-version"},
+    {ProblemCode::QueuedCopyGone, "queued-copy-gone"},
+    {ProblemCode::MonitorNotLoaded, "monitor-not-loaded"},
+    {ProblemCode::PrinterPortNotListed, "printer-port-not-listed"},
 };
 
 const CodeEntry& EntryOf(ProblemCode code) {
@@ -52,6 +58,12 @@ std::string_view CodeName(ProblemCode code) {
 void Problems::Add(ProblemCode code, std::string key, std::string value, std::string text,
                    std::string todo) {
     unsigned line = LineInExport(key, value);
+    list_.push_back(
+        {code, std::move(key), std::move(value), line, std::move(text), std::move(todo)});
+}
+
+void Problems::AddAt(unsigned line, ProblemCode code, std::string key, std::string value,
+                     std::string text, std::string todo) {
     list_.push_back(
         {code, std::move(key), std::move(value), line, std::move(text), std::move(todo)});
 }

@@ -33,6 +33,13 @@ enum class ProblemCode {
     NoMonitorInstance,
     LeftoverOfRemovedPrinter,
     SerialInsideAnotherPort,
+    // Of the field collector's report: its files and the spooler's lists.
+    PendingDeletionOfNeededFile,
+    DriverFileMissing,
+    DriverFileOtherVersion,
+    QueuedCopyGone,
+    MonitorNotLoaded,
+    PrinterPortNotListed,
 };
 
 // "port-without-interface", ...
@@ -51,6 +58,9 @@ class Problems {
   public:
     void Add(ProblemCode code, std::string key, std::string value, std::string text,
              std::string todo);
+    // A problem of the collector's report, whose reader knows the line.
+    void AddAt(unsigned line, ProblemCode code, std::string key, std::string value,
+               std::string text, std::string todo);
     const std::vector<Problem>& List() const { return list_; }
     bool Empty() const { return list_.empty(); }
 

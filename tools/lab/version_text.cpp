@@ -8,4 +8,8 @@ std::string VersionText() {
     return std::string("vtxlab ") + VTX_VERSION + " (commit " + VTX_COMMIT + ")";
 }
 
+std::string ReleaseFileVersion() {
+    return std::string(VTX_VERSION) + ".0";
+}
+
 } // namespace lab

@@ -6,5 +6,7 @@
 namespace lab {
 
 std::string VersionText();
+// The FileVersion this release's images carry: the project's version with a fourth part, 0.
+std::string ReleaseFileVersion();
 
 } // namespace lab
