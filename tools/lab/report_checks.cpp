@@ -1,15 +1,13 @@
 #include "tools/lab/report_checks.h"
-#include "common/product_names.h"
-#include "common/product_names.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/version_text.h"
 
+#include "common/product_names.h"
 #include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <optional>
 
 namespace lab {
 namespace {
