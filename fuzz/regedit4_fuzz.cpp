@@ -1,8 +1,12 @@
 // REGEDIT4 import: arbitrary text is either refused whole with std::runtime_error, the
 // registry as it was, or imported so that its export reads back into the very same text; the
 // same holds for the text in UTF-16 with a byte order mark, which an ASCII text reads the same in.
+// A text that starts as the field collector's report is read as one too: it is refused with a
+// LabError naming its source, or its registry section holds to the same.
 #include "fuzz/fuzz_input.h"
 #include "platform/sim/control/simctl.h"
+#include "tools/lab/collector_report.h"
+#include "tools/lab/lab_error.h"
 
 #include <algorithm>
 #include <optional>
@@ -68,11 +72,32 @@ std::optional<std::string> CheckImport(const std::string& text) {
     return exported;
 }
 
+// The report's registry section, read as explain reads it.
+void CheckReport(const std::string& text) {
+    if (!lab::IsCollectorReport(text))
+        return;
+    std::optional<lab::CollectorReport> report;
+    try {
+        report = lab::ReadCollectorReport(text, "<report>");
+    } catch (const lab::LabError& error) {
+        fuzz::Check(std::string_view(error.what()).starts_with("<report>:"),
+                    "a report error names its source");
+        return;
+    } catch (...) {
+        fuzz::Violated("a report error other than LabError");
+    }
+    fuzz::Check(std::count(report->registry.begin(), report->registry.end(), '\n') <=
+                    std::count(text.begin(), text.end(), '\n') + 1,
+                "the registry section has more lines than the report");
+    CheckImport(report->registry);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::FuzzInput input(data, size);
     const std::string text = input.Rest();
+    CheckReport(text);
     std::optional<std::string> ansi = CheckImport(text);
     if (text.starts_with("\xFF\xFE"))
         return 0;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -235,12 +237,27 @@ TEST(LabCollect, TwoPrintersAttachedReportedAndExplained) {
     labtest::Result cut = Lab({"explain", (tmp.Path() / "cut.txt").string()});
     EXPECT_EQ(cut.rc, 0) << cut.err;
     EXPECT_NE(cut.err.find("the collector did not finish"), std::string::npos) << cut.err;
+    // Lines named are the report's own, where the support engineer opens it.
+    const size_t cmdLine = report.find("\"CmdLine\"=");
+    ASSERT_NE(cmdLine, std::string::npos);
+    const std::string lineNumber =
+        std::to_string(1 + std::count(report.begin(), report.begin() + cmdLine, '\n'));
     std::string damaged = report;
-    damaged.replace(damaged.find("\"CmdLine\"="), 10, "\"CmdLine\"=hex:zz");
+    damaged.replace(cmdLine, 10, "\"CmdLine\"=hex:zz");
     labtest::WriteText(tmp.Path() / "damaged.txt", damaged);
     labtest::Result bad = Lab({"explain", (tmp.Path() / "damaged.txt").string()});
     EXPECT_EQ(bad.rc, 3);
-    EXPECT_NE(bad.err.find("damaged.txt:"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("damaged.txt:" + lineNumber + ":"), std::string::npos) << bad.err;
+    std::string failed = report;
+    const size_t result = failed.find("-v dialog=0 -v error=0 -v abort=0", cmdLine);
+    ASSERT_NE(result, std::string::npos);
+    failed.replace(result, 33, "-v dialog=2 -v error=3006 -v abort=1");
+    labtest::WriteText(tmp.Path() / "failed.txt", failed);
+    labtest::Result recorded = Lab({"explain", (tmp.Path() / "failed.txt").string()});
+    EXPECT_EQ(recorded.rc, 1);
+    EXPECT_NE(recorded.out.find("failed.txt:" + lineNumber + ": HKEY_LOCAL_MACHINE\\Software\\"),
+              std::string::npos)
+        << recorded.out;
 }
 
 } // namespace

@@ -355,10 +355,16 @@ TEST(LabExplain, ADiagnosisNamesEachProblemWithItsKey) {
     EXPECT_NE(last.out.find("it stays for ever", stays), std::string::npos);
 }
 
-// One line of a corpus export's .expect file: "fault | code | key | value" or "control | key".
+// One line of a corpus export's .expect file: "fault | code | key | value | line <n> | v5 line
+// <n>" (key and value as the export spells them, their line in each form) or "control | key".
 struct Expected {
     std::string kind, code, key, value;
+    unsigned line = 0, v5Line = 0;
 };
+
+unsigned LineField(const std::string& field, const std::string& label) {
+    return field.starts_with(label) ? std::stoul(field.substr(label.size())) : 0;
+}
 
 std::vector<Expected> ReadExpected(const fs::path& file) {
     std::vector<Expected> list;
@@ -374,10 +380,11 @@ std::vector<Expected> ReadExpected(const fs::path& file) {
                 break;
             start = bar + 3;
         }
-        fields.resize(4);
-        list.push_back(fields[0] == "control"
-                           ? Expected{"control", "", fields[1], ""}
-                           : Expected{fields[0], fields[1], fields[2], fields[3]});
+        fields.resize(6);
+        list.push_back(fields[0] == "control" ? Expected{"control", "", fields[1], ""}
+                                              : Expected{fields[0], fields[1], fields[2], fields[3],
+                                                         LineField(fields[4], "line "),
+                                                         LineField(fields[5], "v5 line ")});
     }
     return list;
 }
@@ -444,9 +451,14 @@ TEST(LabExplain, TheCustomerCorpusFindsEveryPlantedFaultAndNoControl) {
             return SameName(p.at("key").get<std::string>(), e.key) &&
                    (e.value.empty() || SameName(p.at("value").get<std::string>(), e.value));
         };
+        // A fault is named as the file spells it, at its line there.
+        auto placed = [&](const nlohmann::json& p, const Expected& e) {
+            return p.at("key") == e.key && (e.value.empty() || p.at("value") == e.value) &&
+                   p.at("line") == (version5 ? e.v5Line : e.line);
+        };
         for (const Expected& e : expected) {
             bool found = std::any_of(problems.begin(), problems.end(), [&](const auto& p) {
-                return (e.kind == "control" || p.at("code") == e.code) && names(p, e);
+                return e.kind == "control" ? names(p, e) : p.at("code") == e.code && placed(p, e);
             });
             if (e.kind == "control") {
                 EXPECT_FALSE(found) << file.filename() << ": control " << e.key << " is named\n"
@@ -454,7 +466,8 @@ TEST(LabExplain, TheCustomerCorpusFindsEveryPlantedFaultAndNoControl) {
                 continue;
             }
             EXPECT_TRUE(found) << file.filename() << ": " << e.code << " of " << e.key << "  "
-                               << e.value << " not found\n"
+                               << e.value << " at line " << (version5 ? e.v5Line : e.line)
+                               << " not found\n"
                                << problems.dump(2);
             exportsOfCode[e.code].insert(base);
         }
@@ -464,6 +477,21 @@ TEST(LabExplain, TheCustomerCorpusFindsEveryPlantedFaultAndNoControl) {
     for (const auto& [code, names] : exportsOfCode) {
         EXPECT_GE(names.size(), 2u) << code << " is planted in one export only";
         EXPECT_NE(readme.find("| `" + code + "` |"), std::string::npos) << code;
+    }
+    // A problem line starts where an editor opens the customer's file. (The text keeps the
+    // machine's code page 1252, the .expect file is UTF-8: the spelling is the JSON's to check.)
+    const fs::path failed = dir / "setup_failed_k9.reg";
+    const std::string text = Lab({"explain", failed.string()}).out;
+    for (const Expected& e : ReadExpected(dir / "setup_failed_k9.expect")) {
+        if (e.kind != "fault")
+            continue;
+        const std::string start = "\n  " + failed.string() + ":" + std::to_string(e.line) + ": ";
+        bool found = false;
+        for (size_t at = text.find(start); at != std::string::npos && !found;
+             at = text.find(start, at + 1))
+            found =
+                text.substr(at + 1, text.find('\n', at + 1) - at - 1).ends_with("[" + e.code + "]");
+        EXPECT_TRUE(found) << e.code << " at line " << e.line << "\n" << text;
     }
     if (!unread.empty()) {
         std::string list;

@@ -1,6 +1,6 @@
 // vtxlab explain against the monitor it explains: on any set of interfaces, the ports explain
 // says are listed are the ports the monitor lists, and a port opens exactly when explain says
-// an interface of that name opens.
+// an interface of that name opens. Each problem's line is where the file has its key or value.
 #include "generators.h"
 #include "interfaces.h"
 #include "loaded_monitor.h"
@@ -16,20 +16,26 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace property {
 namespace {
 
-// What vtxlab explain --json says of the machine's registry, exported as a customer would.
-nlohmann::json Explain() {
+// What vtxlab explain --json says of the machine's registry, exported as a customer would; the
+// export's lines in *lines.
+nlohmann::json Explain(std::vector<std::string>* lines) {
     const std::filesystem::path file = std::filesystem::temp_directory_path() /
                                        ("vtx-explain-" + std::to_string(getpid()) + ".reg");
     // A key every Windows 98 has: an export without any of HKEY_LOCAL_MACHINE is no machine.
     vtxsim::SetStringValue("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion", "Version",
                            "Windows 98");
-    std::ofstream(file, std::ios::binary) << vtxsim::ExportRegistry();
+    const std::string exported = vtxsim::ExportRegistry();
+    std::ofstream(file, std::ios::binary) << exported;
+    std::istringstream in(exported);
+    for (std::string line; std::getline(in, line);)
+        lines->push_back(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
     std::string command =
         std::string("'") + VTXLAB_EXE + "' explain --json '" + file.string() + "'";
     std::string out;
@@ -48,7 +54,9 @@ TEST(ExplainProperty, ExplainsVerdictsAreTheMonitorsOnEveryInterfaceSet) {
         const std::vector<Interface> interfaces = *Interfaces(0, 127);
         FreshMachine({});
         InstallInterfaces(interfaces);
-        const nlohmann::json explained = Explain().at("interfaces");
+        std::vector<std::string> lines;
+        const nlohmann::json document = Explain(&lines);
+        const nlohmann::json& explained = document.at("interfaces");
         RC_ASSERT(explained.size() == interfaces.size());
 
         // Each listed interface's port by its folded name, and whether explain has one of that
@@ -84,6 +92,22 @@ TEST(ExplainProperty, ExplainsVerdictsAreTheMonitorsOnEveryInterfaceSet) {
             RC_ASSERT((ok != FALSE) == opensByName.at(FoldAscii(name)));
             if (ok)
                 monitor.Table().pfnClosePort(handle);
+        }
+
+        // A problem's line holds its value, or its key's "[...]" line when the problem is about
+        // the whole key or the file lacks the value; the names are the file's (ASCII here).
+        for (const nlohmann::json& problem : document.at("problems")) {
+            const unsigned line = problem.at("line").get<unsigned>();
+            const std::string key = problem.at("key").get<std::string>();
+            const std::string value = problem.at("value").get<std::string>();
+            if (line == 0)
+                continue;
+            RC_ASSERT(line <= lines.size());
+            const std::string& at = lines[line - 1];
+            if (problem.at("inFile").get<bool>() && !value.empty())
+                RC_ASSERT(at.starts_with("\"" + value + "\"="));
+            else
+                RC_ASSERT(at == "[" + key + "]");
         }
     });
 }

@@ -211,16 +211,20 @@ void CheckLeftovers(const std::vector<std::string>& monitorInstances, Problems* 
     }
 }
 
-void PrintProblems(const Problems& problems) {
+void PrintProblems(const Problems& problems, const std::string& file) {
     if (problems.Empty()) {
         fmt::print("\nNo problems found.\n");
         return;
     }
     fmt::print("\nProblems found ({}):\n", problems.List().size());
-    for (const Problem& p : problems.List())
-        fmt::print("  {}{}{}: {}; to do: {} [{}{}]\n", p.key, p.value.empty() ? "" : "  ", p.value,
-                   p.text, p.todo, CodeName(p.code),
-                   p.line == 0 ? "" : fmt::format(", line {}", p.line));
+    for (const Problem& p : problems.List()) {
+        // A value the file lacks is said so; the line is then its key's.
+        bool valueMissing = !p.inFile && !p.value.empty() && p.line != 0;
+        fmt::print("  {}{}: {}{}{}{}: {}; to do: {} [{}]\n", file,
+                   p.line == 0 ? "" : fmt::format(":{}", p.line), p.key,
+                   p.value.empty() ? "" : "  ", p.value, valueMissing ? " (not in the file)" : "",
+                   p.text, p.todo, CodeName(p.code));
+    }
 }
 
 nlohmann::json ProblemsJson(const Problems& problems) {
@@ -230,6 +234,7 @@ nlohmann::json ProblemsJson(const Problems& problems) {
                         {"key", p.key},
                         {"value", p.value},
                         {"line", p.line},
+                        {"inFile", p.inFile},
                         {"text", p.text},
                         {"todo", p.todo}});
     return list;

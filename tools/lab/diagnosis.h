@@ -43,8 +43,10 @@ void CheckModelKeys(Problems* problems);
 // Keys naming a serial whose device is gone, and monitor instances without a device.
 void CheckLeftovers(const std::vector<std::string>& monitorInstances, Problems* problems);
 
-// "Problems found (N):" and a line each, or "No problems found."
-void PrintProblems(const Problems& problems);
+// "Problems found (N):" and a line each, or "No problems found." Each line starts
+// "<file>:<line>:" (just "<file>:" when the file lacks the key), where an editor opens the
+// customer's file.
+void PrintProblems(const Problems& problems, const std::string& file);
 nlohmann::json ProblemsJson(const Problems& problems);
 
 } // namespace lab

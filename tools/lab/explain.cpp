@@ -25,7 +25,6 @@
 #include "tools/lab/setup_checks.h"
 #include "tools/lab/shown_text.h"
 #include "tools/lab/temp_dir.h"
-#include "tools/lab/text_1252.h"
 #include "tools/lab/user_files.h"
 #include "tools/lab/value_type_checks.h"
 
@@ -63,9 +62,8 @@ std::string SerialText(const InterfaceView& view) {
 struct Explanation {
     std::string text;
     nlohmann::json json;
+    // Keys and values as the customer's file spells them, with their lines there.
     Problems problems;
-    // Where each key and value stands in the customer's file, with its name as spelled there.
-    vtxsim::RegistryPlaces places;
 
     template <typename... Args> void Print(fmt::format_string<Args...> format, Args&&... args) {
         fmt::format_to(std::back_inserter(text), format, std::forward<Args>(args)...);
@@ -472,7 +470,7 @@ int RunExplain(const ExplainOptions& options) {
                            " below HKEY_LOCAL_MACHINE\\Enum\\USB (serials: " + KnownSerials() + ")",
                        2);
     Explanation e;
-    e.places = std::move(places);
+    e.problems.UsePlaces(std::move(places));
     e.json = JsonDocument("explain");
     e.json["file"] = options.file.string();
     e.Print("{}: what the Draftaire monitor and helper make of this registry\n\n",
@@ -529,7 +527,7 @@ int RunExplain(const ExplainOptions& options) {
         document["file"] = options.file.string();
         PrintJson(document);
     } else {
-        PrintProblems(e.problems);
+        PrintProblems(e.problems, options.file.string());
     }
     return e.problems.Empty() ? 0 : 1;
 }

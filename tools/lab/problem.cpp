@@ -1,5 +1,4 @@
 #include "tools/lab/problem.h"
-#include "tools/lab/export_lines.h"
 
 #include <algorithm>
 
@@ -57,9 +56,17 @@ std::string_view CodeName(ProblemCode code) {
 
 void Problems::Add(ProblemCode code, std::string key, std::string value, std::string text,
                    std::string todo) {
-    unsigned line = LineInExport(key, value);
-    list_.push_back(
-        {code, std::move(key), std::move(value), line, std::move(text), std::move(todo)});
+    Problem p{code, std::move(key), std::move(value), 0, false, std::move(text), std::move(todo)};
+    if (std::optional<vtxsim::Regedit4Place> keyPlace = places_.Key(p.key)) {
+        std::optional<vtxsim::Regedit4Place> valuePlace =
+            p.value.empty() ? std::nullopt : places_.Value(p.key, p.value);
+        p.inFile = p.value.empty() || valuePlace.has_value();
+        p.line = valuePlace ? valuePlace->line : keyPlace->line;
+        p.key = keyPlace->spelling;
+        if (valuePlace)
+            p.value = valuePlace->spelling;
+    }
+    list_.push_back(std::move(p));
 }
 
 void Problems::AddAt(unsigned line, ProblemCode code, std::string key, std::string value,
