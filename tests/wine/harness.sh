@@ -480,11 +480,19 @@ collect_sim() {
 
 # The problems explain finds in a report as compared lines, "PROBLEM <TAB> code <TAB> key <TAB>
 # value", less the accepted platform differences; their words and lines are the report's own.
+# Explain ends with 0 (no problem) or 1 (problems); anything else is a failure, not an empty list.
 report_problems() {
-    "$VTX_LAB" explain --json "$1" 2>>"$work/explain.log" | python3 -c '
+    local json rc
+    json=$("$VTX_LAB" explain --json "$1" 2>>"$work/explain.log")
+    rc=$?
+    [[ $rc == 0 || $rc == 1 ]] || {
+        fail "vtxlab explain $(basename "$1") ended with $rc (see $work/explain.log)"
+        return
+    }
+    python3 -c '
 import json, sys
 for p in json.load(sys.stdin)["problems"]:
-    print("PROBLEM\t%s\t%s\t%s" % (p["code"], p["key"].lower(), p["value"]))' |
+    print("PROBLEM\t%s\t%s\t%s" % (p["code"], p["key"].lower(), p["value"]))' <<<"$json" |
         accept_differences | sort
 }
 
