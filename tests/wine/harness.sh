@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # The harness of the Wine tier, sourced by wine_tests.sh and random_scenarios.sh: a Windows 98
 # prefix and its copies, the PE32 images run under Wine in Windows 98 or ME mode, the same run
-# on the simulated machine, the comparison of the two, and skip, pass and fail reporting.
+# on the simulated machine, the comparison of the two (their state, and the problems explain
+# finds in the field collector's report of each), and skip, pass and fail reporting.
 #
 #   source harness.sh <name>   <name> names the run's default scratch directory
 #
@@ -446,6 +447,76 @@ expect_no_match() {
     if grep -qiE -- "$pattern" "$file"; then
         fail "$what: unexpected [$(grep -iE -- "$pattern" "$file" | head -1)]"
     fi
+}
+
+# The collector's Linux build and vtxlab beside vtxdiag.exe: every install and removal scenario
+# ends with the comparison of the problems explain finds.
+require_collector() {
+    require_wine vtxdiag.exe
+    [[ -x ${VTX_HOST_COLLECTOR:-} && -x ${VTX_LAB:-} ]] ||
+        skip "the collector's Linux build or vtxlab is missing (VTX_HOST_COLLECTOR, VTX_LAB)"
+}
+
+# vtxdiag.exe under Wine, its report kept as $work/<stage>.wine.txt. Within a session it reads
+# that session's machine; after one it is a Windows start, as a customer's run after a restart.
+collect_wine() {
+    local stage=$1
+    put_tools vtxdiag.exe
+    timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxdiag.exe' /q "C:\\vtx\\$stage.txt" \
+        2>>"$work/wine.log" || fail "$stage: vtxdiag.exe under Wine ended with $?"
+    mv -f "$(find_nocase "$prefix/drive_c" "vtx/$stage.txt")" "$work/$stage.wine.txt" 2>/dev/null ||
+        fail "$stage: no report of vtxdiag.exe under Wine"
+}
+
+# The collector on the simulated machine, its report kept as $work/<stage>.sim.txt and not left
+# on the machine.
+collect_sim() {
+    local stage=$1
+    VTXSIM_MACHINE=$sim VTXSIM_COMMAND_LINE="C:\\WINDOWS\\VTXDIAG.EXE /q C:\\WINDOWS\\$stage.txt" \
+        timeout 60 "$VTX_HOST_COLLECTOR" >>"$work/sim.log" 2>&1 || fail "$stage: the collector on the simulator"
+    mv -f "$(find_nocase "$sim/drive_c" "windows/$stage.txt")" "$work/$stage.sim.txt" 2>/dev/null ||
+        fail "$stage: no report of the collector on the simulator"
+}
+
+# The problems explain finds in a report as compared lines, "PROBLEM <TAB> code <TAB> key <TAB>
+# value", less the accepted platform differences; their words and lines are the report's own.
+# Explain ends with 0 (no problem) or 1 (problems); anything else is a failure, not an empty list.
+report_problems() {
+    local json rc
+    json=$("$VTX_LAB" explain --json "$1" 2>>"$work/explain.log")
+    rc=$?
+    [[ $rc == 0 || $rc == 1 ]] || {
+        fail "vtxlab explain $(basename "$1") ended with $rc (see $work/explain.log)"
+        return
+    }
+    python3 -c '
+import json, sys
+for p in json.load(sys.stdin)["problems"]:
+    print("PROBLEM\t%s\t%s\t%s" % (p["code"], p["key"].lower(), p["value"]))' <<<"$json" |
+        accept_differences | sort
+}
+
+# Both collectors' reports of a stage give explain the same problems, kept as
+# $work/<stage>.wine.problems and $work/<stage>.sim.problems.
+expect_same_problems() {
+    local stage=$1
+    report_problems "$work/$stage.wine.txt" >"$work/$stage.wine.problems"
+    report_problems "$work/$stage.sim.txt" >"$work/$stage.sim.problems"
+    if diff -u "$work/$stage.sim.problems" "$work/$stage.wine.problems" >"$work/$stage.problems.diff"; then
+        note "$stage: explain finds the same $(wc -l <"$work/$stage.wine.problems") problem(s) in both collectors' reports"
+    else
+        fail "$stage: explain finds other problems in the collectors' reports (- simulator, + Wine):"
+        cat "$work/$stage.problems.diff" >&2
+    fi
+}
+
+# The collector on both machines in their state now, and explain's problems compared: one run
+# on each machine.
+compare_problems() {
+    local stage=$1
+    collect_wine "$stage"
+    collect_sim "$stage"
+    expect_same_problems "$stage"
 }
 
 # The helper on the simulated machine with the command line "vtxinh01.exe <arguments>".

@@ -1,6 +1,7 @@
 # shellcheck shell=bash disable=SC2034,SC2154
 # What every install scenario does: the helper with -action=2 for one device of the K9 model,
-# under Wine and on the simulated machine, compared before and after the restart.
+# under Wine and on the simulated machine, compared before and after the restart, and then the
+# problems explain finds in the collector's reports of both machines.
 
 readonly install_k9=$here/fixtures/install_k9.reg
 readonly install_args='-action=2 -model=Draftaire K9 -serial=AB12'
@@ -16,6 +17,7 @@ install_scenario() {
     local fixture=$1 shell=$2 wait=$3
     require_wine vtxinh01.exe vtxpmo01.dll vtxspool.exe
     require_simulator
+    require_collector
     new_machines 98 "$shell" || return
     import_reg "$fixture"
     [[ -n ${wininit_before:-} ]] && put_file 'C:\Windows\wininit.ini' "$wininit_before"
@@ -27,6 +29,7 @@ install_scenario() {
     compare_state installed
     restart_both
     compare_state restarted
+    compare_problems restarted
 }
 
 # The helper's copy was queued to replace it at the restart (one RENAME entry, now in

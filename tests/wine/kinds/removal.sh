@@ -1,6 +1,7 @@
 # shellcheck shell=bash disable=SC2034,SC2154
 # What every removal scenario does: the driver's files on both machines, the helper with
-# -action=64, compared before and after the restart that carries out the queued deletions.
+# -action=64, compared before and after the restart that carries out the queued deletions, and
+# then the problems explain finds in the collector's reports of both machines.
 
 readonly removal_fixtures=$here/../fixtures/removal
 
@@ -20,6 +21,7 @@ removal_machines() {
     local fixture=$1
     require_wine vtxinh01.exe
     require_simulator
+    require_collector
     new_machines 98 0 || return
     import_reg "$fixture"
     put_removal_files
@@ -35,4 +37,5 @@ remove_scenario() {
     compare_state removed
     restart_both
     compare_state restarted
+    compare_problems restarted
 }

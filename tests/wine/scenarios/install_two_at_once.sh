@@ -9,6 +9,7 @@ source "$here/kinds/install.sh"
 scenario_install_two_at_once() {
     require_wine vtxinh01.exe vtxpmo01.dll vtxspool.exe
     require_simulator
+    require_collector
     new_machines 98 0 || return
     import_reg "$install_k9"
     put_file 'C:\Windows\System\vtxinh01.exe' "$win32_dir/vtxinh01.exe"
@@ -22,6 +23,8 @@ scenario_install_two_at_once() {
     for pid in "${pids[@]}"; do
         wait "$pid" || fail "a vtxinh01.exe of the pair exited with $?"
     done
+    # Wine's report now: a new session would be a restart. The simulator's once it has the order.
+    collect_wine installed
     end_session
     # Nothing orders the two under Wine: its result must be that of one of the two serial orders
     # (the one RunOnce value, for one, is the second helper's).
@@ -43,4 +46,6 @@ scenario_install_two_at_once() {
     fi
     [[ $(rename_entries "$(find_nocase "$prefix/drive_c" windows/wininit.ini)" | grep -c '^C:\\Windows\\System\\vtxinh01.exe=') == 2 ]] ||
         fail "wininit.ini RENAME under Wine: expected one entry of each helper"
+    collect_sim installed
+    expect_same_problems installed
 }

@@ -32,4 +32,5 @@ scenario_remove_replug() {
         expect_line "the library on the $machine machine" $'FILE\t'"$library"$'\tpresent' "$work/restarted.$machine"
         expect_line "the helper on the $machine machine" $'FILE\tC:\\Windows\\System\\vtxinh01.exe\tpresent' "$work/restarted.$machine"
     done
+    compare_problems restarted
 }
