@@ -71,8 +71,9 @@ void Problems::Add(ProblemCode code, std::string key, std::string value, std::st
 
 void Problems::AddAt(unsigned line, ProblemCode code, std::string key, std::string value,
                      std::string text, std::string todo) {
-    list_.push_back(
-        {code, std::move(key), std::move(value), line, std::move(text), std::move(todo)});
+    // The report's record stands at that line when the reader knew it.
+    list_.push_back({code, std::move(key), std::move(value), line, line != 0, std::move(text),
+                     std::move(todo)});
 }
 
 } // namespace lab
