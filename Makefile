@@ -57,10 +57,13 @@ test-asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# Every test labelled threads, but the one that interrupts vtxlab with signals: the thread
+# sanitizer defers a signal to a thread's next intercepted call, and one sent to a vtxlab that
+# is paused waiting for it was seen never to arrive (it runs in the other builds).
 test-tsan: deps
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan -j $(JOBS)
-	ctest --preset tsan -j $(JOBS) -L threads
+	ctest --preset tsan -j $(JOBS) -L threads -E 'AnInterruptedCommandLeavesNothingOfItsOwn'
 
 test-host: host
 	ctest --preset host -j $(JOBS)
