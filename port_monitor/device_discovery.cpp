@@ -1,5 +1,6 @@
 // Device discovery: one pass over the driver's device interfaces, naming a port for each from
-// the values on the interface's registry key.
+// the values on the interface's registry key, and the staleness rule that decides when the port
+// table is rebuilt by a new pass.
 #include "port_monitor/monitor.h"
 #include "common/bounded_text.h"
 #include "common/product_names.h"
@@ -178,4 +179,19 @@ void ScanDevices(void) {
         AddInterface(set, &data);
     }
     SetupDiDestroyDeviceInfoList(set);
+}
+
+void RescanIfStale(void) {
+    DWORD now = GetTickCount();
+    // Unsigned difference: the wrap of the tick count after 49.7 days does no harm.
+    if (now - LastScanTick > STALE_AFTER_MS) {
+        LastScanTick = now;
+        ClearPortTable();
+        ScanDevices();
+    }
+}
+
+BOOL IsPortKnown(LPCSTR name) {
+    RescanIfStale();
+    return FindPortEntry(name) != NULL;
 }

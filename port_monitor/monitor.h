@@ -58,22 +58,25 @@ extern CRITICAL_SECTION PortTableLock;
 extern CRITICAL_SECTION OpenPortLock;
 extern PortHandle* OpenPortList;
 
-// Memory and the port table (port_table.cpp).
+// Memory blocks (memory_blocks.cpp).
 LPVOID AllocZeroed(DWORD size);
 void FreeBlock(LPVOID block);
 LPSTR DupString(LPCSTR text);
+
+// The port table (port_table.cpp).
 PortEntry* AddPortEntry(LPCSTR name, LPCSTR description, LPCSTR devicePath, DWORD enabled);
 void ClearPortTable(void);
-// The lookups and the rebuild are called with PortTableLock held.
+// The lookups are called with PortTableLock held.
 PortEntry* FindPortEntry(LPCSTR name);
-BOOL IsPortKnown(LPCSTR name);
 LPCSTR FindDevicePath(LPCSTR name);
-void RescanIfStale(void);
 BOOL IsWindowsMe(void);
 
-// Device discovery (device_discovery.cpp), with PortTableLock held.
+// Device discovery and the rebuild of a stale table (device_discovery.cpp), with PortTableLock
+// held.
 void ScanDevices(void);
 BOOL ReadInterfaceValues(HKEY key, LPSTR name, DWORD nameSize, LPDWORD enabled);
+void RescanIfStale(void);
+BOOL IsPortKnown(LPCSTR name);
 
 // The spooler's operations.
 BOOL WINAPI EnumPorts(LPSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,

@@ -1,29 +1,7 @@
-// The port table: memory blocks, entries, lookups by name, and the staleness rule.
+// The port table: its entries and their lookups by name.
 #include "port_monitor/monitor.h"
 #include "common/bounded_text.h"
 #include "common/windows_version.h"
-
-LPVOID AllocZeroed(DWORD size) {
-    LPVOID block = (LPVOID)GlobalAlloc(GMEM_FIXED, size);
-    if (block != NULL)
-        MemoryZero(block, size);
-    return block;
-}
-
-void FreeBlock(LPVOID block) {
-    if (block != NULL)
-        GlobalFree((HGLOBAL)block);
-}
-
-LPSTR DupString(LPCSTR text) {
-    if (text == NULL)
-        return NULL;
-    DWORD size = TextLength(text) + 1;
-    LPSTR copy = (LPSTR)AllocZeroed(size);
-    if (copy != NULL)
-        MemoryCopy(copy, text, size);
-    return copy;
-}
 
 PortEntry* AddPortEntry(LPCSTR name, LPCSTR description, LPCSTR devicePath, DWORD enabled) {
     DWORD nameSize = TextLength(name) + 1;
@@ -69,21 +47,6 @@ PortEntry* FindPortEntry(LPCSTR name) {
             return entry;
     }
     return NULL;
-}
-
-void RescanIfStale(void) {
-    DWORD now = GetTickCount();
-    // Unsigned difference: the wrap of the tick count after 49.7 days does no harm.
-    if (now - LastScanTick > STALE_AFTER_MS) {
-        LastScanTick = now;
-        ClearPortTable();
-        ScanDevices();
-    }
-}
-
-BOOL IsPortKnown(LPCSTR name) {
-    RescanIfStale();
-    return FindPortEntry(name) != NULL;
 }
 
 LPCSTR FindDevicePath(LPCSTR name) {
