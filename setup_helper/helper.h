@@ -45,20 +45,23 @@ void InstallDevice(void);
 HANDLE BeginExclusiveAction(void);
 void EndExclusiveAction(HANDLE mutex);
 
-// Model settings reader (model_settings.cpp). data and the buffers hold HELPER_TEXT_SIZE bytes;
-// a value read is terminated within them.
+// Model value reader (model_value_reader.cpp), for the install and the removal. data holds
+// HELPER_TEXT_SIZE bytes; a value read is terminated within it.
 DWORD ReadModelValue(LPCSTR keyPath, LPCSTR valueName, LPDWORD type, LPSTR data);
+
+// Model settings (model_settings.cpp). The buffers hold HELPER_TEXT_SIZE bytes.
 DWORD ReadSetupRootPath(LPSTR destination, LPSTR root);
 DWORD ReadSetupExecFile(LPSTR destination, LPSTR buffer);
-// The two appenders add their piece whole within room bytes of the destination, or not at all.
-DWORD AppendSetupParameters(LPSTR destination, DWORD room);
-DWORD AppendPortName(LPSTR destination, DWORD room);
 
 // Setup command line (setup_command.cpp). Destinations are SetupParameterString-sized.
 void BuildSetupCommand(void);
 DWORD BuildParameterString(LPSTR destination);
 // Label and text appended whole within room bytes, or nothing; FALSE when left out.
 BOOL AppendParameterPiece(LPSTR destination, DWORD room, LPCSTR label, LPCSTR text);
+// The two model settings' pieces, added whole within room bytes of the destination, or not at
+// all.
+DWORD AppendSetupParameters(LPSTR destination, DWORD room);
+DWORD AppendPortName(LPSTR destination, DWORD room);
 void AppendBusType(LPSTR destination);
 void AppendModel(LPSTR destination, DWORD room, LPCSTR text);
 void AppendSerial(LPSTR destination, DWORD room, LPCSTR text);
@@ -75,9 +78,26 @@ DWORD ScanPrinterPorts(void);
 void RegisterDeviceMonitor(void);
 void UnregisterDeviceMonitor(void);
 
-// Helper copy and deferred rename (helper_copy.cpp).
+// Helper copy (helper_copy.cpp).
 DWORD CopyHelperForRestart(void);
+
+// The "RENAME" section of wininit.ini (rename_section.cpp).
 DWORD AppendRenameEntry(LPCSTR key, LPCSTR value);
 DWORD TakeBackQueuedDeletion(LPCSTR path);
+
+// Key path walker (key_path_walker.cpp), for the install and the removal: one stack of parent
+// handles per program.
+#define PARENT_KEY_STACK_SIZE 20
+typedef struct _PARENT_KEY_STACK {
+    HKEY entries[PARENT_KEY_STACK_SIZE];
+    LONG count;
+} PARENT_KEY_STACK;
+extern PARENT_KEY_STACK ParentKeyStack;
+
+void PushParentKey(HKEY key);
+HKEY PopParentKey(void);
+// lastComponent, when given, holds HELPER_TEXT_SIZE bytes.
+LONG OpenKeyPath(LPCSTR path, HKEY* currentKey, LPSTR lastComponent);
+LONG CloseKeyPath(HKEY* currentKey);
 
 #endif // VTX_SETUP_HELPER_HELPER_H

@@ -10,7 +10,7 @@
 //   dropped from the stack would make the caller delete the key's name from its grandparent.
 #include "common/bounded_text.h"
 #include "platform/win32api.h"
-#include "setup_helper/removal/removal.h"
+#include "setup_helper/helper.h"
 
 PARENT_KEY_STACK ParentKeyStack;
 

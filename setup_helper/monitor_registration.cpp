@@ -4,7 +4,6 @@
 #include "common/registry_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
-#include "setup_helper/removal/removal.h"
 
 #define PRINTERS_KEY_PATH "System\\CurrentControlSet\\Control\\Print\\Printers\\"
 

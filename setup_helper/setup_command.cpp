@@ -18,6 +18,32 @@ BOOL AppendParameterPiece(LPSTR destination, DWORD room, LPCSTR label, LPCSTR te
     return FALSE;
 }
 
+// A value that does not fit whole counts as unreadable: cut, the setup program would act on
+// another option than the maker's.
+DWORD AppendSetupParameters(LPSTR destination, DWORD room) {
+    CHAR value[HELPER_TEXT_SIZE];
+    DWORD type = 0;
+    value[0] = '\0';
+    DWORD rc = ReadModelValue(ModelKeyPath, "SetupParameters", &type, value);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (!AppendParameterPiece(destination, room, "", value))
+        return ERROR_MORE_DATA;
+    return ERROR_SUCCESS;
+}
+
+// A port name found but too long for the room is left out; the search itself succeeded.
+DWORD AppendPortName(LPSTR destination, DWORD room) {
+    CHAR portName[HELPER_TEXT_SIZE];
+    DWORD type = 0;
+    portName[0] = '\0';
+    DWORD rc = ReadModelValue(ModelKeyPath, "PortName", &type, portName);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    AppendParameterPiece(destination, room, " -v port=", portName);
+    return ERROR_SUCCESS;
+}
+
 static DWORD DecimalWidth(LONG number) {
     CHAR digits[16];
     digits[0] = '\0';

@@ -1,24 +1,9 @@
-// Device removal: the registry key path walker, key removal by mode and the removal sequence.
+// Device removal: key removal by mode and the removal sequence.
 #ifndef VTX_SETUP_HELPER_REMOVAL_H
 #define VTX_SETUP_HELPER_REMOVAL_H
 
 #include "common/product_names.h"
 #include "setup_helper/helper.h"
-
-#define PARENT_KEY_STACK_SIZE 20
-
-// Key path walker (key_path_walker.cpp): one stack of parent handles per program.
-typedef struct _PARENT_KEY_STACK {
-    HKEY entries[PARENT_KEY_STACK_SIZE];
-    LONG count;
-} PARENT_KEY_STACK;
-extern PARENT_KEY_STACK ParentKeyStack;
-
-void PushParentKey(HKEY key);
-HKEY PopParentKey(void);
-// lastComponent, when given, holds HELPER_TEXT_SIZE bytes.
-LONG OpenKeyPath(LPCSTR path, HKEY* currentKey, LPSTR lastComponent);
-LONG CloseKeyPath(HKEY* currentKey);
 
 // Key removal (key_removal.cpp).
 #define REMOVE_NAMED_SUBKEY 1

@@ -30,7 +30,7 @@ static BOOL JoinText(LPSTR out, LPCSTR first, LPCSTR second, LPCSTR third, LPCST
     return FALSE;
 }
 
-// A value read whole (the model settings reader terminates it within its buffer); anything else
+// A value read whole (the model value reader terminates it within its buffer); anything else
 // counts as empty. An empty key path would read the root's own values.
 static DWORD ReadDeviceValue(LPCSTR keyPath, LPCSTR valueName, LPSTR data) {
     DWORD type = 0;
