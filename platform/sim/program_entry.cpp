@@ -1,9 +1,10 @@
-#include "platform/sim/command_line.h"
+#include "common/command_line_tail.h"
 #include "platform/win32api.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 // The full command line is VTXSIM_COMMAND_LINE when set (so that a caller can give it exactly,
@@ -24,9 +25,8 @@ int main(int argc, char** argv) {
         std::fputs("vtxsim: VTXSIM_MACHINE is not set: this program runs on an empty machine in "
                    "memory, which is gone when it ends\n",
                    stderr);
-    std::string tail = vtxsim::CommandLineTail(commandLine);
-    std::vector<char> buffer(tail.begin(), tail.end());
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
-    return WinMain(instance, nullptr, buffer.data(), SW_SHOWNORMAL);
+    return WinMain(instance, nullptr, CommandLineTail(buffer.data()), SW_SHOWNORMAL);
 }

@@ -1,13 +1,27 @@
 // The command line tail WinMain gets: the program name skipped, quoted or not, then every
 // character of code 0x20 or below.
-#include "platform/sim/command_line.h"
+#include "common/command_line_tail.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
+namespace as_text {
+
+// The tail of a copy of the line, as a string, so that the checks compare text.
+std::string CommandLineTail(const std::string& commandLine) {
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    return ::CommandLineTail(line.data());
+}
+
+} // namespace as_text
+
 TEST(CommandLineTail, SkipsTheProgramNameQuotedOrNotAndTheBlanksAfterIt) {
-    using vtxsim::CommandLineTail;
+    using as_text::CommandLineTail;
     EXPECT_EQ(CommandLineTail("vtxinh01.exe -action=2"), "-action=2");
     EXPECT_EQ(CommandLineTail("\"C:\\Program Files\\vtxinh01.exe\" -action=2 -model=A B"),
               "-action=2 -model=A B");
