@@ -13,7 +13,6 @@ extern CHAR InfFileName[HELPER_TEXT_SIZE];
 LONG RemoveRegistryKey(LPCSTR path, LPCSTR name, LONG mode);
 
 // Removal sequence (removal_sequence.cpp).
-#define VMM32_DIRECTORY SYSTEM_DIRECTORY "VMM32\\"
 void RemoveDevice(void);
 DWORD QueueDeleteAtRestart(LPCSTR path);
 // out (HELPER_TEXT_SIZE bytes) = directory + "vtx" + code + "01" + extension; FALSE when it does
