@@ -1,10 +1,10 @@
 // KERNEL32 files: the drives of the machine, file handles with share modes, copy, delete,
 // attributes, size and times, and where Windows lies.
 #include "platform/sim/files.h"
-#include "platform/sim/faults.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/case_folding.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/sim/control/files_ctl.h"
 
 #include <fcntl.h>
@@ -382,11 +382,6 @@ int OpenHost(const Target& target, DWORD access, DWORD disposition, DWORD* error
     return fd;
 }
 
-BOOL Fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
 std::string WindowsPathOf(const fs::path& driveDir, const fs::path& host) {
     // drive_c holds C:
     std::string text = UpperAscii(std::string(1, driveDir.filename().string().back()));
@@ -431,143 +426,141 @@ DWORD CheckNotOpen(const fs::path& host) {
 
 } // namespace sim
 
+using sim::Locking;
+using sim::OnSuccess;
+
 extern "C" {
 
+// With CREATE_ALWAYS or OPEN_ALWAYS a file's success tells whether it was there; a device's
+// does not. A device is opened without the machine lock: it takes the printer's own.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE) {
-    if (DWORD injected = sim::InjectedFailure("CreateFileA")) {
-        SetLastError(injected);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (lpFileName != nullptr && sim::IsDevicePath(lpFileName)) {
-        DWORD error = ERROR_FILE_NOT_FOUND;
-        std::shared_ptr<sim::KernelObject> device =
-            sim::OpenDevicePath(lpFileName, dwDesiredAccess, dwShareMode, &error);
-        if (!device) {
-            SetLastError(error);
-            return INVALID_HANDLE_VALUE;
-        }
-        return sim::AddHandle(std::move(device));
-    }
-    sim::MachineLock lock;
-    sim::Target target = sim::Lookup(lpFileName);
-    if (target.error != 0) {
-        SetLastError(target.error);
-        return INVALID_HANDLE_VALUE;
-    }
-    // Handles are only added under the machine lock, so nothing can slip in between the
-    // check and the open.
-    if (DWORD error = sim::CheckSharing(target.host, dwDesiredAccess, dwShareMode)) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
-    DWORD error = 0;
-    bool existed = false;
-    int fd = sim::OpenHost(target, dwDesiredAccess, dwCreationDisposition, &error, &existed);
-    if (fd < 0) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!existed && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0)
-        sim::SetHostReadOnly(target.host, true);
-    struct stat st {};
-    fstat(fd, &st);
-    uint64_t id = 0;
-    {
-        sim::OpenFiles& opened = sim::Opened();
-        std::lock_guard guard(opened.mutex);
-        id = opened.next++;
-        opened.files[id] = {st.st_dev, st.st_ino, dwDesiredAccess, dwShareMode};
-    }
-    if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
-        SetLastError(existed ? ERROR_ALREADY_EXISTS : 0);
-    return sim::AddHandle(std::make_shared<sim::FileObject>(fd, dwDesiredAccess, id));
+    return sim::SimulatedCall<HANDLE>(
+        {"CreateFileA", OnSuccess::LeavesLastError, INVALID_HANDLE_VALUE, Locking::ByBody},
+        [&]() -> sim::CallResult<HANDLE> {
+            if (lpFileName != nullptr && sim::IsDevicePath(lpFileName)) {
+                DWORD error = ERROR_FILE_NOT_FOUND;
+                std::shared_ptr<sim::KernelObject> device =
+                    sim::OpenDevicePath(lpFileName, dwDesiredAccess, dwShareMode, &error);
+                if (!device)
+                    return sim::Fail(error);
+                return sim::AddHandle(std::move(device));
+            }
+            sim::MachineLock lock;
+            sim::Target target = sim::Lookup(lpFileName);
+            if (target.error != 0)
+                return sim::Fail(target.error);
+            // Handles are only added under the machine lock, so nothing can slip in between
+            // the check and the open.
+            if (DWORD error = sim::CheckSharing(target.host, dwDesiredAccess, dwShareMode))
+                return sim::Fail(error);
+            DWORD error = 0;
+            bool existed = false;
+            int fd =
+                sim::OpenHost(target, dwDesiredAccess, dwCreationDisposition, &error, &existed);
+            if (fd < 0)
+                return sim::Fail(error);
+            if (!existed && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+                sim::SetHostReadOnly(target.host, true);
+            struct stat st {};
+            fstat(fd, &st);
+            uint64_t id = 0;
+            {
+                sim::OpenFiles& opened = sim::Opened();
+                std::lock_guard guard(opened.mutex);
+                id = opened.next++;
+                opened.files[id] = {st.st_dev, st.st_ino, dwDesiredAccess, dwShareMode};
+            }
+            HANDLE handle =
+                sim::AddHandle(std::make_shared<sim::FileObject>(fd, dwDesiredAccess, id));
+            if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
+                return sim::SucceedSetting(handle, existed ? ERROR_ALREADY_EXISTS : 0);
+            return handle;
+        });
 }
 
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
     namespace fs = std::filesystem;
-    if (DWORD injected = sim::InjectedFailure("CopyFileA"))
-        return sim::Fail(injected);
-    sim::MachineLock lock;
-    sim::Target source = sim::LookupExisting(lpExistingFileName);
-    if (source.error != 0)
-        return sim::Fail(source.error);
-    if (source.directory)
-        return sim::Fail(ERROR_ACCESS_DENIED);
-    if (DWORD error = sim::CheckSharing(source.host, GENERIC_READ, FILE_SHARE_READ))
-        return sim::Fail(error);
-    sim::Target dest = sim::Lookup(lpNewFileName);
-    if (dest.error != 0)
-        return sim::Fail(dest.error);
-    if (dest.exists) {
-        if (bFailIfExists)
-            return sim::Fail(ERROR_FILE_EXISTS);
-        if (dest.directory || sim::IsReadOnly(dest.host))
-            return sim::Fail(ERROR_ACCESS_DENIED);
-        std::error_code ec;
-        // A file copied onto itself is open as its own source.
-        if (fs::equivalent(source.host, dest.host, ec))
-            return sim::Fail(ERROR_SHARING_VIOLATION);
-        if (DWORD error = sim::CheckNotOpen(dest.host))
-            return sim::Fail(error);
-    }
-    std::error_code ec;
-    fs::copy_file(source.host, dest.host, fs::copy_options::overwrite_existing, ec);
-    if (ec)
-        return sim::Fail(ERROR_ACCESS_DENIED);
-    // The copy takes the source's attributes, read-only included.
-    sim::SetHostReadOnly(dest.host, sim::IsReadOnly(source.host));
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"CopyFileA", OnSuccess::LeavesLastError, FALSE}, [&]() -> sim::CallResult<BOOL> {
+            sim::Target source = sim::LookupExisting(lpExistingFileName);
+            if (source.error != 0)
+                return sim::Fail(source.error);
+            if (source.directory)
+                return sim::Fail(ERROR_ACCESS_DENIED);
+            if (DWORD error = sim::CheckSharing(source.host, GENERIC_READ, FILE_SHARE_READ))
+                return sim::Fail(error);
+            sim::Target dest = sim::Lookup(lpNewFileName);
+            if (dest.error != 0)
+                return sim::Fail(dest.error);
+            if (dest.exists) {
+                if (bFailIfExists)
+                    return sim::Fail(ERROR_FILE_EXISTS);
+                if (dest.directory || sim::IsReadOnly(dest.host))
+                    return sim::Fail(ERROR_ACCESS_DENIED);
+                std::error_code ec;
+                // A file copied onto itself is open as its own source.
+                if (fs::equivalent(source.host, dest.host, ec))
+                    return sim::Fail(ERROR_SHARING_VIOLATION);
+                if (DWORD error = sim::CheckNotOpen(dest.host))
+                    return sim::Fail(error);
+            }
+            std::error_code ec;
+            fs::copy_file(source.host, dest.host, fs::copy_options::overwrite_existing, ec);
+            if (ec)
+                return sim::Fail(ERROR_ACCESS_DENIED);
+            // The copy takes the source's attributes, read-only included.
+            sim::SetHostReadOnly(dest.host, sim::IsReadOnly(source.host));
+            return TRUE;
+        });
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-    if (DWORD injected = sim::InjectedFailure("DeleteFileA"))
-        return sim::Fail(injected);
-    sim::MachineLock lock;
-    sim::Target target = sim::LookupExisting(lpFileName);
-    if (target.error != 0)
-        return sim::Fail(target.error);
-    if (target.directory || sim::IsReadOnly(target.host))
-        return sim::Fail(ERROR_ACCESS_DENIED);
-    if (DWORD error = sim::CheckNotOpen(target.host))
-        return sim::Fail(error);
-    std::error_code ec;
-    if (!std::filesystem::remove(target.host, ec))
-        return sim::Fail(ERROR_ACCESS_DENIED);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>({"DeleteFileA", OnSuccess::LeavesLastError, FALSE},
+                                    [&]() -> sim::CallResult<BOOL> {
+                                        sim::Target target = sim::LookupExisting(lpFileName);
+                                        if (target.error != 0)
+                                            return sim::Fail(target.error);
+                                        if (target.directory || sim::IsReadOnly(target.host))
+                                            return sim::Fail(ERROR_ACCESS_DENIED);
+                                        if (DWORD error = sim::CheckNotOpen(target.host))
+                                            return sim::Fail(error);
+                                        std::error_code ec;
+                                        if (!std::filesystem::remove(target.host, ec))
+                                            return sim::Fail(ERROR_ACCESS_DENIED);
+                                        return TRUE;
+                                    });
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-    if (DWORD injected = sim::InjectedFailure("GetFileAttributesA")) {
-        SetLastError(injected);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    sim::MachineLock lock;
-    sim::Target target = sim::LookupExisting(lpFileName);
-    if (target.error != 0) {
-        SetLastError(target.error);
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    if (target.directory)
-        return FILE_ATTRIBUTE_DIRECTORY;
-    // Only read-only is kept; every file counts as changed since the last backup.
-    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-    if (sim::IsReadOnly(target.host))
-        attributes |= FILE_ATTRIBUTE_READONLY;
-    return attributes;
+    return sim::SimulatedCall<DWORD>(
+        {"GetFileAttributesA", OnSuccess::LeavesLastError, INVALID_FILE_ATTRIBUTES},
+        [&]() -> sim::CallResult<DWORD> {
+            sim::Target target = sim::LookupExisting(lpFileName);
+            if (target.error != 0)
+                return sim::Fail(target.error);
+            if (target.directory)
+                return FILE_ATTRIBUTE_DIRECTORY;
+            // Only read-only is kept; every file counts as changed since the last backup.
+            DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+            if (sim::IsReadOnly(target.host))
+                attributes |= FILE_ATTRIBUTE_READONLY;
+            return attributes;
+        });
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
-    if (DWORD injected = sim::InjectedFailure("SetFileAttributesA"))
-        return sim::Fail(injected);
-    sim::MachineLock lock;
-    sim::Target target = sim::LookupExisting(lpFileName);
-    if (target.error != 0)
-        return sim::Fail(target.error);
-    if (!target.directory)
-        sim::SetHostReadOnly(target.host, (dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"SetFileAttributesA", OnSuccess::LeavesLastError, FALSE}, [&]() -> sim::CallResult<BOOL> {
+            sim::Target target = sim::LookupExisting(lpFileName);
+            if (target.error != 0)
+                return sim::Fail(target.error);
+            if (!target.directory)
+                sim::SetHostReadOnly(target.host,
+                                     (dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
+            return TRUE;
+        });
 }
 
 } // extern "C"
@@ -642,40 +635,50 @@ std::vector<std::string> FileTree() {
 
 extern "C" {
 
+// A size of 0xFFFFFFFF is told from a failure by the last error, so success clears it.
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
-    std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
-    struct stat st {};
-    if (!object || object->HostDescriptor() < 0 || fstat(object->HostDescriptor(), &st) != 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_FILE_SIZE;
-    }
-    uint64_t size = static_cast<uint64_t>(st.st_size);
-    if (lpFileSizeHigh != nullptr)
-        *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
-    SetLastError(NO_ERROR); // a size of 0xFFFFFFFF is told from a failure by the last error
-    return static_cast<DWORD>(size);
+    return sim::SimulatedCall<DWORD>(
+        {"GetFileSize", OnSuccess::ClearsLastError, INVALID_FILE_SIZE, Locking::ByBody},
+        [&]() -> sim::CallResult<DWORD> {
+            std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
+            struct stat st {};
+            if (!object || object->HostDescriptor() < 0 ||
+                fstat(object->HostDescriptor(), &st) != 0)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            uint64_t size = static_cast<uint64_t>(st.st_size);
+            if (lpFileSizeHigh != nullptr)
+                *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+            return static_cast<DWORD>(size);
+        });
 }
 
 BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime, LPFILETIME lpLastAccessTime,
                         LPFILETIME lpLastWriteTime) {
-    std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
-    struct stat st {};
-    if (!object || object->HostDescriptor() < 0 || fstat(object->HostDescriptor(), &st) != 0)
-        return sim::Fail(ERROR_INVALID_HANDLE);
-    // 100 ns units since 1601-01-01; the host keeps no creation time, so it is the last write.
-    constexpr uint64_t kUnixEpoch = 116444736000000000ULL;
-    uint64_t written = kUnixEpoch + static_cast<uint64_t>(st.st_mtim.tv_sec) * 10000000ULL +
-                       static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
-    uint64_t accessed = kUnixEpoch + static_cast<uint64_t>(st.st_atim.tv_sec) * 10000000ULL +
-                        static_cast<uint64_t>(st.st_atim.tv_nsec) / 100;
-    auto store = [](LPFILETIME out, uint64_t time) {
-        if (out != nullptr)
-            *out = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
-    };
-    store(lpCreationTime, written);
-    store(lpLastAccessTime, accessed);
-    store(lpLastWriteTime, written);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"GetFileTime", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
+            struct stat st {};
+            if (!object || object->HostDescriptor() < 0 ||
+                fstat(object->HostDescriptor(), &st) != 0)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            // 100 ns units since 1601-01-01; the host keeps no creation time, so it is the last
+            // write.
+            constexpr uint64_t kUnixEpoch = 116444736000000000ULL;
+            uint64_t written = kUnixEpoch + static_cast<uint64_t>(st.st_mtim.tv_sec) * 10000000ULL +
+                               static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
+            uint64_t accessed = kUnixEpoch +
+                                static_cast<uint64_t>(st.st_atim.tv_sec) * 10000000ULL +
+                                static_cast<uint64_t>(st.st_atim.tv_nsec) / 100;
+            auto store = [](LPFILETIME out, uint64_t time) {
+                if (out != nullptr)
+                    *out = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+            };
+            store(lpCreationTime, written);
+            store(lpLastAccessTime, accessed);
+            store(lpLastWriteTime, written);
+            return TRUE;
+        });
 }
 
 } // extern "C"

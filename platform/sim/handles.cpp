@@ -1,5 +1,5 @@
 #include "platform/sim/handles.h"
-#include "platform/sim/faults.h"
+#include "platform/sim/simulated_call.h"
 
 #include <map>
 #include <mutex>
@@ -77,76 +77,74 @@ unsigned OpenHandleCount() {
 
 } // namespace sim
 
-namespace {
-
-BOOL Finish(DWORD error) {
-    SetLastError(error);
-    return error == 0 ? TRUE : FALSE;
-}
-
-} // namespace
+using sim::Locking;
+using sim::OnSuccess;
 
 extern "C" {
 
+// Handle calls keep to the handle table's lock: a printer's I/O takes the printer's own.
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD count, LPDWORD lpRead, LPOVERLAPPED) {
     if (lpRead != nullptr)
         *lpRead = 0;
-    if (DWORD injected = sim::InjectedFailure("ReadFile"))
-        return Finish(injected);
-    std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
-    if (!object)
-        return Finish(ERROR_INVALID_HANDLE);
-    DWORD done = 0;
-    DWORD error = object->Read(lpBuffer, count, &done);
-    if (lpRead != nullptr)
-        *lpRead = done;
-    if (error == 0)
-        return TRUE; // a successful call leaves the last error alone
-    return Finish(error);
+    return sim::SimulatedCall<BOOL>(
+        {"ReadFile", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
+            if (!object)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            DWORD done = 0;
+            DWORD error = object->Read(lpBuffer, count, &done);
+            if (lpRead != nullptr)
+                *lpRead = done;
+            return sim::TrueOrFail(error);
+        });
 }
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD count, LPDWORD lpWritten,
                       LPOVERLAPPED) {
     if (lpWritten != nullptr)
         *lpWritten = 0;
-    if (DWORD injected = sim::InjectedFailure("WriteFile"))
-        return Finish(injected);
-    std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
-    if (!object)
-        return Finish(ERROR_INVALID_HANDLE);
-    DWORD done = 0;
-    DWORD error = object->Write(lpBuffer, count, &done);
-    if (lpWritten != nullptr)
-        *lpWritten = done;
-    if (error == 0)
-        return TRUE;
-    return Finish(error);
+    return sim::SimulatedCall<BOOL>(
+        {"WriteFile", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hFile);
+            if (!object)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            DWORD done = 0;
+            DWORD error = object->Write(lpBuffer, count, &done);
+            if (lpWritten != nullptr)
+                *lpWritten = done;
+            return sim::TrueOrFail(error);
+        });
 }
 
 BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                             DWORD outSize, LPDWORD returned, LPOVERLAPPED) {
     if (returned != nullptr)
         *returned = 0;
-    if (DWORD injected = sim::InjectedFailure("DeviceIoControl"))
-        return Finish(injected);
-    std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hDevice);
-    if (!object)
-        return Finish(ERROR_INVALID_HANDLE);
-    DWORD count = 0;
-    DWORD error = object->IoControl(code, in, inSize, out, outSize, &count);
-    if (returned != nullptr)
-        *returned = count;
-    if (error == 0)
-        return TRUE;
-    return Finish(error);
+    return sim::SimulatedCall<BOOL>(
+        {"DeviceIoControl", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            std::shared_ptr<sim::KernelObject> object = sim::FindHandle(hDevice);
+            if (!object)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            DWORD count = 0;
+            DWORD error = object->IoControl(code, in, inSize, out, outSize, &count);
+            if (returned != nullptr)
+                *returned = count;
+            return sim::TrueOrFail(error);
+        });
 }
 
+// Closing takes whatever lock the object's Close needs.
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-    if (DWORD injected = sim::InjectedFailure("CloseHandle"))
-        return Finish(injected);
-    if (!sim::RemoveHandle(hObject))
-        return Finish(ERROR_INVALID_HANDLE);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"CloseHandle", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (!sim::RemoveHandle(hObject))
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            return TRUE;
+        });
 }
 
 } // extern "C"

@@ -1,6 +1,6 @@
 // KERNEL32: last error, clock, version, interlocked operations.
-#include "platform/sim/faults.h"
 #include "platform/sim/settings.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/win32api.h"
 
 #include <cstring>
@@ -50,25 +50,22 @@ DWORD WINAPI GetTickCount(void) {
 }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-    if (DWORD injected = sim::InjectedFailure("GetVersionExA")) {
-        SetLastError(injected);
-        return FALSE;
-    }
-    if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    VersionRecord record = RecordFor(sim::CurrentWindowsVersion());
-    info->dwMajorVersion = record.major;
-    info->dwMinorVersion = record.minor;
-    info->dwBuildNumber = record.build;
-    // Windows 9x keeps the major and minor version in the build number's high word.
-    if (record.platform == VER_PLATFORM_WIN32_WINDOWS)
-        info->dwBuildNumber |= (record.major << 24) | (record.minor << 16);
-    info->dwPlatformId = record.platform;
-    std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
-    std::strncpy(info->szCSDVersion, record.servicePack, sizeof info->szCSDVersion - 1);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"GetVersionExA", sim::OnSuccess::LeavesLastError, FALSE}, [&]() -> sim::CallResult<BOOL> {
+            if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            VersionRecord record = RecordFor(sim::CurrentWindowsVersion());
+            info->dwMajorVersion = record.major;
+            info->dwMinorVersion = record.minor;
+            info->dwBuildNumber = record.build;
+            // Windows 9x keeps the major and minor version in the build number's high word.
+            if (record.platform == VER_PLATFORM_WIN32_WINDOWS)
+                info->dwBuildNumber |= (record.major << 24) | (record.minor << 16);
+            info->dwPlatformId = record.platform;
+            std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+            std::strncpy(info->szCSDVersion, record.servicePack, sizeof info->szCSDVersion - 1);
+            return TRUE;
+        });
 }
 
 LONG WINAPI InterlockedIncrement(LONG volatile* addend) {

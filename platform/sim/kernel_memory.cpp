@@ -1,6 +1,6 @@
 // KERNEL32: the global heap. Blocks are tracked so that tests can count leaks and a bad or
 // repeated GlobalFree is reported instead of corrupting the host heap.
-#include "platform/sim/faults.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/sim/control/kernel_ctl.h"
 #include "platform/win32api.h"
 
@@ -22,43 +22,44 @@ GlobalHeap& Heap() {
 
 } // namespace
 
+using sim::Locking;
+using sim::OnSuccess;
+
+// The heap keeps its own lock: the machine's is not taken.
 extern "C" {
 
 // Movable blocks are handed out as their address too: nothing here locks or moves them.
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-    if (DWORD injected = sim::InjectedFailure("GlobalAlloc")) {
-        SetLastError(injected);
-        return nullptr;
-    }
-    size_t size = dwBytes == 0 ? 1 : dwBytes;
-    void* block = (uFlags & GMEM_ZEROINIT) != 0 ? std::calloc(1, size) : std::malloc(size);
-    if (block == nullptr) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    GlobalHeap& heap = Heap();
-    std::lock_guard guard(heap.mutex);
-    heap.live.insert(block);
-    return block;
+    return sim::SimulatedCall<HGLOBAL>(
+        {"GlobalAlloc", OnSuccess::LeavesLastError, nullptr, Locking::ByBody},
+        [&]() -> sim::CallResult<HGLOBAL> {
+            size_t size = dwBytes == 0 ? 1 : dwBytes;
+            void* block = (uFlags & GMEM_ZEROINIT) != 0 ? std::calloc(1, size) : std::malloc(size);
+            if (block == nullptr)
+                return sim::Fail(ERROR_NOT_ENOUGH_MEMORY);
+            GlobalHeap& heap = Heap();
+            std::lock_guard guard(heap.mutex);
+            heap.live.insert(block);
+            return block;
+        });
 }
 
+// A failure hands the block back.
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
-    if (DWORD injected = sim::InjectedFailure("GlobalFree")) {
-        SetLastError(injected);
-        return hMem;
-    }
-    if (hMem == nullptr)
-        return nullptr;
-    GlobalHeap& heap = Heap();
-    {
-        std::lock_guard guard(heap.mutex);
-        if (heap.live.erase(hMem) == 0) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return hMem;
-        }
-    }
-    std::free(hMem);
-    return nullptr;
+    return sim::SimulatedCall<HGLOBAL>(
+        {"GlobalFree", OnSuccess::LeavesLastError, hMem, Locking::ByBody},
+        [&]() -> sim::CallResult<HGLOBAL> {
+            if (hMem == nullptr)
+                return HGLOBAL{nullptr};
+            GlobalHeap& heap = Heap();
+            {
+                std::lock_guard guard(heap.mutex);
+                if (heap.live.erase(hMem) == 0)
+                    return sim::Fail(ERROR_INVALID_HANDLE);
+            }
+            std::free(hMem);
+            return HGLOBAL{nullptr};
+        });
 }
 
 } // extern "C"

@@ -3,10 +3,10 @@
 // The owner writes its process id into the file and empties it when it lets go, so a waiter that
 // gets the lock and finds an id there knows the owner died holding it: the mutex was abandoned.
 // Within a process the owner is a thread and may take the mutex again (a count, as on Windows).
-#include "platform/sim/faults.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/object_file_name.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/win32api.h"
 
 #include <fcntl.h>
@@ -215,11 +215,6 @@ void Mutex::Close() {
     list.Save();
 }
 
-BOOL Finish(DWORD error) {
-    SetLastError(error);
-    return error == 0 ? TRUE : FALSE;
-}
-
 std::shared_ptr<Mutex> MutexOf(HANDLE handle) {
     return std::dynamic_pointer_cast<Mutex>(FindHandle(handle));
 }
@@ -227,83 +222,85 @@ std::shared_ptr<Mutex> MutexOf(HANDLE handle) {
 } // namespace
 } // namespace sim
 
+using sim::Locking;
+using sim::OnSuccess;
+
 extern "C" {
 
-// Security attributes are not looked at: Windows 98 has none.
+// Security attributes are not looked at: Windows 98 has none. The last error tells the caller
+// whether a named mutex was there already. The machine lock is taken only to open a mutex
+// anew, never while waiting to own one.
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
-    if (DWORD injected = sim::InjectedFailure("CreateMutexA")) {
-        SetLastError(injected);
-        return nullptr;
-    }
-    std::shared_ptr<sim::Mutex> object;
-    bool existed = false;
-    if (lpName == nullptr || lpName[0] == '\0') {
-        object = std::make_shared<sim::Mutex>(std::filesystem::path());
-    } else {
-        std::string name = lpName;
-        if (name.size() >= MAX_PATH) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return nullptr;
-        }
-        std::string file = sim::FileNameOf(name);
-        sim::ProcessMutexes& table = sim::Mutexes();
-        std::lock_guard guard(table.mutex);
-        if (table.pid != getpid()) {
-            // The parent's objects and their locks are the parent's: forget them unclosed.
-            table.named.clear();
-            table.pid = getpid();
-        }
-        object = table.named[file].lock();
-        if (object) {
-            existed = true;
-        } else {
-            sim::MachineLock lock;
-            std::filesystem::path dir = sim::MachineDir() / "mutexes";
-            std::error_code ec;
-            std::filesystem::create_directories(dir, ec);
-            object = std::make_shared<sim::Mutex>(dir / file);
-            if (DWORD error = object->Open()) {
-                SetLastError(error);
-                return nullptr;
+    return sim::SimulatedCall<HANDLE>(
+        {"CreateMutexA", OnSuccess::ClearsLastError, nullptr, Locking::ByBody},
+        [&]() -> sim::CallResult<HANDLE> {
+            std::shared_ptr<sim::Mutex> object;
+            bool existed = false;
+            if (lpName == nullptr || lpName[0] == '\0') {
+                object = std::make_shared<sim::Mutex>(std::filesystem::path());
+            } else {
+                std::string name = lpName;
+                if (name.size() >= MAX_PATH)
+                    return sim::Fail(ERROR_FILENAME_EXCED_RANGE);
+                std::string file = sim::FileNameOf(name);
+                sim::ProcessMutexes& table = sim::Mutexes();
+                std::lock_guard guard(table.mutex);
+                if (table.pid != getpid()) {
+                    // The parent's objects and their locks are the parent's: forget them
+                    // unclosed.
+                    table.named.clear();
+                    table.pid = getpid();
+                }
+                object = table.named[file].lock();
+                if (object) {
+                    existed = true;
+                } else {
+                    sim::MachineLock lock;
+                    std::filesystem::path dir = sim::MachineDir() / "mutexes";
+                    std::error_code ec;
+                    std::filesystem::create_directories(dir, ec);
+                    object = std::make_shared<sim::Mutex>(dir / file);
+                    if (DWORD error = object->Open())
+                        return sim::Fail(error);
+                    sim::OpenList list(dir / (file + ".open"));
+                    existed = !list.Empty();
+                    list.Add(getpid());
+                    list.Save();
+                    table.named[file] = object;
+                }
             }
-            sim::OpenList list(dir / (file + ".open"));
-            existed = !list.Empty();
-            list.Add(getpid());
-            list.Save();
-            table.named[file] = object;
-        }
-    }
-    object->AddHandle();
-    HANDLE handle = sim::AddHandle(object);
-    // Only the creator of a mutex can ask to own it at once.
-    if (bInitialOwner && !existed)
-        object->Wait(INFINITE);
-    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return handle;
+            object->AddHandle();
+            HANDLE handle = sim::AddHandle(object);
+            // Only the creator of a mutex can ask to own it at once.
+            if (bInitialOwner && !existed)
+                object->Wait(INFINITE);
+            if (existed)
+                return sim::SucceedSetting(handle, ERROR_ALREADY_EXISTS);
+            return handle;
+        });
 }
 
+// A wait that times out or finds the mutex abandoned succeeds: its result says so.
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
-    if (DWORD injected = sim::InjectedFailure("WaitForSingleObject")) {
-        SetLastError(injected);
-        return WAIT_FAILED;
-    }
-    std::shared_ptr<sim::Mutex> object = sim::MutexOf(hHandle);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
-    return object->Wait(dwMilliseconds);
+    return sim::SimulatedCall<DWORD>(
+        {"WaitForSingleObject", OnSuccess::LeavesLastError, WAIT_FAILED, Locking::ByBody},
+        [&]() -> sim::CallResult<DWORD> {
+            std::shared_ptr<sim::Mutex> object = sim::MutexOf(hHandle);
+            if (!object)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            return object->Wait(dwMilliseconds);
+        });
 }
 
 BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
-    if (DWORD injected = sim::InjectedFailure("ReleaseMutex"))
-        return sim::Finish(injected);
-    std::shared_ptr<sim::Mutex> object = sim::MutexOf(hMutex);
-    if (!object)
-        return sim::Finish(ERROR_INVALID_HANDLE);
-    if (DWORD error = object->Release())
-        return sim::Finish(error);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"ReleaseMutex", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            std::shared_ptr<sim::Mutex> object = sim::MutexOf(hMutex);
+            if (!object)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            return sim::TrueOrFail(object->Release());
+        });
 }
 
 } // extern "C"

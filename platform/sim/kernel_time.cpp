@@ -1,5 +1,6 @@
 // KERNEL32 dates: the local time and FILETIME conversions. The machine's time zone is the
 // host's.
+#include "platform/sim/simulated_call.h"
 #include "platform/win32api.h"
 
 #include <chrono>
@@ -75,29 +76,35 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
     *lpSystemTime = FromTicks(ticks);
 }
 
+// The conversions touch no machine state: the machine lock is not taken.
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* lpFileTime, LPFILETIME lpLocalFileTime) {
-    if (lpFileTime == nullptr || lpLocalFileTime == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    const uint64_t ticks = Ticks(*lpFileTime);
-    const int64_t unixSeconds =
-        static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970;
-    const uint64_t local = ticks + static_cast<uint64_t>(LocalOffset(unixSeconds) *
-                                                         static_cast<int64_t>(kTicksPerSecond));
-    *lpLocalFileTime = {static_cast<DWORD>(local), static_cast<DWORD>(local >> 32)};
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"FileTimeToLocalFileTime", sim::OnSuccess::LeavesLastError, FALSE, sim::Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (lpFileTime == nullptr || lpLocalFileTime == nullptr)
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            const uint64_t ticks = Ticks(*lpFileTime);
+            const int64_t unixSeconds =
+                static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970;
+            const uint64_t local =
+                ticks + static_cast<uint64_t>(LocalOffset(unixSeconds) *
+                                              static_cast<int64_t>(kTicksPerSecond));
+            *lpLocalFileTime = {static_cast<DWORD>(local), static_cast<DWORD>(local >> 32)};
+            return TRUE;
+        });
 }
 
 BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime) {
-    // Times from the year 30828 on have no SYSTEMTIME.
-    if (lpFileTime == nullptr || lpSystemTime == nullptr ||
-        (lpFileTime->dwHighDateTime & 0x80000000UL) != 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *lpSystemTime = FromTicks(Ticks(*lpFileTime));
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"FileTimeToSystemTime", sim::OnSuccess::LeavesLastError, FALSE, sim::Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            // Times from the year 30828 on have no SYSTEMTIME.
+            if (lpFileTime == nullptr || lpSystemTime == nullptr ||
+                (lpFileTime->dwHighDateTime & 0x80000000UL) != 0)
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            *lpSystemTime = FromTicks(Ticks(*lpFileTime));
+            return TRUE;
+        });
 }
 
 } // extern "C"

@@ -2,10 +2,10 @@
 // are not ours to run: a start is a record in the machine directory's "journal", one line per
 // start, appended under the machine lock, so every process of the machine sees every start.
 #include "platform/sim/processes.h"
-#include "platform/sim/faults.h"
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/simulated_call.h"
 
 #include <fstream>
 #include <iterator>
@@ -197,11 +197,6 @@ DWORD CheckStart(LPCSTR application, LPCSTR commandLine, LPCSTR currentDirectory
     return 0;
 }
 
-BOOL Fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
 } // namespace
 
 std::string ApplicationOfCommandLine(std::string_view commandLine) {
@@ -243,36 +238,36 @@ DWORD RecordProcessStart(vtxsim::ProcessStart start) {
 
 } // namespace sim
 
+using sim::OnSuccess;
+
 extern "C" {
 
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES,
                            LPSECURITY_ATTRIBUTES, BOOL, DWORD dwCreationFlags, LPVOID,
                            LPCSTR lpCurrentDirectory, LPSTARTUPINFOA lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation) {
-    if (DWORD injected = sim::InjectedFailure("CreateProcessA"))
-        return sim::Fail(injected);
-    if (lpStartupInfo == nullptr || lpProcessInformation == nullptr ||
-        (lpApplicationName == nullptr && lpCommandLine == nullptr))
-        return sim::Fail(ERROR_INVALID_PARAMETER);
-    vtxsim::ProcessStart start;
-    {
-        sim::MachineLock lock;
-        if (DWORD error = sim::CheckStart(lpApplicationName, lpCommandLine, lpCurrentDirectory,
-                                          &start.application))
-            return sim::Fail(error);
-        start.source = "CreateProcessA";
-        start.commandLine = lpCommandLine != nullptr ? lpCommandLine : "";
-        start.currentDirectory = lpCurrentDirectory != nullptr ? lpCurrentDirectory : "";
-        start.creationFlags = dwCreationFlags;
-        start.startupInfoSize = lpStartupInfo->cb;
-        start.started = true;
-        start.processId = sim::RecordProcessStart(start);
-    }
-    lpProcessInformation->hProcess = sim::AddHandle(std::make_shared<sim::ProcessObject>());
-    lpProcessInformation->hThread = sim::AddHandle(std::make_shared<sim::ProcessObject>());
-    lpProcessInformation->dwProcessId = start.processId;
-    lpProcessInformation->dwThreadId = start.processId + 4;
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"CreateProcessA", OnSuccess::LeavesLastError, FALSE}, [&]() -> sim::CallResult<BOOL> {
+            if (lpStartupInfo == nullptr || lpProcessInformation == nullptr ||
+                (lpApplicationName == nullptr && lpCommandLine == nullptr))
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            vtxsim::ProcessStart start;
+            if (DWORD error = sim::CheckStart(lpApplicationName, lpCommandLine, lpCurrentDirectory,
+                                              &start.application))
+                return sim::Fail(error);
+            start.source = "CreateProcessA";
+            start.commandLine = lpCommandLine != nullptr ? lpCommandLine : "";
+            start.currentDirectory = lpCurrentDirectory != nullptr ? lpCurrentDirectory : "";
+            start.creationFlags = dwCreationFlags;
+            start.startupInfoSize = lpStartupInfo->cb;
+            start.started = true;
+            start.processId = sim::RecordProcessStart(start);
+            lpProcessInformation->hProcess = sim::AddHandle(std::make_shared<sim::ProcessObject>());
+            lpProcessInformation->hThread = sim::AddHandle(std::make_shared<sim::ProcessObject>());
+            lpProcessInformation->dwProcessId = start.processId;
+            lpProcessInformation->dwThreadId = start.processId + 4;
+            return TRUE;
+        });
 }
 
 } // extern "C"

@@ -1,10 +1,10 @@
 // KERNEL32 profile files: "[section]" headers and "key=value" lines with CRLF, read and
 // written whole on every call, inside one machine transaction.
-#include "platform/sim/faults.h"
 #include "platform/sim/files.h"
 #include "platform/sim/atomic_write.h"
 #include "platform/sim/case_folding.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/win32api.h"
 #include "platform/sim/text.h"
 
@@ -242,13 +242,6 @@ bool RemoveSection(Profile& profile, const char* name) {
     return true;
 }
 
-BOOL Finish(DWORD error) {
-    if (error == 0)
-        return TRUE;
-    SetLastError(error);
-    return FALSE;
-}
-
 // Values may be quoted; the quotes are not part of them.
 std::string_view Unquote(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -260,142 +253,155 @@ std::string_view Unquote(std::string_view value) {
 } // namespace
 } // namespace sim
 
+using sim::OnSuccess;
+
 extern "C" {
 
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize,
                                        LPCSTR lpFileName) {
-    if (DWORD injected = sim::InjectedFailure("GetPrivateProfileSectionA")) {
-        sim::FillList("", lpReturnedString, lpReturnedString == nullptr ? 0 : nSize);
-        SetLastError(injected);
-        return 0;
-    }
-    if (lpReturnedString == nullptr || lpAppName == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    sim::MachineLock lock;
-    sim::ProfileFile file = sim::Open(lpFileName);
-    std::string list;
-    if (sim::Section* section = file.profile.Find(lpAppName)) {
-        for (const std::string& line : section->lines) {
-            if (std::optional<sim::Entry> entry = sim::EntryOf(line))
-                list += sim::EntryText(*entry) + '\0';
-        }
-    }
-    return sim::FillList(list, lpReturnedString, nSize);
+    // A section that cannot be read is an empty list: the buffer holds one until the section
+    // is read. A call without a section name is refused before the buffer is touched.
+    if (lpAppName != nullptr && lpReturnedString != nullptr)
+        sim::FillList("", lpReturnedString, nSize);
+    return sim::SimulatedCall<DWORD>({"GetPrivateProfileSectionA", OnSuccess::LeavesLastError, 0},
+                                     [&]() -> sim::CallResult<DWORD> {
+                                         if (lpReturnedString == nullptr || lpAppName == nullptr)
+                                             return sim::Fail(ERROR_INVALID_PARAMETER);
+                                         sim::ProfileFile file = sim::Open(lpFileName);
+                                         std::string list;
+                                         if (sim::Section* section = file.profile.Find(lpAppName)) {
+                                             for (const std::string& line : section->lines) {
+                                                 if (std::optional<sim::Entry> entry =
+                                                         sim::EntryOf(line))
+                                                     list += sim::EntryText(*entry) + '\0';
+                                             }
+                                         }
+                                         return sim::FillList(list, lpReturnedString, nSize);
+                                     });
 }
 
+// Handing out the default sets ERROR_FILE_NOT_FOUND, although the call succeeds.
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                       LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
-    if (DWORD injected = sim::InjectedFailure("GetPrivateProfileStringA")) {
-        sim::FillText("", lpReturnedString, lpReturnedString == nullptr ? 0 : nSize);
-        SetLastError(injected);
-        return 0;
-    }
-    if (lpReturnedString == nullptr)
-        return 0;
-    sim::MachineLock lock;
-    sim::ProfileFile file = sim::Open(lpFileName);
-    if (lpAppName == nullptr) {
-        std::string names;
-        for (const sim::Section& section : file.profile.sections)
-            names += section.name + '\0';
-        return sim::FillList(names, lpReturnedString, nSize);
-    }
-    sim::Section* section = file.profile.Find(lpAppName);
-    if (lpKeyName == nullptr) {
-        std::string keys;
-        for (const std::string& line : section ? section->lines : std::vector<std::string>{}) {
-            if (std::optional<sim::Entry> entry = sim::EntryOf(line))
-                keys += std::string(entry->key) + '\0';
-        }
-        return sim::FillList(keys, lpReturnedString, nSize);
-    }
-    if (section != nullptr) {
-        if (std::optional<size_t> index = sim::FindKey(*section, lpKeyName)) {
-            sim::Entry entry = *sim::EntryOf(section->lines[*index]);
-            return sim::FillText(sim::Unquote(entry.value.value_or("")), lpReturnedString, nSize);
-        }
-    }
-    // The default loses its trailing blanks, as on Windows.
-    std::string_view fallback = lpDefault == nullptr ? "" : lpDefault;
-    while (!fallback.empty() && fallback.back() == ' ')
-        fallback.remove_suffix(1);
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return sim::FillText(fallback, lpReturnedString, nSize);
+    // The buffer holds an empty text until one is read.
+    if (lpReturnedString != nullptr)
+        sim::FillText("", lpReturnedString, nSize);
+    return sim::SimulatedCall<DWORD>(
+        {"GetPrivateProfileStringA", OnSuccess::LeavesLastError, 0},
+        [&]() -> sim::CallResult<DWORD> {
+            if (lpReturnedString == nullptr)
+                return 0;
+            sim::ProfileFile file = sim::Open(lpFileName);
+            if (lpAppName == nullptr) {
+                std::string names;
+                for (const sim::Section& section : file.profile.sections)
+                    names += section.name + '\0';
+                return sim::FillList(names, lpReturnedString, nSize);
+            }
+            sim::Section* section = file.profile.Find(lpAppName);
+            if (lpKeyName == nullptr) {
+                std::string keys;
+                for (const std::string& line :
+                     section ? section->lines : std::vector<std::string>{}) {
+                    if (std::optional<sim::Entry> entry = sim::EntryOf(line))
+                        keys += std::string(entry->key) + '\0';
+                }
+                return sim::FillList(keys, lpReturnedString, nSize);
+            }
+            if (section != nullptr) {
+                if (std::optional<size_t> index = sim::FindKey(*section, lpKeyName)) {
+                    sim::Entry entry = *sim::EntryOf(section->lines[*index]);
+                    return sim::FillText(sim::Unquote(entry.value.value_or("")), lpReturnedString,
+                                         nSize);
+                }
+            }
+            // The default loses its trailing blanks, as on Windows.
+            std::string_view fallback = lpDefault == nullptr ? "" : lpDefault;
+            while (!fallback.empty() && fallback.back() == ' ')
+                fallback.remove_suffix(1);
+            return sim::SucceedSetting(sim::FillText(fallback, lpReturnedString, nSize),
+                                       ERROR_FILE_NOT_FOUND);
+        });
 }
 
 BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
-    if (DWORD injected = sim::InjectedFailure("WritePrivateProfileSectionA"))
-        return sim::Finish(injected);
-    if (lpAppName == nullptr || sim::HasLineBreak(lpAppName))
-        return sim::Finish(ERROR_INVALID_PARAMETER);
-    std::vector<std::string> entries;
-    for (const char* entry = lpString; entry != nullptr && *entry != '\0';
-         entry += std::string_view(entry).size() + 1) {
-        if (sim::UnsafeLine(entry))
-            return sim::Finish(ERROR_INVALID_PARAMETER);
-        entries.emplace_back(entry);
-    }
-    sim::MachineLock lock;
-    sim::ProfileFile file = sim::Open(lpFileName);
-    if (file.error != 0)
-        return sim::Finish(file.error);
-    if (lpString == nullptr) {
-        if (!sim::RemoveSection(file.profile, lpAppName))
-            return TRUE;
-        return sim::Finish(sim::Save(file));
-    }
-    sim::Section& section = sim::FindOrAddSection(file.profile, lpAppName);
-    // The blank lines that end the old section stay between it and the next one.
-    section.lines.erase(section.lines.begin(),
-                        section.lines.begin() +
-                            static_cast<std::ptrdiff_t>(sim::EndOfEntries(section)));
-    section.lines.insert(section.lines.begin(), entries.begin(), entries.end());
-    return sim::Finish(sim::Save(file));
+    return sim::SimulatedCall<BOOL>(
+        {"WritePrivateProfileSectionA", OnSuccess::LeavesLastError, FALSE},
+        [&]() -> sim::CallResult<BOOL> {
+            if (lpAppName == nullptr || sim::HasLineBreak(lpAppName))
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            std::vector<std::string> entries;
+            for (const char* entry = lpString; entry != nullptr && *entry != '\0';
+                 entry += std::string_view(entry).size() + 1) {
+                if (sim::UnsafeLine(entry))
+                    return sim::Fail(ERROR_INVALID_PARAMETER);
+                entries.emplace_back(entry);
+            }
+            sim::ProfileFile file = sim::Open(lpFileName);
+            if (file.error != 0)
+                return sim::Fail(file.error);
+            if (lpString == nullptr) {
+                if (!sim::RemoveSection(file.profile, lpAppName))
+                    return TRUE;
+                return sim::TrueOrFail(sim::Save(file));
+            }
+            sim::Section& section = sim::FindOrAddSection(file.profile, lpAppName);
+            // The blank lines that end the old section stay between it and the next one.
+            section.lines.erase(section.lines.begin(),
+                                section.lines.begin() +
+                                    static_cast<std::ptrdiff_t>(sim::EndOfEntries(section)));
+            section.lines.insert(section.lines.begin(), entries.begin(), entries.end());
+            return sim::TrueOrFail(sim::Save(file));
+        });
 }
 
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                        LPCSTR lpFileName) {
-    if (DWORD injected = sim::InjectedFailure("WritePrivateProfileStringA"))
-        return sim::Finish(injected);
-    if (lpAppName == nullptr) {
-        // All NULL asks to flush the cached file; nothing is cached here.
-        bool flush = lpKeyName == nullptr && lpString == nullptr;
-        return flush ? TRUE : sim::Finish(ERROR_INVALID_PARAMETER);
-    }
-    if (sim::HasLineBreak(lpAppName) || sim::UnsafeLine(lpKeyName) || sim::HasLineBreak(lpString) ||
-        (lpKeyName != nullptr && std::string_view(lpKeyName).find('=') != std::string::npos))
-        return sim::Finish(ERROR_INVALID_PARAMETER);
-    sim::MachineLock lock;
-    sim::ProfileFile file = sim::Open(lpFileName);
-    if (file.error != 0)
-        return sim::Finish(file.error);
-    if (lpKeyName == nullptr) {
-        if (!sim::RemoveSection(file.profile, lpAppName))
-            return TRUE;
-        return sim::Finish(sim::Save(file));
-    }
-    sim::Section* existing = file.profile.Find(lpAppName);
-    std::optional<size_t> index =
-        existing != nullptr ? sim::FindKey(*existing, lpKeyName) : std::nullopt;
-    if (lpString == nullptr) {
-        if (!index)
-            return TRUE;
-        existing->lines.erase(existing->lines.begin() + static_cast<std::ptrdiff_t>(*index));
-        return sim::Finish(sim::Save(file));
-    }
-    sim::Section& section = sim::FindOrAddSection(file.profile, lpAppName);
-    if (index) {
-        // The key keeps the spelling it has in the file.
-        std::string key(sim::EntryOf(section.lines[*index])->key);
-        section.lines[*index] = key + "=" + lpString;
-    } else {
-        section.lines.insert(section.lines.begin() +
-                                 static_cast<std::ptrdiff_t>(sim::EndOfEntries(section)),
-                             std::string(sim::TrimBlanks(lpKeyName)) + "=" + lpString);
-    }
-    return sim::Finish(sim::Save(file));
+    return sim::SimulatedCall<BOOL>(
+        {"WritePrivateProfileStringA", OnSuccess::LeavesLastError, FALSE},
+        [&]() -> sim::CallResult<BOOL> {
+            if (lpAppName == nullptr) {
+                // All NULL asks to flush the cached file; nothing is cached here.
+                bool flush = lpKeyName == nullptr && lpString == nullptr;
+                if (!flush)
+                    return sim::Fail(ERROR_INVALID_PARAMETER);
+                return TRUE;
+            }
+            if (sim::HasLineBreak(lpAppName) || sim::UnsafeLine(lpKeyName) ||
+                sim::HasLineBreak(lpString) ||
+                (lpKeyName != nullptr &&
+                 std::string_view(lpKeyName).find('=') != std::string::npos))
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            sim::ProfileFile file = sim::Open(lpFileName);
+            if (file.error != 0)
+                return sim::Fail(file.error);
+            if (lpKeyName == nullptr) {
+                if (!sim::RemoveSection(file.profile, lpAppName))
+                    return TRUE;
+                return sim::TrueOrFail(sim::Save(file));
+            }
+            sim::Section* existing = file.profile.Find(lpAppName);
+            std::optional<size_t> index =
+                existing != nullptr ? sim::FindKey(*existing, lpKeyName) : std::nullopt;
+            if (lpString == nullptr) {
+                if (!index)
+                    return TRUE;
+                existing->lines.erase(existing->lines.begin() +
+                                      static_cast<std::ptrdiff_t>(*index));
+                return sim::TrueOrFail(sim::Save(file));
+            }
+            sim::Section& section = sim::FindOrAddSection(file.profile, lpAppName);
+            if (index) {
+                // The key keeps the spelling it has in the file.
+                std::string key(sim::EntryOf(section.lines[*index])->key);
+                section.lines[*index] = key + "=" + lpString;
+            } else {
+                section.lines.insert(section.lines.begin() +
+                                         static_cast<std::ptrdiff_t>(sim::EndOfEntries(section)),
+                                     std::string(sim::TrimBlanks(lpKeyName)) + "=" + lpString);
+            }
+            return sim::TrueOrFail(sim::Save(file));
+        });
 }
 
 } // extern "C"

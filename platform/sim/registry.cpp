@@ -9,9 +9,10 @@
 // - an unset default value is missing (2), as for any other value;
 // - access masks are not checked (9x keeps no key security);
 // - classes and write times are not kept: class buffers get "", times are zero.
-#include "platform/sim/faults.h"
+// - every call returns its error and leaves the thread's last error alone.
 #include "platform/sim/machine.h"
 #include "platform/sim/registry_db.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/sim/control/registry_ctl.h"
 
 #include <algorithm>
@@ -100,14 +101,6 @@ std::string_view ValueName(LPCSTR name) {
     return name == nullptr ? "" : name;
 }
 
-// Runs body inside the machine lock unless a failure is injected for function.
-template <class Body> LONG RegistryCall(std::string_view function, Body body) {
-    if (DWORD injected = sim::InjectedFailure(function))
-        return static_cast<LONG>(injected);
-    sim::MachineLock lock;
-    return body();
-}
-
 // Hands out a new handle to the subkey below the handle's key; with create, the subkey and
 // its missing parents are made first, else a missing subkey is ERROR_FILE_NOT_FOUND.
 LONG OpenSubkey(HKEY key, LPCSTR subkey, bool create, PHKEY result) {
@@ -174,18 +167,18 @@ void CopyData(const RegValue& value, LPBYTE data, LPDWORD dataBytes) {
 extern "C" {
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) {
-    return RegistryCall("RegOpenKeyExA",
-                        [&] { return OpenSubkey(hKey, lpSubKey, false, phkResult); });
+    return sim::ErrorResultCall("RegOpenKeyExA",
+                                [&] { return OpenSubkey(hKey, lpSubKey, false, phkResult); });
 }
 
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    return RegistryCall("RegCreateKeyA",
-                        [&] { return OpenSubkey(hKey, lpSubKey, true, phkResult); });
+    return sim::ErrorResultCall("RegCreateKeyA",
+                                [&] { return OpenSubkey(hKey, lpSubKey, true, phkResult); });
 }
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
-    return RegistryCall("RegQueryValueExA", [&]() -> LONG {
+    return sim::ErrorResultCall("RegQueryValueExA", [&]() -> LONG {
         if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
@@ -206,7 +199,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                            DWORD cbData) {
-    return RegistryCall("RegSetValueExA", [&]() -> LONG {
+    return sim::ErrorResultCall("RegSetValueExA", [&]() -> LONG {
         std::string_view name = ValueName(lpValueName);
         // A name with a line break could not be exported as REGEDIT4.
         if ((lpData == nullptr && cbData > 0) || name.find_first_of("\r\n") != name.npos)
@@ -224,7 +217,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
 LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
                           LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                           PFILETIME lpftLastWriteTime) {
-    return RegistryCall("RegEnumKeyExA", [&]() -> LONG {
+    return sim::ErrorResultCall("RegEnumKeyExA", [&]() -> LONG {
         if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr)
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
@@ -245,7 +238,7 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
 
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                           LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-    return RegistryCall("RegEnumValueA", [&]() -> LONG {
+    return sim::ErrorResultCall("RegEnumValueA", [&]() -> LONG {
         if (lpValueName == nullptr || lpcchValueName == nullptr || lpReserved != nullptr ||
             (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
@@ -274,7 +267,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
                              LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
                              LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                              PFILETIME lpftLastWriteTime) {
-    return RegistryCall("RegQueryInfoKeyA", [&]() -> LONG {
+    return sim::ErrorResultCall("RegQueryInfoKeyA", [&]() -> LONG {
         if (lpReserved != nullptr)
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
@@ -297,7 +290,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
 
 // Windows 98 deletes the whole subtree; NT refuses a key that has subkeys.
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-    return RegistryCall("RegDeleteKeyA", [&]() -> LONG {
+    return sim::ErrorResultCall("RegDeleteKeyA", [&]() -> LONG {
         if (lpSubKey == nullptr)
             return ERROR_INVALID_PARAMETER;
         LONG error = ERROR_SUCCESS;
@@ -313,7 +306,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 }
 
 LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-    return RegistryCall("RegDeleteValueA", [&]() -> LONG {
+    return sim::ErrorResultCall("RegDeleteValueA", [&]() -> LONG {
         LONG error = ERROR_SUCCESS;
         std::optional<KeyId> key = KeyOf(hKey, &error);
         if (!key)
@@ -325,7 +318,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey) {
-    return RegistryCall("RegCloseKey", [&]() -> LONG {
+    return sim::ErrorResultCall("RegCloseKey", [&]() -> LONG {
         if (IsPredefinedRoot(hKey))
             return ERROR_SUCCESS;
         // A handle whose key was deleted still closes.

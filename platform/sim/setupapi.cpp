@@ -3,14 +3,15 @@
 // NOTES
 // - A device information list is a snapshot taken by SetupDiGetClassDevsA; interfaces added or
 //   deleted afterwards show only in a new list.
-// - Like Windows' setupapi, every call ends by setting the last error, to 0 on success.
+// - Like Windows' setupapi, every call ends by setting the last error, to 0 on success
+//   (OnSuccess::ClearsLastError).
 // - The interface records of 32-bit Windows are packed: SP_DEVICE_INTERFACE_DETAIL_DATA_A's
 //   cbSize must be 5 there. Other hosts check the record's natural size, as 64-bit Windows
 //   does.
 #include "platform/sim/case_folding.h"
 #include "platform/sim/devices.h"
-#include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/sim/control/device_ctl.h"
 
 #include <cstddef>
@@ -101,16 +102,6 @@ std::shared_ptr<DeviceInfoList> MakeList(const GUID* interfaceClass, PCSTR enume
     return list;
 }
 
-BOOL Finish(DWORD error) {
-    SetLastError(error);
-    return error == 0 ? TRUE : FALSE;
-}
-
-HKEY FailKey(DWORD error) {
-    SetLastError(error);
-    return static_cast<HKEY>(INVALID_HANDLE_VALUE);
-}
-
 // The interface that SetupDiEnumDeviceInterfaces put into data, or *error.
 const ListedInterface* InterfaceOf(const DeviceInfoList& list, const SP_DEVICE_INTERFACE_DATA* data,
                                    DWORD* error) {
@@ -126,20 +117,15 @@ const ListedInterface* InterfaceOf(const DeviceInfoList& list, const SP_DEVICE_I
 }
 
 // The interface a call on one listed interface names, with the list that holds it, or the
-// error the call fails with: an injected failure first, then a bad list or interface record.
+// error the call fails with: a bad list or interface record.
 struct NamedInterface {
     std::shared_ptr<const DeviceInfoList> list; // keeps entry alive
     const ListedInterface* entry = nullptr;
     DWORD error = 0;
 };
 
-NamedInterface FindInterface(std::string_view function, HDEVINFO set,
-                             const SP_DEVICE_INTERFACE_DATA* data) {
+NamedInterface FindInterface(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA* data) {
     NamedInterface named;
-    if (DWORD injected = InjectedFailure(function)) {
-        named.error = injected;
-        return named;
-    }
     named.list = FindList(set);
     if (!named.list) {
         named.error = ERROR_INVALID_HANDLE;
@@ -168,141 +154,146 @@ unsigned OpenDeviceInfoListCount() {
 
 } // namespace vtxsim
 
+using sim::Locking;
+using sim::OnSuccess;
+
 extern "C" {
 
+// The list is made inside the machine lock: one consistent view of the registry and devices.
 HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HWND, DWORD Flags) {
-    if (DWORD injected = sim::InjectedFailure("SetupDiGetClassDevsA")) {
-        SetLastError(injected);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (ClassGuid == nullptr && (Flags & DIGCF_ALLCLASSES) == 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    std::shared_ptr<sim::DeviceInfoList> list;
-    {
-        sim::MachineLock lock; // one consistent view of the registry and the devices
-        list = sim::MakeList(ClassGuid, Enumerator, Flags);
-    }
-    HDEVINFO set = sim::AddList(std::move(list));
-    SetLastError(ERROR_SUCCESS);
-    return set;
+    return sim::SimulatedCall<HDEVINFO>(
+        {"SetupDiGetClassDevsA", OnSuccess::ClearsLastError, INVALID_HANDLE_VALUE},
+        [&]() -> sim::CallResult<HDEVINFO> {
+            if (ClassGuid == nullptr && (Flags & DIGCF_ALLCLASSES) == 0)
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            return sim::AddList(sim::MakeList(ClassGuid, Enumerator, Flags));
+        });
 }
 
 BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
                                         const GUID* InterfaceClassGuid, DWORD MemberIndex,
                                         PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData) {
-    if (DWORD injected = sim::InjectedFailure("SetupDiEnumDeviceInterfaces"))
-        return sim::Finish(injected);
-    std::shared_ptr<const sim::DeviceInfoList> list = sim::FindList(DeviceInfoSet);
-    if (!list)
-        return sim::Finish(ERROR_INVALID_HANDLE);
-    if (DeviceInterfaceData == nullptr ||
-        DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA))
-        return sim::Finish(ERROR_INVALID_USER_BUFFER);
-    if (DeviceInfoData != nullptr && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
-        return sim::Finish(ERROR_INVALID_USER_BUFFER);
-    if (InterfaceClassGuid == nullptr)
-        return sim::Finish(ERROR_INVALID_PARAMETER);
-    DWORD seen = 0;
-    for (size_t i = 0; i < list->interfaces.size(); ++i) {
-        const sim::ListedInterface& entry = list->interfaces[i];
-        if (!sim::SameGuid(entry.record.interfaceClass, *InterfaceClassGuid))
-            continue;
-        if (DeviceInfoData != nullptr && DeviceInfoData->DevInst != entry.devInst)
-            continue;
-        if (seen++ != MemberIndex)
-            continue;
-        DeviceInterfaceData->InterfaceClassGuid = entry.record.interfaceClass;
-        DeviceInterfaceData->Flags = entry.active ? SPINT_ACTIVE : 0;
-        DeviceInterfaceData->Reserved = i + 1;
-        return sim::Finish(ERROR_SUCCESS);
-    }
-    return sim::Finish(ERROR_NO_MORE_ITEMS);
+    return sim::SimulatedCall<BOOL>(
+        {"SetupDiEnumDeviceInterfaces", OnSuccess::ClearsLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            std::shared_ptr<const sim::DeviceInfoList> list = sim::FindList(DeviceInfoSet);
+            if (!list)
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            if (DeviceInterfaceData == nullptr ||
+                DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA))
+                return sim::Fail(ERROR_INVALID_USER_BUFFER);
+            if (DeviceInfoData != nullptr && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
+                return sim::Fail(ERROR_INVALID_USER_BUFFER);
+            if (InterfaceClassGuid == nullptr)
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            DWORD seen = 0;
+            for (size_t i = 0; i < list->interfaces.size(); ++i) {
+                const sim::ListedInterface& entry = list->interfaces[i];
+                if (!sim::SameGuid(entry.record.interfaceClass, *InterfaceClassGuid))
+                    continue;
+                if (DeviceInfoData != nullptr && DeviceInfoData->DevInst != entry.devInst)
+                    continue;
+                if (seen++ != MemberIndex)
+                    continue;
+                DeviceInterfaceData->InterfaceClassGuid = entry.record.interfaceClass;
+                DeviceInterfaceData->Flags = entry.active ? SPINT_ACTIVE : 0;
+                DeviceInterfaceData->Reserved = i + 1;
+                return TRUE;
+            }
+            return sim::Fail(ERROR_NO_MORE_ITEMS);
+        });
 }
 
 BOOL WINAPI SetupDiGetDeviceInterfaceDetailA(
     HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
     PSP_DEVICE_INTERFACE_DETAIL_DATA_A DeviceInterfaceDetailData,
     DWORD DeviceInterfaceDetailDataSize, PDWORD RequiredSize, PSP_DEVINFO_DATA DeviceInfoData) {
-    sim::NamedInterface named =
-        sim::FindInterface("SetupDiGetDeviceInterfaceDetailA", DeviceInfoSet, DeviceInterfaceData);
-    if (named.entry == nullptr)
-        return sim::Finish(named.error);
-    const sim::ListedInterface* entry = named.entry;
-    if (DeviceInterfaceDetailData != nullptr) {
-        if (DeviceInterfaceDetailData->cbSize != sim::kDetailRecordSize ||
-            DeviceInterfaceDetailDataSize < sim::kDevicePathOffset + 1)
-            return sim::Finish(ERROR_INVALID_USER_BUFFER);
-    } else if (DeviceInterfaceDetailDataSize != 0) {
-        return sim::Finish(ERROR_INVALID_USER_BUFFER);
-    }
-    if (DeviceInfoData != nullptr && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
-        return sim::Finish(ERROR_INVALID_USER_BUFFER);
-    const std::string& path = entry->record.devicePath;
-    DWORD needed = sim::kDevicePathOffset + static_cast<DWORD>(path.size()) + 1;
-    if (RequiredSize != nullptr)
-        *RequiredSize = needed;
-    if (DeviceInterfaceDetailDataSize < needed)
-        return sim::Finish(ERROR_INSUFFICIENT_BUFFER);
-    char* out = DeviceInterfaceDetailData->DevicePath;
-    path.copy(out, path.size());
-    out[path.size()] = '\0';
-    if (DeviceInfoData != nullptr)
-        sim::FillDeviceInfo(*entry, DeviceInfoData);
-    return sim::Finish(ERROR_SUCCESS);
+    return sim::SimulatedCall<BOOL>(
+        {"SetupDiGetDeviceInterfaceDetailA", OnSuccess::ClearsLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            sim::NamedInterface named = sim::FindInterface(DeviceInfoSet, DeviceInterfaceData);
+            if (named.entry == nullptr)
+                return sim::Fail(named.error);
+            const sim::ListedInterface* entry = named.entry;
+            if (DeviceInterfaceDetailData != nullptr) {
+                if (DeviceInterfaceDetailData->cbSize != sim::kDetailRecordSize ||
+                    DeviceInterfaceDetailDataSize < sim::kDevicePathOffset + 1)
+                    return sim::Fail(ERROR_INVALID_USER_BUFFER);
+            } else if (DeviceInterfaceDetailDataSize != 0) {
+                return sim::Fail(ERROR_INVALID_USER_BUFFER);
+            }
+            if (DeviceInfoData != nullptr && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
+                return sim::Fail(ERROR_INVALID_USER_BUFFER);
+            const std::string& path = entry->record.devicePath;
+            DWORD needed = sim::kDevicePathOffset + static_cast<DWORD>(path.size()) + 1;
+            if (RequiredSize != nullptr)
+                *RequiredSize = needed;
+            if (DeviceInterfaceDetailDataSize < needed)
+                return sim::Fail(ERROR_INSUFFICIENT_BUFFER);
+            char* out = DeviceInterfaceDetailData->DevicePath;
+            path.copy(out, path.size());
+            out[path.size()] = '\0';
+            if (DeviceInfoData != nullptr)
+                sim::FillDeviceInfo(*entry, DeviceInfoData);
+            return TRUE;
+        });
 }
 
 HKEY WINAPI SetupDiOpenDeviceInterfaceRegKey(HDEVINFO DeviceInfoSet,
                                              PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData, DWORD,
                                              REGSAM samDesired) {
-    sim::NamedInterface named =
-        sim::FindInterface("SetupDiOpenDeviceInterfaceRegKey", DeviceInfoSet, DeviceInterfaceData);
-    if (named.entry == nullptr)
-        return sim::FailKey(named.error);
-    const sim::ListedInterface* entry = named.entry;
-    std::string path = entry->record.keyPath + "\\" + sim::kInterfaceParametersSubkey;
-    HKEY key = nullptr;
-    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, samDesired, &key);
-    if (result != ERROR_SUCCESS)
-        return sim::FailKey(static_cast<DWORD>(result));
-    SetLastError(ERROR_SUCCESS);
-    return key;
+    return sim::SimulatedCall<HKEY>(
+        {"SetupDiOpenDeviceInterfaceRegKey", OnSuccess::ClearsLastError,
+         static_cast<HKEY>(INVALID_HANDLE_VALUE)},
+        [&]() -> sim::CallResult<HKEY> {
+            sim::NamedInterface named = sim::FindInterface(DeviceInfoSet, DeviceInterfaceData);
+            if (named.entry == nullptr)
+                return sim::Fail(named.error);
+            std::string path = named.entry->record.keyPath + "\\" + sim::kInterfaceParametersSubkey;
+            HKEY key = nullptr;
+            LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, samDesired, &key);
+            if (result != ERROR_SUCCESS)
+                return sim::Fail(static_cast<DWORD>(result));
+            return key;
+        });
 }
 
 HKEY WINAPI SetupDiCreateDeviceInterfaceRegKeyA(HDEVINFO DeviceInfoSet,
                                                 PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
                                                 DWORD, REGSAM, HINF InfHandle, PCSTR) {
-    sim::NamedInterface named = sim::FindInterface("SetupDiCreateDeviceInterfaceRegKeyA",
-                                                   DeviceInfoSet, DeviceInterfaceData);
-    if (named.entry == nullptr)
-        return sim::FailKey(named.error);
-    const sim::ListedInterface* entry = named.entry;
-    if (InfHandle != nullptr)
-        return sim::FailKey(ERROR_INVALID_PARAMETER); // the machine has no INF files to run
-    sim::MachineLock lock;
-    // Only an interface that still exists gets a key: creating the whole path would bring a
-    // deleted interface back as a key without "DeviceInstance".
-    HKEY interfaceKey = nullptr;
-    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, entry->record.keyPath.c_str(), 0,
-                                KEY_ALL_ACCESS, &interfaceKey);
-    if (result != ERROR_SUCCESS)
-        return sim::FailKey(static_cast<DWORD>(result));
-    HKEY key = nullptr;
-    result = RegCreateKeyA(interfaceKey, sim::kInterfaceParametersSubkey, &key);
-    RegCloseKey(interfaceKey);
-    if (result != ERROR_SUCCESS)
-        return sim::FailKey(static_cast<DWORD>(result));
-    SetLastError(ERROR_SUCCESS);
-    return key;
+    return sim::SimulatedCall<HKEY>(
+        {"SetupDiCreateDeviceInterfaceRegKeyA", OnSuccess::ClearsLastError,
+         static_cast<HKEY>(INVALID_HANDLE_VALUE)},
+        [&]() -> sim::CallResult<HKEY> {
+            sim::NamedInterface named = sim::FindInterface(DeviceInfoSet, DeviceInterfaceData);
+            if (named.entry == nullptr)
+                return sim::Fail(named.error);
+            if (InfHandle != nullptr)
+                return sim::Fail(ERROR_INVALID_PARAMETER); // the machine has no INF files to run
+            // Only an interface that still exists gets a key: creating the whole path would
+            // bring a deleted interface back as a key without "DeviceInstance".
+            HKEY interfaceKey = nullptr;
+            LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, named.entry->record.keyPath.c_str(), 0,
+                                        KEY_ALL_ACCESS, &interfaceKey);
+            if (result != ERROR_SUCCESS)
+                return sim::Fail(static_cast<DWORD>(result));
+            HKEY key = nullptr;
+            result = RegCreateKeyA(interfaceKey, sim::kInterfaceParametersSubkey, &key);
+            RegCloseKey(interfaceKey);
+            if (result != ERROR_SUCCESS)
+                return sim::Fail(static_cast<DWORD>(result));
+            return key;
+        });
 }
 
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
-    if (DWORD injected = sim::InjectedFailure("SetupDiDestroyDeviceInfoList"))
-        return sim::Finish(injected);
-    if (!sim::RemoveList(DeviceInfoSet))
-        return sim::Finish(ERROR_INVALID_HANDLE);
-    return sim::Finish(ERROR_SUCCESS);
+    return sim::SimulatedCall<BOOL>(
+        {"SetupDiDestroyDeviceInfoList", OnSuccess::ClearsLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (!sim::RemoveList(DeviceInfoSet))
+                return sim::Fail(ERROR_INVALID_HANDLE);
+            return TRUE;
+        });
 }
 
 } // extern "C"

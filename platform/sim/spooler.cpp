@@ -4,10 +4,9 @@
 // its "Driver" value; a printer is the key "...\Print\Printers\<name>" with its "Port" value.
 // The check for an existing instance and its creation are one transaction of the machine.
 #include "platform/sim/case_folding.h"
-#include "platform/sim/faults.h"
 #include "platform/sim/files.h"
-#include "platform/sim/machine.h"
 #include "platform/sim/open_key.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/sim/control/registry_ctl.h"
 #include "platform/sim/control/spooler_ctl.h"
 
@@ -65,7 +64,6 @@ DWORD RegisterMonitor(const MONITOR_INFO_2A& info) {
         return error;
     if (IsEmpty(info.pDLLName))
         return ERROR_INVALID_PARAMETER;
-    sim::MachineLock lock;
     std::string systemFile = std::string(kSystemDirectory) + info.pDLLName;
     if (!sim::WindowsFileExists(systemFile))
         return ERROR_MOD_NOT_FOUND;
@@ -95,18 +93,10 @@ DWORD RegisterMonitor(const MONITOR_INFO_2A& info) {
 DWORD UnregisterMonitor(LPCSTR name) {
     if (DWORD error = CheckMonitorName(name))
         return error;
-    sim::MachineLock lock;
     LONG error = RegDeleteKeyA(HKEY_LOCAL_MACHINE, MonitorKeyPath(name).c_str());
     if (error == ERROR_FILE_NOT_FOUND)
         return ERROR_UNKNOWN_PRINT_MONITOR;
     return static_cast<DWORD>(error);
-}
-
-BOOL Finish(DWORD error) {
-    if (error == 0)
-        return TRUE; // success leaves the last error alone
-    SetLastError(error);
-    return FALSE;
 }
 
 std::string Hklm(std::string_view path) {
@@ -119,28 +109,33 @@ std::string PrinterKeyPath(const std::string& name) {
 
 } // namespace
 
+using sim::OnSuccess;
+
 extern "C" {
 
 BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
-    if (DWORD injected = sim::InjectedFailure("AddMonitorA"))
-        return Finish(injected);
-    if (DWORD error = CheckServer(pName))
-        return Finish(error);
-    if (Level != 2)
-        return Finish(ERROR_INVALID_LEVEL);
-    if (pMonitors == nullptr)
-        return Finish(ERROR_INVALID_PARAMETER);
-    return Finish(RegisterMonitor(*reinterpret_cast<const MONITOR_INFO_2A*>(pMonitors)));
+    return sim::SimulatedCall<BOOL>(
+        {"AddMonitorA", OnSuccess::LeavesLastError, FALSE}, [&]() -> sim::CallResult<BOOL> {
+            if (DWORD error = CheckServer(pName))
+                return sim::Fail(error);
+            if (Level != 2)
+                return sim::Fail(ERROR_INVALID_LEVEL);
+            if (pMonitors == nullptr)
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            return sim::TrueOrFail(
+                RegisterMonitor(*reinterpret_cast<const MONITOR_INFO_2A*>(pMonitors)));
+        });
 }
 
 BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) {
-    if (DWORD injected = sim::InjectedFailure("DeleteMonitorA"))
-        return Finish(injected);
-    if (DWORD error = CheckServer(pName))
-        return Finish(error);
-    if (DWORD error = CheckEnvironment(pEnvironment))
-        return Finish(error);
-    return Finish(UnregisterMonitor(pMonitorName));
+    return sim::SimulatedCall<BOOL>({"DeleteMonitorA", OnSuccess::LeavesLastError, FALSE},
+                                    [&]() -> sim::CallResult<BOOL> {
+                                        if (DWORD error = CheckServer(pName))
+                                            return sim::Fail(error);
+                                        if (DWORD error = CheckEnvironment(pEnvironment))
+                                            return sim::Fail(error);
+                                        return sim::TrueOrFail(UnregisterMonitor(pMonitorName));
+                                    });
 }
 
 } // extern "C"

@@ -5,7 +5,7 @@
 // listed once. A printer is a key below "...\Print\Printers" with its "Port", "Printer Driver",
 // "Attributes" and "Status" values.
 #include "platform/sim/case_folding.h"
-#include "platform/sim/faults.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/sim/control/registry_ctl.h"
 #include "platform/sim/control/spooler_ctl.h"
 #include "platform/win32api.h"
@@ -56,13 +56,6 @@ SpoolerView LoadMonitors(DWORD portLevel) {
     return view;
 }
 
-BOOL Finish(DWORD error) {
-    if (error == 0)
-        return TRUE;
-    SetLastError(error);
-    return FALSE;
-}
-
 // Places a record's strings at the end of the buffer, or only counts them on the sizing pass.
 class StringPlacer {
   public:
@@ -87,10 +80,11 @@ class StringPlacer {
 // Records first, strings from the end: the layout of every spooler list. fill(i, record,
 // place) fills record i, taking its strings' places from place.
 template <class Record>
-BOOL PackRecords(size_t count, const std::function<void(size_t, Record&, StringPlacer&)>& fill,
-                 LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+sim::CallResult<BOOL> PackRecords(size_t count,
+                                  const std::function<void(size_t, Record&, StringPlacer&)>& fill,
+                                  LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
     if (needed == nullptr || returned == nullptr)
-        return Finish(ERROR_INVALID_PARAMETER);
+        return sim::Fail(ERROR_INVALID_PARAMETER);
     *returned = 0;
     StringPlacer sizing(nullptr, 0);
     for (size_t i = 0; i < count; ++i) {
@@ -99,7 +93,7 @@ BOOL PackRecords(size_t count, const std::function<void(size_t, Record&, StringP
     }
     *needed = static_cast<DWORD>(count * sizeof(Record)) + sizing.Total();
     if (*needed > size || (buffer == nullptr && *needed > 0))
-        return Finish(ERROR_INSUFFICIENT_BUFFER);
+        return sim::Fail(ERROR_INSUFFICIENT_BUFFER);
     StringPlacer placer(buffer, size);
     Record* records = reinterpret_cast<Record*>(buffer);
     for (size_t i = 0; i < count; ++i) {
@@ -121,82 +115,95 @@ std::string PrinterKey(const std::string& name) {
 
 } // namespace
 
+using sim::Locking;
+using sim::OnSuccess;
+
+// The lists are made without the machine lock: the spooler starts each monitor, whose threads
+// use the machine while it waits for them.
 extern "C" {
 
 BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned) {
-    if (DWORD injected = sim::InjectedFailure("EnumMonitorsA"))
-        return Finish(injected);
-    if (DWORD error = CheckServer(pName))
-        return Finish(error);
-    if (Level != 1 && Level != 2)
-        return Finish(ERROR_INVALID_LEVEL);
-    std::vector<LoadedMonitor> monitors = LoadMonitors(1).monitors;
-    if (Level == 1)
-        return PackRecords<MONITOR_INFO_1A>(
-            monitors.size(),
-            [&](size_t i, MONITOR_INFO_1A& r, StringPlacer& place) {
-                r.pName = place(monitors[i].name);
-            },
-            pMonitor, cbBuf, pcbNeeded, pcReturned);
-    return PackRecords<MONITOR_INFO_2A>(
-        monitors.size(),
-        [&](size_t i, MONITOR_INFO_2A& r, StringPlacer& place) {
-            r.pName = place(monitors[i].name);
-            r.pEnvironment = place(kEnvironment);
-            r.pDLLName = place(monitors[i].driver);
-        },
-        pMonitor, cbBuf, pcbNeeded, pcReturned);
+    return sim::SimulatedCall<BOOL>(
+        {"EnumMonitorsA", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (DWORD error = CheckServer(pName))
+                return sim::Fail(error);
+            if (Level != 1 && Level != 2)
+                return sim::Fail(ERROR_INVALID_LEVEL);
+            std::vector<LoadedMonitor> monitors = LoadMonitors(1).monitors;
+            if (Level == 1)
+                return PackRecords<MONITOR_INFO_1A>(
+                    monitors.size(),
+                    [&](size_t i, MONITOR_INFO_1A& r, StringPlacer& place) {
+                        r.pName = place(monitors[i].name);
+                    },
+                    pMonitor, cbBuf, pcbNeeded, pcReturned);
+            return PackRecords<MONITOR_INFO_2A>(
+                monitors.size(),
+                [&](size_t i, MONITOR_INFO_2A& r, StringPlacer& place) {
+                    r.pName = place(monitors[i].name);
+                    r.pEnvironment = place(kEnvironment);
+                    r.pDLLName = place(monitors[i].driver);
+                },
+                pMonitor, cbBuf, pcbNeeded, pcReturned);
+        });
 }
 
 BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pcbNeeded,
                        LPDWORD pcReturned) {
-    if (DWORD injected = sim::InjectedFailure("EnumPortsA"))
-        return Finish(injected);
-    if (DWORD error = CheckServer(pName))
-        return Finish(error);
-    if (Level != 1 && Level != 2)
-        return Finish(ERROR_INVALID_LEVEL);
-    std::vector<vtxsim::PortInfo> ports = LoadMonitors(Level).ports;
-    if (Level == 1)
-        return PackRecords<PORT_INFO_1A>(
-            ports.size(),
-            [&](size_t i, PORT_INFO_1A& r, StringPlacer& place) { r.pName = place(ports[i].name); },
-            pPort, cbBuf, pcbNeeded, pcReturned);
-    return PackRecords<PORT_INFO_2A>(
-        ports.size(),
-        [&](size_t i, PORT_INFO_2A& r, StringPlacer& place) {
-            r.pPortName = place(ports[i].name);
-            r.pMonitorName = place(ports[i].monitor);
-            r.pDescription = place(ports[i].description);
-            r.fPortType = ports[i].type;
-        },
-        pPort, cbBuf, pcbNeeded, pcReturned);
+    return sim::SimulatedCall<BOOL>(
+        {"EnumPortsA", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (DWORD error = CheckServer(pName))
+                return sim::Fail(error);
+            if (Level != 1 && Level != 2)
+                return sim::Fail(ERROR_INVALID_LEVEL);
+            std::vector<vtxsim::PortInfo> ports = LoadMonitors(Level).ports;
+            if (Level == 1)
+                return PackRecords<PORT_INFO_1A>(
+                    ports.size(),
+                    [&](size_t i, PORT_INFO_1A& r, StringPlacer& place) {
+                        r.pName = place(ports[i].name);
+                    },
+                    pPort, cbBuf, pcbNeeded, pcReturned);
+            return PackRecords<PORT_INFO_2A>(
+                ports.size(),
+                [&](size_t i, PORT_INFO_2A& r, StringPlacer& place) {
+                    r.pPortName = place(ports[i].name);
+                    r.pMonitorName = place(ports[i].monitor);
+                    r.pDescription = place(ports[i].description);
+                    r.fPortType = ports[i].type;
+                },
+                pPort, cbBuf, pcbNeeded, pcReturned);
+        });
 }
 
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
                           LPDWORD pcbNeeded, LPDWORD pcReturned) {
-    if (DWORD injected = sim::InjectedFailure("EnumPrintersA"))
-        return Finish(injected);
-    if (DWORD error = CheckServer(Name))
-        return Finish(error);
-    if (Level != 2)
-        return Finish(ERROR_INVALID_LEVEL);
-    // Only local printers exist on this machine.
-    std::vector<std::string> names;
-    if ((Flags & PRINTER_ENUM_LOCAL) != 0)
-        names = vtxsim::PrinterNames();
-    return PackRecords<PRINTER_INFO_2A>(
-        names.size(),
-        [&](size_t i, PRINTER_INFO_2A& r, StringPlacer& place) {
-            const std::string key = PrinterKey(names[i]);
-            r.pPrinterName = place(names[i]);
-            r.pPortName = place(vtxsim::StringValue(key, "Port").value_or(""));
-            r.pDriverName = place(vtxsim::StringValue(key, "Printer Driver").value_or(""));
-            r.Attributes = vtxsim::DwordValue(key, "Attributes").value_or(0);
-            r.Status = vtxsim::DwordValue(key, "Status").value_or(0);
-        },
-        pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
+    return sim::SimulatedCall<BOOL>(
+        {"EnumPrintersA", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (DWORD error = CheckServer(Name))
+                return sim::Fail(error);
+            if (Level != 2)
+                return sim::Fail(ERROR_INVALID_LEVEL);
+            // Only local printers exist on this machine.
+            std::vector<std::string> names;
+            if ((Flags & PRINTER_ENUM_LOCAL) != 0)
+                names = vtxsim::PrinterNames();
+            return PackRecords<PRINTER_INFO_2A>(
+                names.size(),
+                [&](size_t i, PRINTER_INFO_2A& r, StringPlacer& place) {
+                    const std::string key = PrinterKey(names[i]);
+                    r.pPrinterName = place(names[i]);
+                    r.pPortName = place(vtxsim::StringValue(key, "Port").value_or(""));
+                    r.pDriverName = place(vtxsim::StringValue(key, "Printer Driver").value_or(""));
+                    r.Attributes = vtxsim::DwordValue(key, "Attributes").value_or(0);
+                    r.Status = vtxsim::DwordValue(key, "Status").value_or(0);
+                },
+                pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
+        });
 }
 
 } // extern "C"

@@ -9,9 +9,9 @@
 // - Windows would block forever in GetMessageA on an empty queue that nothing can post to; the
 //   simulator says so on stderr and returns -1 instead.
 // - "Progman" is the shell's window: found while the machine's shell runs.
-#include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/settings.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/sim/control/window_ctl.h"
 #include "platform/sim/case_folding.h"
 
@@ -242,13 +242,12 @@ bool SomeoneCouldPost(UserState& s) {
     return ownsWindow && ProcessThreadCount() > 1;
 }
 
-BOOL ReportEndlessWait() {
+sim::Failure ReportEndlessWait() {
     std::fprintf(stderr,
                  "vtxsim: GetMessageA: the message queue of this thread is empty and nothing "
                  "posts to it; Windows would wait here forever. Returning -1.\n");
     std::fflush(stderr);
-    SetLastError(kErrorTimeout);
-    return -1;
+    return sim::Fail(kErrorTimeout);
 }
 
 // Takes the next message for GetMessageA: 1 a message, 0 WM_QUIT, -1 nothing will come.
@@ -317,256 +316,287 @@ bool IsSystemCursor(uintptr_t id) {
            id == 32650 || id == 32651;
 }
 
-template <class T> T Fail(DWORD error, T result) {
-    SetLastError(error);
-    return result;
-}
-
 } // namespace
+
+using sim::Locking;
+using sim::OnSuccess;
+
+// The USER32 calls keep to the window manager's own lock: window procedures run on the
+// caller's thread and GetMessageA waits, while other threads use the machine.
 
 extern "C" {
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    if (DWORD injected = sim::InjectedFailure("RegisterClassA"))
-        return Fail<ATOM>(injected, 0);
-    if (lpWndClass == nullptr || lpWndClass->lpfnWndProc == nullptr ||
-        IsAtom(lpWndClass->lpszClassName) || lpWndClass->lpszClassName[0] == '\0')
-        return Fail<ATOM>(ERROR_INVALID_PARAMETER, 0);
-    UserState& s = State();
-    std::lock_guard guard(s.mutex);
-    std::string key = sim::FoldAscii(lpWndClass->lpszClassName);
-    if (s.classes.count(key) != 0)
-        return Fail<ATOM>(ERROR_CLASS_ALREADY_EXISTS, 0);
-    WindowClass windowClass;
-    windowClass.fields = *lpWndClass;
-    windowClass.fields.lpszMenuName = nullptr;
-    windowClass.fields.lpszClassName = nullptr;
-    windowClass.name = lpWndClass->lpszClassName;
-    windowClass.atom = s.nextAtom++;
-    WindowEvent event;
-    event.kind = WindowEventKind::ClassRegistered;
-    event.className = windowClass.name;
-    event.windowClass = windowClass.fields;
-    event.menuName = MenuName(lpWndClass->lpszMenuName);
-    Record(s, std::move(event));
-    ATOM atom = windowClass.atom;
-    s.classes.emplace(key, std::move(windowClass));
-    return atom;
+    return sim::SimulatedCall<ATOM>(
+        {"RegisterClassA", OnSuccess::LeavesLastError, 0, Locking::ByBody},
+        [&]() -> sim::CallResult<ATOM> {
+            if (lpWndClass == nullptr || lpWndClass->lpfnWndProc == nullptr ||
+                IsAtom(lpWndClass->lpszClassName) || lpWndClass->lpszClassName[0] == '\0')
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            UserState& s = State();
+            std::lock_guard guard(s.mutex);
+            std::string key = sim::FoldAscii(lpWndClass->lpszClassName);
+            if (s.classes.count(key) != 0)
+                return sim::Fail(ERROR_CLASS_ALREADY_EXISTS);
+            WindowClass windowClass;
+            windowClass.fields = *lpWndClass;
+            windowClass.fields.lpszMenuName = nullptr;
+            windowClass.fields.lpszClassName = nullptr;
+            windowClass.name = lpWndClass->lpszClassName;
+            windowClass.atom = s.nextAtom++;
+            WindowEvent event;
+            event.kind = WindowEventKind::ClassRegistered;
+            event.className = windowClass.name;
+            event.windowClass = windowClass.fields;
+            event.menuName = MenuName(lpWndClass->lpszMenuName);
+            Record(s, std::move(event));
+            ATOM atom = windowClass.atom;
+            s.classes.emplace(key, std::move(windowClass));
+            return atom;
+        });
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    if (DWORD injected = sim::InjectedFailure("LoadCursorA"))
-        return Fail<HCURSOR>(injected, nullptr);
-    // Only the system's own cursors exist; no module of this machine has cursor resources.
-    uintptr_t id = reinterpret_cast<uintptr_t>(lpCursorName);
-    if (hInstance != nullptr || !IsAtom(lpCursorName) || !IsSystemCursor(id))
-        return Fail<HCURSOR>(kErrorResourceNameNotFound, nullptr);
-    return reinterpret_cast<HCURSOR>(kCursorBase + id);
+    return sim::SimulatedCall<HCURSOR>(
+        {"LoadCursorA", OnSuccess::LeavesLastError, nullptr, Locking::ByBody},
+        [&]() -> sim::CallResult<HCURSOR> {
+            // Only the system's own cursors exist; no module of this machine has cursor
+            // resources.
+            uintptr_t id = reinterpret_cast<uintptr_t>(lpCursorName);
+            if (hInstance != nullptr || !IsAtom(lpCursorName) || !IsSystemCursor(id))
+                return sim::Fail(kErrorResourceNameNotFound);
+            return reinterpret_cast<HCURSOR>(kCursorBase + id);
+        });
 }
 
+// A window whose procedure refuses WM_CREATE is not made, and no error of its own is set.
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
                             int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                             HINSTANCE hInstance, LPVOID lpParam) {
-    if (DWORD injected = sim::InjectedFailure("CreateWindowExA"))
-        return Fail<HWND>(injected, nullptr);
-    UserState& s = State();
-    HWND hwnd = nullptr;
-    {
-        std::lock_guard guard(s.mutex);
-        WindowClass* windowClass = FindClass(s, lpClassName);
-        if (windowClass == nullptr)
-            return Fail<HWND>(ERROR_CANNOT_FIND_WND_CLASS, nullptr);
-        if (hWndParent != nullptr && FindWindowRecord(s, hWndParent) == nullptr)
-            return Fail<HWND>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
-        hwnd = reinterpret_cast<HWND>(s.nextWindow);
-        s.nextWindow += kWindowStep;
-        Window window;
-        window.className = windowClass->name;
-        window.title = lpWindowName != nullptr ? lpWindowName : "";
-        window.proc = windowClass->fields.lpfnWndProc;
-        window.parent = hWndParent;
-        window.owner = std::this_thread::get_id();
-        WindowEvent event;
-        event.kind = WindowEventKind::WindowCreated;
-        event.hwnd = hwnd;
-        event.className = window.className;
-        event.windowName = window.title;
-        event.exStyle = dwExStyle;
-        event.style = dwStyle;
-        event.x = X;
-        event.y = Y;
-        event.width = nWidth;
-        event.height = nHeight;
-        event.parent = hWndParent;
-        event.menu = hMenu;
-        event.instance = hInstance;
-        event.param = lpParam;
-        s.windows.emplace(hwnd, std::move(window));
-        Record(s, std::move(event));
-    }
-    CREATESTRUCTA create{lpParam,
-                         hInstance,
-                         hMenu,
-                         hWndParent,
-                         nHeight,
-                         nWidth,
-                         Y,
-                         X,
-                         static_cast<LONG>(dwStyle),
-                         lpWindowName,
-                         lpClassName,
-                         dwExStyle};
-    std::optional<LRESULT> result = CallProcedure(WindowEventKind::MessageSent, hwnd, WM_CREATE, 0,
-                                                  reinterpret_cast<LPARAM>(&create));
-    if (result == -1) {
-        Destroy(hwnd);
-        return nullptr;
-    }
-    std::lock_guard guard(s.mutex);
-    Window* window = FindWindowRecord(s, hwnd);
-    if (window == nullptr || window->destroying)
-        return nullptr; // destroyed while it was being created
-    return hwnd;
+    return sim::SimulatedCall<HWND>(
+        {"CreateWindowExA", OnSuccess::LeavesLastError, nullptr, Locking::ByBody},
+        [&]() -> sim::CallResult<HWND> {
+            UserState& s = State();
+            HWND hwnd = nullptr;
+            {
+                std::lock_guard guard(s.mutex);
+                WindowClass* windowClass = FindClass(s, lpClassName);
+                if (windowClass == nullptr)
+                    return sim::Fail(ERROR_CANNOT_FIND_WND_CLASS);
+                if (hWndParent != nullptr && FindWindowRecord(s, hWndParent) == nullptr)
+                    return sim::Fail(ERROR_INVALID_WINDOW_HANDLE);
+                hwnd = reinterpret_cast<HWND>(s.nextWindow);
+                s.nextWindow += kWindowStep;
+                Window window;
+                window.className = windowClass->name;
+                window.title = lpWindowName != nullptr ? lpWindowName : "";
+                window.proc = windowClass->fields.lpfnWndProc;
+                window.parent = hWndParent;
+                window.owner = std::this_thread::get_id();
+                WindowEvent event;
+                event.kind = WindowEventKind::WindowCreated;
+                event.hwnd = hwnd;
+                event.className = window.className;
+                event.windowName = window.title;
+                event.exStyle = dwExStyle;
+                event.style = dwStyle;
+                event.x = X;
+                event.y = Y;
+                event.width = nWidth;
+                event.height = nHeight;
+                event.parent = hWndParent;
+                event.menu = hMenu;
+                event.instance = hInstance;
+                event.param = lpParam;
+                s.windows.emplace(hwnd, std::move(window));
+                Record(s, std::move(event));
+            }
+            CREATESTRUCTA create{lpParam,
+                                 hInstance,
+                                 hMenu,
+                                 hWndParent,
+                                 nHeight,
+                                 nWidth,
+                                 Y,
+                                 X,
+                                 static_cast<LONG>(dwStyle),
+                                 lpWindowName,
+                                 lpClassName,
+                                 dwExStyle};
+            std::optional<LRESULT> result =
+                CallProcedure(WindowEventKind::MessageSent, hwnd, WM_CREATE, 0,
+                              reinterpret_cast<LPARAM>(&create));
+            if (result == -1) {
+                Destroy(hwnd);
+                return HWND{nullptr};
+            }
+            std::lock_guard guard(s.mutex);
+            Window* window = FindWindowRecord(s, hwnd);
+            if (window == nullptr || window->destroying)
+                return HWND{nullptr}; // destroyed while it was being created
+            return hwnd;
+        });
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-    if (DWORD injected = sim::InjectedFailure("ShowWindow"))
-        return Fail<BOOL>(injected, FALSE);
-    UserState& s = State();
-    std::lock_guard guard(s.mutex);
-    Window* window = FindWindowRecord(s, hWnd);
-    if (window == nullptr)
-        return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
-    bool wasVisible = window->visible;
-    window->visible = nCmdShow != SW_HIDE;
-    WindowEvent event;
-    event.kind = WindowEventKind::WindowShown;
-    event.hwnd = hWnd;
-    event.wParam = static_cast<WPARAM>(nCmdShow);
-    Record(s, std::move(event));
-    return wasVisible ? TRUE : FALSE;
+    return sim::SimulatedCall<BOOL>(
+        {"ShowWindow", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            UserState& s = State();
+            std::lock_guard guard(s.mutex);
+            Window* window = FindWindowRecord(s, hWnd);
+            if (window == nullptr)
+                return sim::Fail(ERROR_INVALID_WINDOW_HANDLE);
+            bool wasVisible = window->visible;
+            window->visible = nCmdShow != SW_HIDE;
+            WindowEvent event;
+            event.kind = WindowEventKind::WindowShown;
+            event.hwnd = hWnd;
+            event.wParam = static_cast<WPARAM>(nCmdShow);
+            Record(s, std::move(event));
+            return wasVisible ? TRUE : FALSE;
+        });
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-    if (DWORD injected = sim::InjectedFailure("DestroyWindow"))
-        return Fail<BOOL>(injected, FALSE);
-    UserState& s = State();
-    {
-        std::lock_guard guard(s.mutex);
-        Window* window = FindWindowRecord(s, hWnd);
-        if (window == nullptr)
-            return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
-        // Only the thread that created a window may destroy it.
-        if (window->owner != std::this_thread::get_id())
-            return Fail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
-    }
-    if (!Destroy(hWnd))
-        return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"DestroyWindow", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            UserState& s = State();
+            {
+                std::lock_guard guard(s.mutex);
+                Window* window = FindWindowRecord(s, hWnd);
+                if (window == nullptr)
+                    return sim::Fail(ERROR_INVALID_WINDOW_HANDLE);
+                // Only the thread that created a window may destroy it.
+                if (window->owner != std::this_thread::get_id())
+                    return sim::Fail(ERROR_ACCESS_DENIED);
+            }
+            if (!Destroy(hWnd))
+                return sim::Fail(ERROR_INVALID_WINDOW_HANDLE);
+            return TRUE;
+        });
 }
 
+// It returns nothing: an injected failure only sets the last error.
 void WINAPI PostQuitMessage(int nExitCode) {
-    if (DWORD injected = sim::InjectedFailure("PostQuitMessage")) {
-        SetLastError(injected);
-        return;
-    }
-    UserState& s = State();
-    std::lock_guard guard(s.mutex);
-    ThreadQueue& queue = s.queues[std::this_thread::get_id()];
-    queue.quit = true;
-    queue.quitCode = nExitCode;
-    WindowEvent event;
-    event.kind = WindowEventKind::QuitPosted;
-    event.message = WM_QUIT;
-    event.wParam = static_cast<WPARAM>(nExitCode);
-    Record(s, std::move(event));
-    s.posted.notify_all();
+    sim::SimulatedCall<BOOL>(
+        {"PostQuitMessage", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            UserState& s = State();
+            std::lock_guard guard(s.mutex);
+            ThreadQueue& queue = s.queues[std::this_thread::get_id()];
+            queue.quit = true;
+            queue.quitCode = nExitCode;
+            WindowEvent event;
+            event.kind = WindowEventKind::QuitPosted;
+            event.message = WM_QUIT;
+            event.wParam = static_cast<WPARAM>(nExitCode);
+            Record(s, std::move(event));
+            s.posted.notify_all();
+            return TRUE;
+        });
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (DWORD injected = sim::InjectedFailure("PostMessageA"))
-        return Fail<BOOL>(injected, FALSE);
-    UserState& s = State();
-    std::lock_guard guard(s.mutex);
-    std::thread::id target = std::this_thread::get_id(); // no window: the caller's own queue
-    if (hWnd != nullptr) {
-        Window* window = FindWindowRecord(s, hWnd);
-        if (window == nullptr || window->destroying)
-            return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, FALSE);
-        target = window->owner;
-    }
-    MSG msg{};
-    msg.hwnd = hWnd;
-    msg.message = Msg;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    s.queues[target].messages.push_back(msg);
-    Record(s, MessageEvent(WindowEventKind::MessagePosted, hWnd, Msg, wParam, lParam));
-    s.posted.notify_all();
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"PostMessageA", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            UserState& s = State();
+            std::lock_guard guard(s.mutex);
+            std::thread::id target =
+                std::this_thread::get_id(); // no window: the caller's own queue
+            if (hWnd != nullptr) {
+                Window* window = FindWindowRecord(s, hWnd);
+                if (window == nullptr || window->destroying)
+                    return sim::Fail(ERROR_INVALID_WINDOW_HANDLE);
+                target = window->owner;
+            }
+            MSG msg{};
+            msg.hwnd = hWnd;
+            msg.message = Msg;
+            msg.wParam = wParam;
+            msg.lParam = lParam;
+            s.queues[target].messages.push_back(msg);
+            Record(s, MessageEvent(WindowEventKind::MessagePosted, hWnd, Msg, wParam, lParam));
+            s.posted.notify_all();
+            return TRUE;
+        });
 }
 
+// 0 for WM_QUIT is a success: only -1 is a failure.
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-    if (DWORD injected = sim::InjectedFailure("GetMessageA"))
-        return Fail<BOOL>(injected, -1);
-    if (lpMsg == nullptr)
-        return Fail<BOOL>(ERROR_INVALID_PARAMETER, -1);
-    if (hWnd != nullptr) {
-        UserState& s = State();
-        std::lock_guard guard(s.mutex);
-        if (FindWindowRecord(s, hWnd) == nullptr)
-            return Fail<BOOL>(ERROR_INVALID_WINDOW_HANDLE, -1);
-    }
-    MSG msg{};
-    int taken = TakeMessage(&msg, hWnd, wMsgFilterMin, wMsgFilterMax);
-    if (taken < 0)
-        return ReportEndlessWait();
-    msg.time = sim::MachineTickCount(); // outside the window lock: it takes the machine's
-    *lpMsg = msg;
-    return taken;
+    return sim::SimulatedCall<BOOL>(
+        {"GetMessageA", OnSuccess::LeavesLastError, -1, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (lpMsg == nullptr)
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            if (hWnd != nullptr) {
+                UserState& s = State();
+                std::lock_guard guard(s.mutex);
+                if (FindWindowRecord(s, hWnd) == nullptr)
+                    return sim::Fail(ERROR_INVALID_WINDOW_HANDLE);
+            }
+            MSG msg{};
+            int taken = TakeMessage(&msg, hWnd, wMsgFilterMin, wMsgFilterMax);
+            if (taken < 0)
+                return ReportEndlessWait();
+            msg.time = sim::MachineTickCount(); // outside the window lock: it takes the machine's
+            *lpMsg = msg;
+            return taken;
+        });
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-    if (DWORD injected = sim::InjectedFailure("TranslateMessage"))
-        return Fail<BOOL>(injected, FALSE);
-    (void)lpMsg; // no keyboard, so nothing to translate
-    return FALSE;
+    return sim::SimulatedCall<BOOL>(
+        {"TranslateMessage", OnSuccess::LeavesLastError, FALSE, Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            (void)lpMsg; // no keyboard, so nothing to translate
+            return FALSE;
+        });
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    if (DWORD injected = sim::InjectedFailure("DispatchMessageA"))
-        return Fail<LRESULT>(injected, 0);
-    if (lpMsg == nullptr)
-        return Fail<LRESULT>(ERROR_INVALID_PARAMETER, 0);
-    if (lpMsg->hwnd == nullptr)
-        return 0; // a thread message has no procedure
-    std::optional<LRESULT> result = CallProcedure(WindowEventKind::MessageDispatched, lpMsg->hwnd,
-                                                  lpMsg->message, lpMsg->wParam, lpMsg->lParam);
-    if (!result)
-        return Fail<LRESULT>(ERROR_INVALID_WINDOW_HANDLE, 0);
-    return *result;
+    return sim::SimulatedCall<LRESULT>(
+        {"DispatchMessageA", OnSuccess::LeavesLastError, 0, Locking::ByBody},
+        [&]() -> sim::CallResult<LRESULT> {
+            if (lpMsg == nullptr)
+                return sim::Fail(ERROR_INVALID_PARAMETER);
+            if (lpMsg->hwnd == nullptr)
+                return 0; // a thread message has no procedure
+            std::optional<LRESULT> result =
+                CallProcedure(WindowEventKind::MessageDispatched, lpMsg->hwnd, lpMsg->message,
+                              lpMsg->wParam, lpMsg->lParam);
+            if (!result)
+                return sim::Fail(ERROR_INVALID_WINDOW_HANDLE);
+            return *result;
+        });
 }
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM, LPARAM) {
-    if (DWORD injected = sim::InjectedFailure("DefWindowProcA"))
-        return Fail<LRESULT>(injected, 0);
-    switch (Msg) {
-    case kNcCreate:
-        return TRUE;
-    case WM_CLOSE:
-        DestroyWindow(hWnd);
-        return 0;
-    default:
-        return 0;
-    }
+    return sim::SimulatedCall<LRESULT>(
+        {"DefWindowProcA", OnSuccess::LeavesLastError, 0, Locking::ByBody},
+        [&]() -> sim::CallResult<LRESULT> {
+            switch (Msg) {
+            case kNcCreate:
+                return TRUE;
+            case WM_CLOSE:
+                DestroyWindow(hWnd);
+                return 0;
+            default:
+                return 0;
+            }
+        });
 }
 
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
-    if (DWORD injected = sim::InjectedFailure("FindWindowA"))
-        return Fail<HWND>(injected, nullptr);
-    if (IsShellWindow(lpClassName, lpWindowName) && sim::ShellRunning())
-        return reinterpret_cast<HWND>(kShellWindow);
-    return FindOwnWindow(lpClassName, lpWindowName);
+    return sim::SimulatedCall<HWND>(
+        {"FindWindowA", OnSuccess::LeavesLastError, nullptr, Locking::ByBody},
+        [&]() -> sim::CallResult<HWND> {
+            if (IsShellWindow(lpClassName, lpWindowName) && sim::ShellRunning())
+                return reinterpret_cast<HWND>(kShellWindow);
+            return FindOwnWindow(lpClassName, lpWindowName);
+        });
 }
 
 // Nobody is at this machine's screen: the box is shown on stderr and taken as answered OK.

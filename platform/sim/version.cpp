@@ -2,6 +2,7 @@
 // UTF-16, wherever the image keeps it; only the fixed part ("\") can be queried.
 #include "platform/sim/files.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/simulated_call.h"
 #include "platform/win32api.h"
 
 #include <algorithm>
@@ -73,48 +74,60 @@ extern "C" {
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle) {
     if (lpdwHandle != nullptr)
         *lpdwHandle = 0;
-    Block block = ReadBlock(lptstrFilename);
-    if (block.error != 0) {
-        SetLastError(block.error);
-        return 0;
-    }
-    return static_cast<DWORD>(block.bytes.size());
+    return sim::SimulatedCall<DWORD>(
+        {"GetFileVersionInfoSizeA", sim::OnSuccess::LeavesLastError, 0},
+        [&]() -> sim::CallResult<DWORD> {
+            Block block = ReadBlock(lptstrFilename);
+            if (block.error != 0)
+                return sim::Fail(block.error);
+            return static_cast<DWORD>(block.bytes.size());
+        });
 }
 
 BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD, DWORD dwLen, LPVOID lpData) {
-    if (lpData == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    Block block = ReadBlock(lptstrFilename);
-    if (block.error != 0) {
-        SetLastError(block.error);
-        return FALSE;
-    }
-    // A short buffer takes what fits, as Windows does; the block's own length stays in it.
-    std::memcpy(lpData, block.bytes.data(), std::min<size_t>(dwLen, block.bytes.size()));
-    return TRUE;
+    return sim::SimulatedCall<BOOL>({"GetFileVersionInfoA", sim::OnSuccess::LeavesLastError, FALSE},
+                                    [&]() -> sim::CallResult<BOOL> {
+                                        if (lpData == nullptr)
+                                            return sim::Fail(ERROR_INVALID_PARAMETER);
+                                        Block block = ReadBlock(lptstrFilename);
+                                        if (block.error != 0)
+                                            return sim::Fail(block.error);
+                                        // A short buffer takes what fits, as Windows does; the
+                                        // block's own length stays in it.
+                                        std::memcpy(lpData, block.bytes.data(),
+                                                    std::min<size_t>(dwLen, block.bytes.size()));
+                                        return TRUE;
+                                    });
 }
 
+// Its failures set no last error: a FALSE result says all there is. It reads only the caller's
+// block, so the machine lock is not taken.
 BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen) {
-    if (pBlock == nullptr || lpSubBlock == nullptr || lplpBuffer == nullptr || puLen == nullptr)
-        return FALSE;
-    if (std::string_view(lpSubBlock) != "\\")
-        return FALSE;
-    const BYTE* block = static_cast<const BYTE*>(pBlock);
-    const WORD length = static_cast<WORD>(block[0] | block[1] << 8);
-    const WORD valueLength = static_cast<WORD>(block[2] | block[3] << 8);
-    // The value follows the key, aligned to 4 bytes: 6 + 32 bytes of header, padded to 40.
-    constexpr size_t kValueAt = 40;
-    if (valueLength < sizeof(VS_FIXEDFILEINFO) || length < kValueAt + sizeof(VS_FIXEDFILEINFO))
-        return FALSE;
-    VS_FIXEDFILEINFO info;
-    std::memcpy(&info, block + kValueAt, sizeof info);
-    if (info.dwSignature != VS_FFI_SIGNATURE)
-        return FALSE;
-    *lplpBuffer = const_cast<BYTE*>(block + kValueAt);
-    *puLen = sizeof(VS_FIXEDFILEINFO);
-    return TRUE;
+    return sim::SimulatedCall<BOOL>(
+        {"VerQueryValueA", sim::OnSuccess::LeavesLastError, FALSE, sim::Locking::ByBody},
+        [&]() -> sim::CallResult<BOOL> {
+            if (pBlock == nullptr || lpSubBlock == nullptr || lplpBuffer == nullptr ||
+                puLen == nullptr)
+                return FALSE;
+            if (std::string_view(lpSubBlock) != "\\")
+                return FALSE;
+            const BYTE* block = static_cast<const BYTE*>(pBlock);
+            const WORD length = static_cast<WORD>(block[0] | block[1] << 8);
+            const WORD valueLength = static_cast<WORD>(block[2] | block[3] << 8);
+            // The value follows the key, aligned to 4 bytes: 6 + 32 bytes of header, padded
+            // to 40.
+            constexpr size_t kValueAt = 40;
+            if (valueLength < sizeof(VS_FIXEDFILEINFO) ||
+                length < kValueAt + sizeof(VS_FIXEDFILEINFO))
+                return FALSE;
+            VS_FIXEDFILEINFO info;
+            std::memcpy(&info, block + kValueAt, sizeof info);
+            if (info.dwSignature != VS_FFI_SIGNATURE)
+                return FALSE;
+            *lplpBuffer = const_cast<BYTE*>(block + kValueAt);
+            *puLen = sizeof(VS_FIXEDFILEINFO);
+            return TRUE;
+        });
 }
 
 } // extern "C"
