@@ -12,7 +12,7 @@
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/registry_db.h"
-#include "platform/sim/control/registry_ctl.h"
+#include "platform/sim/live_counts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -335,11 +335,11 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 unsigned OpenKeyHandleCount() {
     sim::MachineLock lock;
     return static_cast<unsigned>(Handles().keys.size());
 }
 
-} // namespace vtxsim
+} // namespace sim

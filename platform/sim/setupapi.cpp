@@ -11,7 +11,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/control/device_ctl.h"
+#include "platform/sim/live_counts.h"
 
 #include <cstddef>
 #include <map>
@@ -156,9 +156,6 @@ void FillDeviceInfo(const ListedInterface& entry, SP_DEVINFO_DATA* info) {
 }
 
 } // namespace
-} // namespace sim
-
-namespace vtxsim {
 
 unsigned OpenDeviceInfoListCount() {
     sim::ListTable& t = sim::Lists();
@@ -166,7 +163,7 @@ unsigned OpenDeviceInfoListCount() {
     return static_cast<unsigned>(t.lists.size());
 }
 
-} // namespace vtxsim
+} // namespace sim
 
 extern "C" {
 

@@ -8,18 +8,11 @@
 #include "platform/sim/files.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/open_key.h"
-#include "platform/sim/control/registry_ctl.h"
-#include "platform/sim/control/spooler_ctl.h"
+#include "platform/sim/registry_values.h"
+#include "platform/sim/spooler.h"
 
 #include <string>
 #include <string_view>
-
-namespace vtxsim {
-
-const char* const kMonitorsKeyPath = "System\\CurrentControlSet\\Control\\Print\\Monitors";
-const char* const kPrintersKeyPath = "System\\CurrentControlSet\\Control\\Print\\Printers";
-
-} // namespace vtxsim
 
 namespace {
 
@@ -145,7 +138,7 @@ BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) 
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 bool AddPrinter(const std::string& name, const std::string& port) {
     if (name.empty() || name.find('\\') != std::string::npos)
@@ -161,7 +154,7 @@ bool DeletePrinter(const std::string& name) {
 }
 
 std::vector<std::string> PrinterNames() {
-    return SubkeyNames(Hklm(kPrintersKeyPath));
+    return SubkeyNames(Hklm(vtxsim::kPrintersKeyPath));
 }
 
 std::string PrinterPort(const std::string& name) {
@@ -169,11 +162,11 @@ std::string PrinterPort(const std::string& name) {
 }
 
 std::vector<std::string> MonitorNames() {
-    return SubkeyNames(Hklm(kMonitorsKeyPath));
+    return SubkeyNames(Hklm(vtxsim::kMonitorsKeyPath));
 }
 
 std::string MonitorDriver(const std::string& name) {
     return StringValue(Hklm(MonitorKeyPath(name)), "Driver").value_or("");
 }
 
-} // namespace vtxsim
+} // namespace sim
