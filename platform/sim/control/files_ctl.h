@@ -26,8 +26,8 @@ void MakeDirectory(const std::string& windowsPath);
 std::vector<std::string> FileTree();
 
 // Host files that tools keep beside a machine are replaced as the machine replaces its own:
-// through a temporary beside the target and a rename (atomic_write.h).
-// Writes bytes to path, whose directory must exist; AtomicWrite tells which step failed.
+// through a temporary beside the target and a rename. The directory must exist; AtomicWrite
+// tells which step failed.
 using sim::AtomicWrite;
 AtomicWrite WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
