@@ -3,8 +3,6 @@
 // for scale, loading and saving that registry once as REGEDIT4 text.
 #include "driver_install/printer_install.h"
 #include "bench/customer_registry.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/regedit4.h"
 #include "platform/sim/control/helper_process.h"
 #include "platform/sim/control/simctl.h"
 
@@ -115,9 +113,7 @@ void BM_LoadAndSaveRegistry(benchmark::State& state) {
         std::ifstream in(file, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
-        sim::RegTree tree;
-        sim::ApplyRegedit4(tree, text.str(), file.string());
-        sim::WriteFileAtomically(file, sim::FormatRegedit4(tree));
+        vtxsim::WriteFileAtomically(file, vtxsim::RewrittenRegistryText(text.str(), file.string()));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(file)));
 }

@@ -7,9 +7,7 @@
 // alone.
 #include "bench/customer_registry.h"
 #include "driver_install/printer_install.h"
-#include "platform/sim/regedit4.h"
 #include "platform/sim/control/simctl.h"
-#include "platform/sim/case_folding.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -58,23 +56,20 @@ struct Rows {
     std::vector<ValueRow> values;
 };
 
-void Collect(const sim::RegKey& key, std::int64_t parent, const std::string& path, Rows& rows) {
-    rows.keys.push_back(KeyRow{parent, key.name, path});
-    auto id = static_cast<std::int64_t>(rows.keys.size());
-    for (const sim::RegValue& value : key.values)
-        rows.values.push_back(ValueRow{id, value.name, sim::FoldAscii(value.name),
-                                       std::int64_t{value.type}, value.data});
-    for (const sim::RegKey& subkey : key.subkeys)
-        Collect(subkey, id, path + "\\" + sim::FoldAscii(subkey.name), rows);
-}
-
-// The rows the import stores for the export: every key with its parent and folded path.
+// The rows the import stores for the export: every key with its parent and folded path. A key's
+// id is its place in the list plus one; a root's parent is 0.
 Rows RowsOf(const std::string& text) {
-    sim::RegTree tree;
-    sim::ApplyRegedit4(tree, text, "bench");
     Rows rows;
-    for (sim::RegRoot root : sim::kRegRoots)
-        Collect(tree.Root(root), 0, sim::FoldAscii(sim::RootName(root)), rows);
+    for (const vtxsim::RegistryTextKey& key : vtxsim::RegistryTextKeys(text, "bench")) {
+        std::string folded = vtxsim::FoldAscii(key.name);
+        std::int64_t parent = key.parent ? static_cast<std::int64_t>(*key.parent) + 1 : 0;
+        std::string path = key.parent ? rows.keys[*key.parent].path + "\\" + folded : folded;
+        rows.keys.push_back(KeyRow{parent, key.name, std::move(path)});
+        auto id = static_cast<std::int64_t>(rows.keys.size());
+        for (const auto& [name, value] : key.values)
+            rows.values.push_back(
+                ValueRow{id, name, vtxsim::FoldAscii(name), std::int64_t{value.type}, value.data});
+    }
     return rows;
 }
 

@@ -2,10 +2,9 @@
 #include "driver_install/printer_install.h"
 #include "common/model_remainder.h"
 #include "common/product_names.h"
-#include "platform/sim/case_folding.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/machine.h"
+#include "platform/sim/control/case_folding_ctl.h"
 #include "platform/sim/control/device_ctl.h"
+#include "platform/sim/control/machine_ctl.h"
 #include "platform/sim/control/files_ctl.h"
 #include "platform/sim/control/registry_ctl.h"
 
@@ -53,33 +52,30 @@ void WriteDeviceInstance(const PrinterSpec& spec, const std::string& classInstan
 }
 
 // The interface of the printer's device, when the machine has one.
-std::optional<sim::InterfaceRecord> InterfaceRecordOf(const PrinterSpec& spec) {
-    sim::MachineLock lock;
+std::optional<PrinterInterface> InterfaceRecordOf(const PrinterSpec& spec) {
     std::string instance = DeviceInstanceOf(spec);
-    for (sim::InterfaceRecord& record : sim::ListInterfaces(&sim::kPrinterInterfaceClass)) {
-        if (sim::SameAscii(record.deviceInstance, instance))
+    for (PrinterInterface& record : PrinterInterfaceRecords()) {
+        if (SameAscii(record.deviceInstance, instance))
             return record;
     }
     return std::nullopt;
 }
 
 std::string ClassKey() {
-    return kMachine + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass) + "\\";
+    return kMachine + PrinterInterfaceClassKeyPath() + "\\";
 }
 
 // The key of a new interface of the printer: numbered by the machine (the number handed out
 // only when handOut), or named as Wine names it.
 std::string NewInterfaceKey(const PrinterSpec& spec, bool handOut) {
-    const GUID& guid = sim::kPrinterInterfaceClass;
     if (spec.ntInterfaceKey)
-        return ClassKey() + sim::NtInterfaceKeyName(DeviceInstanceOf(spec), guid);
-    return ClassKey() +
-           (handOut ? sim::NewInterfaceKeyName(guid) : sim::NextInterfaceKeyName(guid));
+        return ClassKey() + NtPrinterInterfaceKeyName(DeviceInstanceOf(spec));
+    return ClassKey() + (handOut ? NewPrinterInterfaceKeyName() : NextPrinterInterfaceKeyName());
 }
 
 // A printer installed again keeps its interface; a new one gets a new key.
 void WriteInterface(const PrinterSpec& spec) {
-    std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec);
+    std::optional<PrinterInterface> record = InterfaceRecordOf(spec);
     std::string key = record ? kMachine + record->keyPath : NewInterfaceKey(spec, true);
     SetStringValue(key, "DeviceInstance", DeviceInstanceOf(spec));
     std::string parameters = InterfaceParametersKeyOf(spec);
@@ -102,7 +98,7 @@ void WriteDriverKeys(const PrinterSpec& spec, const std::string& classInstance) 
     if (!spec.infPath.empty())
         SetStringValue(instanceKey, "InfPath", spec.infPath);
 
-    SetStringValue(kServices + "Class\\" + sim::GuidText(sim::kPrinterInterfaceClass), "",
+    SetStringValue(kServices + "Class\\" + PrinterInterfaceClassText(), "",
                    "Draftaire USB printer interface");
 
     std::string service = kServices + "Vtxiod01";
@@ -175,22 +171,22 @@ std::string DeviceInstanceOf(const PrinterSpec& spec) {
 }
 
 std::string DevicePathOf(const PrinterSpec& spec) {
-    sim::MachineLock lock;
-    if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
+    HeldMachine lock;
+    if (std::optional<PrinterInterface> record = InterfaceRecordOf(spec))
         return record->devicePath;
     std::string key = NewInterfaceKey(spec, false);
-    return sim::DevicePathFromKeyName(key.substr(key.rfind('\\') + 1));
+    return DevicePathFromKeyName(key.substr(key.rfind('\\') + 1));
 }
 
 std::string InterfaceKeyOf(const PrinterSpec& spec) {
-    sim::MachineLock lock;
-    if (std::optional<sim::InterfaceRecord> record = InterfaceRecordOf(spec))
+    HeldMachine lock;
+    if (std::optional<PrinterInterface> record = InterfaceRecordOf(spec))
         return kMachine + record->keyPath;
     return NewInterfaceKey(spec, false);
 }
 
 std::string InterfaceParametersKeyOf(const PrinterSpec& spec) {
-    return InterfaceKeyOf(spec) + "\\" + sim::kInterfaceParametersSubkey;
+    return InterfaceKeyOf(spec) + "\\" + InterfaceParametersSubkey();
 }
 
 std::string PortNameOf(const PrinterSpec& spec) {
@@ -215,7 +211,7 @@ void InstallDriverFiles(const std::string& infPath) {
 }
 
 void InstallPrinter(const PrinterSpec& spec) {
-    sim::MachineLock lock; // one transaction, as other processes see it
+    HeldMachine lock; // one transaction, as other processes see it
     std::string classInstance = ClassInstanceFor(spec);
     WriteDeviceInstance(spec, classInstance);
     WriteInterface(spec);

@@ -12,8 +12,10 @@
 // the machine sees it.
 #pragma once
 
+#include "platform/sim/machine_types.h"
 #include "platform/win32api.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,5 +71,22 @@ std::optional<std::string> InstanceOfDevicePath(std::string_view path, const GUI
 
 // Whether the device instance is a simulated printer that is plugged in now.
 bool DeviceAttached(std::string_view deviceInstance);
+
+// The printers' own state, for the controls; a printer is named by its serial number or its
+// device instance, and a name that matches no printer throws std::invalid_argument.
+void AttachPrinter(const std::string& serialOrInstance);
+void DetachPrinter(const std::string& serialOrInstance);
+bool IsPrinterAttached(const std::string& serialOrInstance);
+void SetStatusByte(const std::string& serialOrInstance, std::uint8_t status);
+void QueueReply(const std::string& serialOrInstance, const std::string& bytes);
+std::string ReceivedData(const std::string& serialOrInstance);
+void ClearReceivedData(const std::string& serialOrInstance);
+void SetStall(const std::string& serialOrInstance, std::uint64_t remaining);
+void ClearStall(const std::string& serialOrInstance);
+void SetControlReply(const std::string& serialOrInstance, DWORD code, const std::string& bytes,
+                     DWORD error);
+std::vector<vtxsim::ControlCall> ReceivedControls(const std::string& serialOrInstance);
+std::vector<vtxsim::PrinterState> SimulatedPrinters();
+bool IsDeviceOpen(const std::string& serialOrInstance);
 
 } // namespace sim

@@ -1,5 +1,4 @@
 #include "platform/sim/faults.h"
-#include "platform/sim/control/fault_ctl.h"
 
 #include <map>
 #include <mutex>
@@ -43,10 +42,6 @@ DWORD InjectedFailure(std::string_view function) {
     return hit == plan->second.codes.end() ? 0 : hit->second;
 }
 
-} // namespace sim
-
-namespace vtxsim {
-
 void FailCall(const std::string& function, unsigned nth, DWORD code) {
     Faults& f = State();
     std::lock_guard guard(f.mutex);
@@ -76,4 +71,4 @@ unsigned CallCount(const std::string& function) {
     return it == f.calls.end() ? 0 : it->second;
 }
 
-} // namespace vtxsim
+} // namespace sim

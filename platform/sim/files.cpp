@@ -5,7 +5,6 @@
 #include "platform/sim/case_folding.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/simulated_call.h"
-#include "platform/sim/control/files_ctl.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -565,7 +564,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 namespace fs = std::filesystem;
 
@@ -631,7 +630,7 @@ std::vector<std::string> FileTree() {
     return tree;
 }
 
-} // namespace vtxsim
+} // namespace sim
 
 extern "C" {
 

@@ -5,7 +5,10 @@
 #include "platform/win32api.h"
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
@@ -28,5 +31,16 @@ bool IsReadOnly(const std::filesystem::path& host);
 DWORD CheckSharing(const std::filesystem::path& host, DWORD access, DWORD share);
 // 0, or ERROR_SHARING_VIOLATION when the file is open at all (it cannot be deleted or replaced).
 DWORD CheckNotOpen(const std::filesystem::path& host);
+
+// For the controls; each takes the machine's lock itself. A path that cannot be mapped throws
+// std::invalid_argument.
+std::filesystem::path HostPath(const std::string& windowsPath);
+void PutFile(const std::string& windowsPath, std::string_view contents);
+std::optional<std::string> GetFileContents(const std::string& windowsPath);
+bool FileExists(const std::string& windowsPath);
+void SetReadOnly(const std::string& windowsPath, bool readOnly);
+void MakeDirectory(const std::string& windowsPath);
+// Every file and directory on every drive, as Windows paths with their stored case, sorted.
+std::vector<std::string> FileTree();
 
 } // namespace sim

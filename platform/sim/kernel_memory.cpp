@@ -1,7 +1,8 @@
 // KERNEL32: the global heap. Blocks are tracked so that tests can count leaks and a bad or
 // repeated GlobalFree is reported instead of corrupting the host heap.
+#include "platform/sim/faults.h"
+#include "platform/sim/live_counts.h"
 #include "platform/sim/simulated_call.h"
-#include "platform/sim/control/kernel_ctl.h"
 #include "platform/win32api.h"
 
 #include <cstdlib>
@@ -64,7 +65,7 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 unsigned LiveGlobalBlocks() {
     GlobalHeap& heap = Heap();
@@ -72,4 +73,4 @@ unsigned LiveGlobalBlocks() {
     return static_cast<unsigned>(heap.live.size());
 }
 
-} // namespace vtxsim
+} // namespace sim

@@ -2,7 +2,7 @@
 // to; the records are registered so that a section never initialised, or one initialised
 // again while held, is recognised without following a stale pointer.
 #include "platform/sim/machine.h"
-#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/live_counts.h"
 #include "platform/win32api.h"
 
 #include <atomic>
@@ -128,7 +128,7 @@ void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section) {
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 unsigned CriticalSectionReinitialisations() {
     Registry& r = Sections();
@@ -136,4 +136,4 @@ unsigned CriticalSectionReinitialisations() {
     return r.reinitialisations;
 }
 
-} // namespace vtxsim
+} // namespace sim

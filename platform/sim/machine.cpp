@@ -1,6 +1,5 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/atomic_write.h"
-#include "platform/sim/control/machine_ctl.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -144,35 +143,23 @@ void MachineFault(const std::string& message) {
     std::_Exit(3);
 }
 
-} // namespace sim
-
-namespace vtxsim {
-
 void UseMachine(const std::filesystem::path& dir) {
-    sim::MachineState& s = sim::State();
+    MachineState& s = State();
     std::lock_guard guard(s.mutex);
-    sim::Choose(s, dir);
-    for (sim::Store& store : s.stores) {
+    Choose(s, dir);
+    for (Store& store : s.stores) {
         if (store.forget)
             store.forget();
     }
-    sim::MachineLock reload;
+    MachineLock reload;
 }
 
 void ResetMachine() {
-    sim::MachineLock lock;
-    for (sim::Store& store : sim::State().stores) {
+    MachineLock lock;
+    for (Store& store : State().stores) {
         if (store.reset)
             store.reset();
     }
 }
 
-std::filesystem::path MachineDirectory() {
-    return sim::MachineDir();
-}
-
-HeldMachine::HeldMachine() : lock_(std::make_unique<sim::MachineLock>()) {}
-
-HeldMachine::~HeldMachine() = default;
-
-} // namespace vtxsim
+} // namespace sim

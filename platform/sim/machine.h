@@ -39,6 +39,12 @@ bool IsPersistent();
 // Writes a file of the machine's own state atomically (atomic_write.h); failing to is a
 // MachineFault.
 void WriteMachineFile(const std::filesystem::path& path, std::string_view text);
+// Switches this process to the machine in dir (created when missing), or to a fresh machine in
+// memory when dir is empty: every store is forgotten and reloaded.
+void UseMachine(const std::filesystem::path& dir);
+// Empties the current machine: every store is reset.
+void ResetMachine();
+
 // A fatal fault of the machine itself (unreadable directory, corrupt state file).
 [[noreturn]] void MachineFault(const std::string& message);
 

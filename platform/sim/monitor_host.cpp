@@ -1,9 +1,10 @@
 // A stand-in for the part of the Windows 9x spooler that loads port monitors: one library per
 // DLL name, loaded once, and InitializeMonitorEx called for each registered instance with that
 // instance's registry root, possibly from several threads at once.
+#include "platform/sim/monitor_host.h"
+
 #include "platform/sim/case_folding.h"
-#include "platform/sim/control/registry_ctl.h"
-#include "platform/sim/control/spooler_ctl.h"
+#include "platform/sim/spooler.h"
 
 #include <dlfcn.h>
 
@@ -16,7 +17,12 @@
 #include <stdexcept>
 #include <thread>
 
-namespace vtxsim {
+namespace sim {
+
+using vtxsim::EnumPortsResult;
+using vtxsim::MonitorInstance;
+using vtxsim::PortInfo;
+
 namespace {
 
 struct LibraryState {
@@ -195,7 +201,7 @@ bool MonitorHost::StartInstances(bool parallel) {
             continue;
         MonitorInstance instance;
         instance.name = name;
-        instance.registryRoot = std::string(kMonitorsKeyPath) + "\\" + name;
+        instance.registryRoot = std::string(vtxsim::kMonitorsKeyPath) + "\\" + name;
         instances_.push_back(std::move(instance));
     }
     if (instances_.empty())
@@ -295,4 +301,4 @@ BOOL MonitorHost::ClosePort(HANDLE port, const std::string& instance) {
     return ok;
 }
 
-} // namespace vtxsim
+} // namespace sim

@@ -272,11 +272,11 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
-std::vector<ProcessStart> ProcessJournal() {
+std::vector<vtxsim::ProcessStart> ProcessJournal() {
     sim::MachineLock lock;
-    std::vector<ProcessStart> starts;
+    std::vector<vtxsim::ProcessStart> starts;
     for (const std::string& line : sim::JournalLines())
         starts.push_back(sim::ParseRecord(line));
     return starts;
@@ -288,4 +288,4 @@ void ClearProcessJournal() {
     std::filesystem::remove(sim::JournalPath(), ignored);
 }
 
-} // namespace vtxsim
+} // namespace sim

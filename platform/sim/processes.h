@@ -1,10 +1,11 @@
 // The process journal as the restart sees it: a start recorded without CreateProcessA.
 #pragma once
 
-#include "platform/sim/control/process_ctl.h"
+#include "platform/sim/machine_types.h"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
@@ -15,5 +16,9 @@ std::string ApplicationOfCommandLine(std::string_view commandLine);
 
 // Appends one record to the machine's journal; returns the process id it gave the start.
 DWORD RecordProcessStart(vtxsim::ProcessStart start);
+
+// Every start the journal holds, in order; and the journal emptied.
+std::vector<vtxsim::ProcessStart> ProcessJournal();
+void ClearProcessJournal();
 
 } // namespace sim

@@ -2,6 +2,7 @@
 // name its keys. The machine keeps its registry in a database (registry_db.h).
 #pragma once
 
+#include "platform/sim/machine_types.h"
 #include "platform/win32api.h"
 
 #include <list>
@@ -36,14 +37,6 @@ struct RegKey {
     void SetValue(std::string_view value, DWORD type, std::vector<BYTE> data);
     bool DeleteValue(std::string_view value);
 };
-
-// HKEY_USERS and HKEY_CLASSES_ROOT are kept as trees of their own (not as the aliases Windows
-// makes of them) so that a registry exported from a real machine loads and exports again; the
-// Reg* functions do not open them, since the product reads HKEY_LOCAL_MACHINE only.
-enum class RegRoot { LocalMachine, CurrentUser, Users, ClassesRoot };
-// Every root the machine keeps.
-inline constexpr RegRoot kRegRoots[] = {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::Users,
-                                        RegRoot::ClassesRoot};
 
 struct RegTree {
     RegKey localMachine{"HKEY_LOCAL_MACHINE", {}, {}};

@@ -4,6 +4,7 @@
 // mark (or in ANSI). Both are read here, into code page 1252.
 #pragma once
 
+#include "platform/sim/machine_types.h"
 #include "platform/sim/reg_tree.h"
 
 #include <optional>
@@ -16,34 +17,8 @@
 
 namespace sim {
 
-// Why a text could not be read, for the words of what to ask its sender for.
-enum class Regedit4Fault {
-    Malformed,   // a line that is no REGEDIT4
-    Empty,       // nothing but blanks
-    NotAnExport, // its first line is no header of a registry export
-    CutShort,    // it ends inside a value or a hex list
-};
-
-// "<source>:<line>: <what>".
-class Regedit4Error : public std::runtime_error {
-  public:
-    Regedit4Error(const std::string& what, Regedit4Fault fault, unsigned line)
-        : std::runtime_error(what), fault_(fault), line_(line) {}
-    Regedit4Fault Fault() const { return fault_; }
-    unsigned Line() const { return line_; }
-
-  private:
-    Regedit4Fault fault_;
-    unsigned line_;
-};
-
-// Where a key or value stands in the text: its line (1 is the header) and its name as spelled
-// there: the key's path from its root ("HKEY_LOCAL_MACHINE\Enum\USB\..."), the value's name
-// ("" for the default value).
-struct Regedit4Place {
-    unsigned line = 0;
-    std::string spelling;
-};
+// What is wrong with a text is a Regedit4Error; where a key or value stands, a Regedit4Place
+// (machine_types.h).
 
 // The places of what a text made, looked up by name in any letter case.
 class Regedit4Places {
@@ -88,13 +63,7 @@ void ApplyRegedit4(RegTree& tree, std::string_view text, const std::string& sour
 // ApplyRegedit4 into an empty tree gives the same tree, byte for byte.
 std::string FormatRegedit4(const RegTree& tree);
 
-// One "[key]" section of what FormatRegedit4 writes: the key's path, and each value as its
-// name as written ("@" or "\"name\"") and its data as written, hex data on one line.
-struct Regedit4Section {
-    std::string key; // "HKEY_LOCAL_MACHINE\..."
-    std::vector<std::pair<std::string, std::string>> values;
-};
-// The sections of FormatRegedit4(tree), in its order.
+// The sections of FormatRegedit4(tree), in its order (Regedit4Section: machine_types.h).
 std::vector<Regedit4Section> Regedit4Sections(const RegTree& tree);
 
 // REGEDIT4 text without the sections of roots that a Windows 98 export may hold but the

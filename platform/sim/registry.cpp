@@ -12,8 +12,8 @@
 // - every call returns its error and leaves the thread's last error alone.
 #include "platform/sim/machine.h"
 #include "platform/sim/registry_db.h"
+#include "platform/sim/live_counts.h"
 #include "platform/sim/simulated_call.h"
-#include "platform/sim/control/registry_ctl.h"
 
 #include <algorithm>
 #include <cstring>
@@ -328,11 +328,11 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 unsigned OpenKeyHandleCount() {
     sim::MachineLock lock;
     return static_cast<unsigned>(Handles().keys.size());
 }
 
-} // namespace vtxsim
+} // namespace sim

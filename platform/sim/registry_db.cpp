@@ -4,7 +4,6 @@
 #include "platform/sim/regedit4.h"
 #include "platform/sim/settings.h"
 #include "platform/sim/case_folding.h"
-#include "platform/sim/control/registry_ctl.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -572,10 +571,6 @@ RegistryDb& MachineRegistry() {
     return db;
 }
 
-} // namespace sim
-
-namespace vtxsim {
-
 void WriteRegistryFile() {
     sim::MachineLock lock;
     std::string text = sim::FormatRegedit4(sim::MachineRegistry().ReadTree());
@@ -585,4 +580,4 @@ void WriteRegistryFile() {
     sim::TheConnection().seedSeen = signature;
 }
 
-} // namespace vtxsim
+} // namespace sim

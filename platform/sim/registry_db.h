@@ -61,4 +61,8 @@ class RegistryDb {
 // The machine's registry, its transaction begun.
 RegistryDb& MachineRegistry();
 
+// Writes the whole registry to the machine directory's "registry.reg" as the seed the machine
+// has already taken in.
+void WriteRegistryFile();
+
 } // namespace sim

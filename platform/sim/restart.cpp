@@ -7,7 +7,7 @@
 #include "platform/sim/files.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
-#include "platform/sim/control/restart_ctl.h"
+#include "platform/sim/restart.h"
 #include "platform/sim/case_folding.h"
 #include "platform/sim/wininit.h"
 
@@ -168,7 +168,7 @@ void RunOnce(std::vector<RestartStep>& steps) {
 
 } // namespace
 
-namespace vtxsim {
+namespace sim {
 
 std::vector<RestartStep> RestartMachine() {
     sim::MachineLock lock;
@@ -195,4 +195,4 @@ std::string Describe(const RestartStep& step) {
     return {};
 }
 
-} // namespace vtxsim
+} // namespace sim

@@ -1,7 +1,5 @@
 #include "platform/sim/settings.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/control/kernel_ctl.h"
-#include "platform/sim/control/registry_ctl.h"
 
 #include <sys/stat.h>
 
@@ -237,10 +235,6 @@ DWORD TakeInterfaceNumber(DWORD atLeast) {
     return number;
 }
 
-} // namespace sim
-
-namespace vtxsim {
-
 void SetWindowsVersion(WindowsVersion version) {
     sim::ChangeSettings([version](sim::Settings& s) { s.version = version; });
 }
@@ -251,10 +245,6 @@ void SetShellRunning(bool running) {
 
 void SetEnumerationOrder(EnumerationOrder order) {
     sim::ChangeSettings([order](sim::Settings& s) { s.order = order; });
-}
-
-EnumerationOrder GetEnumerationOrder() {
-    return sim::RegistryEnumerationOrder();
 }
 
 void SetTickCount(DWORD ms) {
@@ -277,4 +267,4 @@ void RunClockFromBoot() {
     sim::ChangeSettings([](sim::Settings& s) { s.clockFixed = false; });
 }
 
-} // namespace vtxsim
+} // namespace sim

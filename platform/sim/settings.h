@@ -11,14 +11,10 @@
 //   both.
 #pragma once
 
+#include "platform/sim/machine_types.h"
 #include "platform/win32api.h"
 
 namespace sim {
-
-enum class WindowsVersion { Win95, Win98, WinMe, WinNt4, Win2000 };
-// Creation order is Windows 98's (see NOTES); sorted is Wine's (names compared with A-Z folded
-// to lower case, a name before every longer name it begins).
-enum class EnumerationOrder { Creation, Sorted };
 
 WindowsVersion CurrentWindowsVersion();
 bool ShellRunning();
@@ -31,5 +27,14 @@ DWORD MachineTickCount();
 DWORD TakeInterfaceNumber(DWORD atLeast);
 // What TakeInterfaceNumber(atLeast) would give, handing nothing out.
 DWORD PeekInterfaceNumber(DWORD atLeast);
+
+// Each changes the machine's settings as one transaction.
+void SetWindowsVersion(WindowsVersion version);
+void SetShellRunning(bool running);
+void SetEnumerationOrder(EnumerationOrder order);
+void SetTickCount(DWORD ms);
+// Forward by ms, wrapping at 2^32 as the real counter does.
+void AdvanceTickCount(DWORD ms);
+void RunClockFromBoot();
 
 } // namespace sim

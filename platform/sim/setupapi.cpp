@@ -11,8 +11,8 @@
 #include "platform/sim/case_folding.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/live_counts.h"
 #include "platform/sim/simulated_call.h"
-#include "platform/sim/control/device_ctl.h"
 
 #include <cstddef>
 #include <map>
@@ -142,9 +142,6 @@ void FillDeviceInfo(const ListedInterface& entry, SP_DEVINFO_DATA* info) {
 }
 
 } // namespace
-} // namespace sim
-
-namespace vtxsim {
 
 unsigned OpenDeviceInfoListCount() {
     sim::ListTable& t = sim::Lists();
@@ -152,7 +149,7 @@ unsigned OpenDeviceInfoListCount() {
     return static_cast<unsigned>(t.lists.size());
 }
 
-} // namespace vtxsim
+} // namespace sim
 
 using sim::Locking;
 using sim::OnSuccess;

@@ -6,19 +6,12 @@
 #include "platform/sim/case_folding.h"
 #include "platform/sim/files.h"
 #include "platform/sim/open_key.h"
+#include "platform/sim/registry_values.h"
 #include "platform/sim/simulated_call.h"
-#include "platform/sim/control/registry_ctl.h"
-#include "platform/sim/control/spooler_ctl.h"
+#include "platform/sim/spooler.h"
 
 #include <string>
 #include <string_view>
-
-namespace vtxsim {
-
-const char* const kMonitorsKeyPath = "System\\CurrentControlSet\\Control\\Print\\Monitors";
-const char* const kPrintersKeyPath = "System\\CurrentControlSet\\Control\\Print\\Printers";
-
-} // namespace vtxsim
 
 namespace {
 
@@ -140,7 +133,7 @@ BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) 
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 bool AddPrinter(const std::string& name, const std::string& port) {
     if (name.empty() || name.find('\\') != std::string::npos)
@@ -156,7 +149,7 @@ bool DeletePrinter(const std::string& name) {
 }
 
 std::vector<std::string> PrinterNames() {
-    return SubkeyNames(Hklm(kPrintersKeyPath));
+    return SubkeyNames(Hklm(vtxsim::kPrintersKeyPath));
 }
 
 std::string PrinterPort(const std::string& name) {
@@ -164,11 +157,11 @@ std::string PrinterPort(const std::string& name) {
 }
 
 std::vector<std::string> MonitorNames() {
-    return SubkeyNames(Hklm(kMonitorsKeyPath));
+    return SubkeyNames(Hklm(vtxsim::kMonitorsKeyPath));
 }
 
 std::string MonitorDriver(const std::string& name) {
     return StringValue(Hklm(MonitorKeyPath(name)), "Driver").value_or("");
 }
 
-} // namespace vtxsim
+} // namespace sim

@@ -5,9 +5,11 @@
 // listed once. A printer is a key below "...\Print\Printers" with its "Port", "Printer Driver",
 // "Attributes" and "Status" values.
 #include "platform/sim/case_folding.h"
+#include "platform/sim/faults.h"
+#include "platform/sim/monitor_host.h"
+#include "platform/sim/registry_values.h"
 #include "platform/sim/simulated_call.h"
-#include "platform/sim/control/registry_ctl.h"
-#include "platform/sim/control/spooler_ctl.h"
+#include "platform/sim/spooler.h"
 #include "platform/win32api.h"
 
 #include <cstring>
@@ -36,17 +38,17 @@ SpoolerView LoadMonitors(DWORD portLevel) {
     SpoolerView view;
     std::set<std::string> libraries;
     std::set<std::string> portNames;
-    for (const std::string& name : vtxsim::MonitorNames()) {
-        std::string driver = vtxsim::MonitorDriver(name);
+    for (const std::string& name : sim::MonitorNames()) {
+        std::string driver = sim::MonitorDriver(name);
         std::string library = sim::FoldAscii(driver.substr(driver.find_last_of('\\') + 1));
         if (driver.empty() || !libraries.insert(library).second)
             continue;
-        vtxsim::MonitorHost host(driver);
+        sim::MonitorHost host(driver);
         host.StartInstances();
         for (const vtxsim::MonitorInstance& instance : host.Instances()) {
             if (!instance.called || !instance.result)
                 continue;
-            view.monitors.push_back({instance.name, vtxsim::MonitorDriver(instance.name)});
+            view.monitors.push_back({instance.name, sim::MonitorDriver(instance.name)});
             for (vtxsim::PortInfo& port : host.EnumPorts(portLevel, instance.name).ports) {
                 if (portNames.insert(sim::FoldAscii(port.name)).second)
                     view.ports.push_back(std::move(port));
@@ -191,16 +193,16 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
             // Only local printers exist on this machine.
             std::vector<std::string> names;
             if ((Flags & PRINTER_ENUM_LOCAL) != 0)
-                names = vtxsim::PrinterNames();
+                names = sim::PrinterNames();
             return PackRecords<PRINTER_INFO_2A>(
                 names.size(),
                 [&](size_t i, PRINTER_INFO_2A& r, StringPlacer& place) {
                     const std::string key = PrinterKey(names[i]);
                     r.pPrinterName = place(names[i]);
-                    r.pPortName = place(vtxsim::StringValue(key, "Port").value_or(""));
-                    r.pDriverName = place(vtxsim::StringValue(key, "Printer Driver").value_or(""));
-                    r.Attributes = vtxsim::DwordValue(key, "Attributes").value_or(0);
-                    r.Status = vtxsim::DwordValue(key, "Status").value_or(0);
+                    r.pPortName = place(sim::StringValue(key, "Port").value_or(""));
+                    r.pDriverName = place(sim::StringValue(key, "Printer Driver").value_or(""));
+                    r.Attributes = sim::DwordValue(key, "Attributes").value_or(0);
+                    r.Status = sim::DwordValue(key, "Status").value_or(0);
                 },
                 pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
         });

@@ -24,7 +24,6 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/object_file_name.h"
-#include "platform/sim/control/device_ctl.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -438,9 +437,8 @@ std::shared_ptr<KernelObject> OpenDevicePath(const std::string& path, DWORD acce
     return std::make_shared<PrinterHandle>(dir, *generation, access, fd);
 }
 
-} // namespace sim
-
-namespace vtxsim {
+using vtxsim::ControlCall;
+using vtxsim::PrinterState;
 
 void AttachPrinter(const std::string& serialOrInstance) {
     sim::MachineLock lock;
@@ -564,4 +562,4 @@ bool IsDeviceOpen(const std::string& serialOrInstance) {
     return sim::AnyLockHeld(sim::DeviceOf(serialOrInstance));
 }
 
-} // namespace vtxsim
+} // namespace sim

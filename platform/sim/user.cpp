@@ -12,7 +12,7 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/settings.h"
 #include "platform/sim/simulated_call.h"
-#include "platform/sim/control/window_ctl.h"
+#include "platform/sim/window_events.h"
 #include "platform/sim/case_folding.h"
 
 #include <chrono>
@@ -608,7 +608,7 @@ int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT) {
 
 } // extern "C"
 
-namespace vtxsim {
+namespace sim {
 
 std::vector<WindowEvent> WindowEvents() {
     UserState& s = State();
@@ -631,4 +631,4 @@ unsigned LiveWindowCount() {
     return count;
 }
 
-} // namespace vtxsim
+} // namespace sim

@@ -2,7 +2,7 @@
 // commands. Each returns the process exit code; what the user got wrong throws LabError.
 #pragma once
 
-#include "platform/sim/settings.h"
+#include "platform/sim/control/kernel_ctl.h"
 
 #include <filesystem>
 #include <optional>

@@ -2,8 +2,10 @@
 #include "tools/lab/shown_text.h"
 #include "tools/lab/windows_names.h"
 
-#include "platform/sim/devices.h"
-#include "platform/sim/settings.h"
+#include "platform/sim/control/case_folding_ctl.h"
+#include "platform/sim/control/device_ctl.h"
+#include "platform/sim/control/kernel_ctl.h"
+#include "platform/sim/control/registry_ctl.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,7 +13,7 @@
 namespace lab {
 
 const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
-const std::string kInterfaceClass = kHklm + sim::InterfaceClassKeyPath(sim::kPrinterInterfaceClass);
+const std::string kInterfaceClass = kHklm + vtxsim::PrinterInterfaceClassKeyPath();
 const std::string kHelperPath = "C:\\WINDOWS\\SYSTEM\\VTXINH01.EXE";
 const std::string kWininit = "C:\\Windows\\wininit.ini";
 const std::string kRunOnceKey = kHklm + "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -20,9 +22,9 @@ namespace {
 
 const std::string kUsbEnum = kHklm + "Enum\\USB";
 
-std::string VersionWords(sim::WindowsVersion version) {
+std::string VersionWords(vtxsim::WindowsVersion version) {
     return WindowsNameAndNumber(version) +
-           (version == sim::WindowsVersion::WinMe
+           (version == vtxsim::WindowsVersion::WinMe
                 ? ": the monitor scans the devices again at each StartDocPort"
                 : "");
 }
@@ -30,10 +32,10 @@ std::string VersionWords(sim::WindowsVersion version) {
 } // namespace
 
 std::string MachineWords() {
-    return VersionWords(sim::CurrentWindowsVersion()) +
-           (sim::ShellRunning() ? "; the shell runs (a window of class \"Progman\" exists)"
-                                : "; no shell yet: programs for the logon go to RunOnce") +
-           (sim::RegistryEnumerationOrder() == sim::EnumerationOrder::Sorted
+    return VersionWords(vtxsim::GetWindowsVersion()) +
+           (vtxsim::IsShellRunning() ? "; the shell runs (a window of class \"Progman\" exists)"
+                                     : "; no shell yet: programs for the logon go to RunOnce") +
+           (vtxsim::GetEnumerationOrder() == vtxsim::EnumerationOrder::Sorted
                 ? "; the registry enumerates in sorted order"
                 : "");
 }
@@ -56,7 +58,7 @@ std::vector<InterfaceView> PrinterInterfaces() {
         if (!instance)
             continue; // no interface, as the device installation services see it
         view.deviceInstance = *instance;
-        view.parametersKey = view.key + "\\" + sim::kInterfaceParametersSubkey;
+        view.parametersKey = view.key + "\\" + vtxsim::InterfaceParametersSubkey();
         view.portName = vtxsim::RawValue(view.parametersKey, "PortName");
         view.serialNumber = vtxsim::RawValue(view.parametersKey, "SerialNumber");
         view.product = vtxsim::RawValue(view.parametersKey, "Product");

@@ -2,7 +2,6 @@
 #include "tools/lab/lab_error.h"
 
 #include "platform/sim/control/simctl.h"
-#include "platform/sim/devices.h"
 #include "port_monitor/monitor.h"
 
 namespace lab {
@@ -78,7 +77,7 @@ std::optional<size_t> MonitorPass::PrintsTo(const std::string& port,
         return std::nullopt;
     for (size_t i = 0; i < interfaces.size(); ++i) {
         std::string keyName = interfaces[i].key.substr(interfaces[i].key.rfind('\\') + 1);
-        if (SameName(sim::DevicePathFromKeyName(keyName), path))
+        if (SameName(vtxsim::DevicePathFromKeyName(keyName), path))
             return i;
     }
     return std::nullopt;

@@ -1,7 +1,7 @@
 // The names vtxlab gives the Windows versions a machine can be set to.
 #pragma once
 
-#include "platform/sim/settings.h"
+#include "platform/sim/control/kernel_ctl.h"
 
 #include <string>
 

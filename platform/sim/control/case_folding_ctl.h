@@ -2,12 +2,14 @@
 // Win32 call folds which way), for tools that must group names as the machine does.
 #pragma once
 
-#include "platform/sim/case_folding.h"
+#include <string>
+#include <string_view>
 
 namespace vtxsim {
 
-using sim::FoldAscii;
-using sim::SameAscii;
-using sim::StartsWithAscii;
+// ASCII: A-Z and a-z only, every other byte as it is; the registry's and the device names' rule.
+std::string FoldAscii(std::string_view text);
+bool SameAscii(std::string_view a, std::string_view b);
+bool StartsWithAscii(std::string_view text, std::string_view prefix);
 
 } // namespace vtxsim

@@ -2,10 +2,11 @@
 // out with the machine's own table.
 #pragma once
 
-#include "platform/sim/code_page_1252.h"
+#include <string>
+#include <string_view>
 
 namespace vtxsim {
 
-using sim::Utf8From1252;
+std::string Utf8From1252(std::string_view text);
 
 } // namespace vtxsim

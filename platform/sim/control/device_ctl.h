@@ -4,11 +4,13 @@
 // ("USB\VID_0D7A&PID_0042\AB12"). A name that matches no printer throws std::invalid_argument.
 #pragma once
 
+#include "platform/sim/machine_types.h"
 #include "platform/win32api.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vtxsim {
@@ -20,15 +22,8 @@ void AttachPrinter(const std::string& serialOrInstance);
 void DetachPrinter(const std::string& serialOrInstance);
 bool IsPrinterAttached(const std::string& serialOrInstance);
 
-// USB printer class port status: paper empty 0x20, selected 0x10, no error 0x08.
-constexpr std::uint8_t kPaperEmpty = 0x20;
-constexpr std::uint8_t kSelected = 0x10;
-constexpr std::uint8_t kNoError = 0x08;
-constexpr std::uint8_t kDefaultStatus = kSelected | kNoError;
-// The status query answered by every printer: one byte out, the port status.
-constexpr DWORD kStatusControl = 0x00182004;
-// What a stalled write fails with: the driver's write time-out expired (ERROR_SEM_TIMEOUT).
-constexpr DWORD kStallError = 121;
+// The port status bits (kPaperEmpty, kSelected, kNoError, kDefaultStatus), the status query
+// kStatusControl and the stall error kStallError: machine_types.h.
 
 void SetStatusByte(const std::string& serialOrInstance, std::uint8_t status);
 // Bytes the printer gives to the next reads, after any still queued.
@@ -45,26 +40,42 @@ void ClearStall(const std::string& serialOrInstance);
 // other error fails the control with it. Overrides the built-in status query too.
 void SetControlReply(const std::string& serialOrInstance, DWORD code, const std::string& bytes,
                      DWORD error = 0);
-struct ControlCall {
-    DWORD code;
-    std::string input;
-};
 // Every device control the printer received, in order (the status query included).
 std::vector<ControlCall> ReceivedControls(const std::string& serialOrInstance);
 // Whether a handle (of any process) holds the printer open.
 bool IsDeviceOpen(const std::string& serialOrInstance);
 
-// What a printer is like now, for tools that show it.
-struct PrinterState {
-    std::string instance; // as first given
-    bool attached = false;
-    std::uint8_t status = kDefaultStatus;
-    std::optional<std::uint64_t> stall; // bytes still accepted; none when not stalled
-    std::uint64_t received = 0;         // bytes written to it since it was created
-    bool open = false;                  // a handle holds it open
-};
+// What a printer is like now, for tools that show it: PrinterState (machine_types.h).
 // Every simulated printer of the machine, plugged in or not, in no particular order.
 std::vector<PrinterState> SimulatedPrinters();
+
+// --- The interfaces of the printer driver's device interface class, as the registry keeps
+// them (devices.h says how) ---
+
+// "System\CurrentControlSet\Control\DeviceClasses\{class}" (below HKEY_LOCAL_MACHINE), and
+// the class as "{...}" text.
+std::string PrinterInterfaceClassKeyPath();
+std::string PrinterInterfaceClassText();
+// Below an interface key: the key where the driver keeps its values and the monitor its
+// PortName.
+std::string InterfaceParametersSubkey();
+
+struct PrinterInterface {
+    std::string keyPath;        // the interface key, below HKEY_LOCAL_MACHINE
+    std::string deviceInstance; // "USB\VID_0D7A&PID_0042\AB12"
+    std::string devicePath;     // "\\.\0000000000000003#{class}"
+};
+// Every registered interface of the class, in the registry's key order.
+std::vector<PrinterInterface> PrinterInterfaceRecords();
+// The key name of a new interface of the class: with the next number the machine hands out
+// (hand it out only while a HeldMachine makes the key in the same transaction), the name it
+// would give, handing nothing out, or the name Windows 2000 and Wine give the device's.
+std::string NewPrinterInterfaceKeyName();
+std::string NextPrinterInterfaceKeyName();
+std::string NtPrinterInterfaceKeyName(const std::string& deviceInstance);
+// The device path of an interface key name: "##.#" becomes "\\.\", "##?#" "\\?\", all in
+// lower case.
+std::string DevicePathFromKeyName(std::string_view keyName);
 
 // Device information lists from SetupDiGetClassDevsA not yet destroyed, in this process.
 unsigned OpenDeviceInfoListCount();

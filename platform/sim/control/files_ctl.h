@@ -2,7 +2,7 @@
 // a path that cannot be mapped throws std::invalid_argument.
 #pragma once
 
-#include "platform/sim/atomic_write.h"
+#include "platform/sim/machine_types.h"
 
 #include <filesystem>
 #include <optional>
@@ -26,8 +26,9 @@ void MakeDirectory(const std::string& windowsPath);
 std::vector<std::string> FileTree();
 
 // Host files that tools keep beside a machine are replaced as the machine replaces its own:
-// through a temporary beside the target and a rename (atomic_write.h).
+// through a temporary beside the target and a rename. The directory must exist; AtomicWrite
+// tells which step failed.
 using sim::AtomicWrite;
-using sim::WriteFileAtomically;
+AtomicWrite WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace vtxsim

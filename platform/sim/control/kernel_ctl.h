@@ -1,7 +1,7 @@
 // Control of the simulated kernel: version, shell, clock, global heap and locks.
 #pragma once
 
-#include "platform/sim/settings.h"
+#include "platform/sim/machine_types.h"
 #include "platform/win32api.h"
 
 namespace vtxsim {
@@ -11,6 +11,8 @@ using sim::WindowsVersion;
 // Persisted in the machine: every process of the machine sees them.
 void SetWindowsVersion(WindowsVersion version);
 void SetShellRunning(bool running);
+WindowsVersion GetWindowsVersion();
+bool IsShellRunning();
 // Fixes GetTickCount at ms until it is advanced or set again.
 void SetTickCount(DWORD ms);
 // Moves the clock forward by ms, wrapping at 2^32 as the real counter does.

@@ -2,21 +2,23 @@
 // Windows 9x spooler does, for tests and the lab.
 #pragma once
 
+#include "platform/sim/machine_types.h"
 #include "platform/monitor9x.h"
 #include "platform/win32api.h"
 
 #include <filesystem>
-#include <set>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+namespace sim {
+class MonitorHost;
+}
+
 namespace vtxsim {
 
-// "System\CurrentControlSet\Control\Print\Monitors" and "...\Printers" below
-// HKEY_LOCAL_MACHINE.
-extern const char* const kMonitorsKeyPath;
-extern const char* const kPrintersKeyPath;
+// kMonitorsKeyPath and kPrintersKeyPath: machine_types.h.
 
 // A printer of the spooler: its key below the Printers key with its "Port" value.
 bool AddPrinter(const std::string& name, const std::string& port);
@@ -36,33 +38,7 @@ std::filesystem::path MonitorLibraryDir();
 // "vtxpmo01.dll" -> <dir>/libvtxpmo01.so (directory part of the DLL name dropped, lower case).
 std::filesystem::path MonitorLibraryPath(std::string_view dllName);
 
-// One registered instance of the monitor and the outcome of its InitializeMonitorEx.
-struct MonitorInstance {
-    std::string name;         // the instance's key name
-    std::string registryRoot; // "System\CurrentControlSet\Control\Print\Monitors\<name>"
-    bool called = false;      // InitializeMonitorEx was reached
-    BOOL result = FALSE;
-    DWORD lastError = 0; // the calling thread's last error after the call (set to 0 before)
-    MONITOR table{};     // the 13 slots as the monitor filled them (zero before the call)
-};
-
-// A port as EnumPorts listed it (level 1 fills name only).
-struct PortInfo {
-    std::string name;
-    std::string monitor;
-    std::string description;
-    DWORD type = 0;
-    DWORD reserved = 0;
-};
-
-struct EnumPortsResult {
-    BOOL ok = FALSE;
-    DWORD error = 0;        // last error after the failing call
-    DWORD needed = 0;       // pcbNeeded of the size query
-    DWORD returned = 0;     // pcReturned of the call that filled the buffer
-    bool wellFormed = true; // every record and string lies inside the buffer
-    std::vector<PortInfo> ports;
-};
+// MonitorInstance, PortInfo and EnumPortsResult: machine_types.h.
 
 // Loads a monitor library (once per process: every host of one library shares its state, as
 // the instances of one monitor do in the spooler) and starts the registered instances whose
@@ -78,11 +54,11 @@ class MonitorHost {
     // the other or from one thread each, all released at once. False when the library or its
     // entry cannot be found (see Error()) or when any instance's call failed.
     bool StartInstances(bool parallel = false);
-    const std::vector<MonitorInstance>& Instances() const { return instances_; }
+    const std::vector<MonitorInstance>& Instances() const;
     // The table of an instance (the first started one for an empty name); throws
     // std::out_of_range for an instance the host did not start.
     const MONITOR& Table(const std::string& instance = {}) const;
-    const std::string& Error() const { return error_; }
+    const std::string& Error() const;
 
     // Thin wrappers over the table's operations; the last error is the monitor's.
     EnumPortsResult EnumPorts(DWORD level, const std::string& instance = {}) const;
@@ -97,10 +73,7 @@ class MonitorHost {
     BOOL ClosePort(HANDLE port, const std::string& instance = {});
 
   private:
-    std::string dllName_;
-    std::string error_;
-    std::vector<MonitorInstance> instances_;
-    std::set<HANDLE> openPorts_;
+    std::unique_ptr<sim::MonitorHost> host_;
 };
 
 } // namespace vtxsim
