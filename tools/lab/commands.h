@@ -8,6 +8,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+#include <vector>
+
 namespace lab {
 
 void AddNewCommand(CLI::App& app, ChosenCommand& chosen);
