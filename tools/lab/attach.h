@@ -7,6 +7,7 @@
 
 #include "platform/sim/control/simctl.h"
 
+#include <optional>
 #include <string>
 
 namespace lab {
@@ -22,5 +23,15 @@ void PlugIn(const vtxsim::PrinterSpec& spec);
 void ReportInstall(const std::string& model, const std::string& serial, const Changes& changes);
 // The serial's monitor instance, "(none)" when it has none.
 std::string MonitorInstanceOf(const std::string& serial);
+
+// The shipped model that the helper takes model for: the same model keys, found by the model
+// remainder in any letter case ("Draftaire k9" is a K9; "draftaire k9" is not, its remainder
+// being all of it).
+std::optional<std::string> ShippedModelOf(const std::string& model);
+// "Draftaire K9, Draftaire K7, ..." : the models the maker ships and those of this machine's
+// model keys.
+std::string KnownModels();
+// The error the helper recorded in a CmdLine, as " -v error=<code>" gives it.
+std::optional<std::string> ErrorOfCmdLine(const std::string& cmdLine);
 
 } // namespace lab

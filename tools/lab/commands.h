@@ -1,85 +1,32 @@
 // The lab's commands, each a step a person takes on a machine directory that lasts between
-// commands. Each returns the process exit code; what the user got wrong throws LabError.
+// commands. Each lives in commands/, named for it, with its options; adding it to the command
+// line sets chosen.run once the line has chosen it, to run it and return the process exit code.
+// What the user got wrong throws LabError.
 #pragma once
 
-#include "platform/sim/control/kernel_ctl.h"
+#include "tools/lab/command_options.h"
 
-#include <filesystem>
-#include <optional>
+#include <CLI/CLI.hpp>
+
 #include <string>
+#include <vector>
 
 namespace lab {
 
-struct NewOptions {
-    std::filesystem::path machine;
-    sim::WindowsVersion version = sim::WindowsVersion::Win98;
-    bool shell = true;
-    std::filesystem::path from; // a REGEDIT4 file to start from; empty for none
-    bool force = false;
-    bool sortedOrder = false; // the registry enumerates in sorted order, not creation order
-};
-int RunNew(const NewOptions& options);
+void AddNewCommand(CLI::App& app, ChosenCommand& chosen);
+void AddAttachCommand(CLI::App& app, ChosenCommand& chosen);
+void AddPortsCommand(CLI::App& app, ChosenCommand& chosen);
+void AddPrintCommand(CLI::App& app, ChosenCommand& chosen);
+void AddDeviceCommand(CLI::App& app, ChosenCommand& chosen);
+void AddDetachCommand(CLI::App& app, ChosenCommand& chosen);
+void AddRestartCommand(CLI::App& app, ChosenCommand& chosen);
+void AddShowCommand(CLI::App& app, ChosenCommand& chosen);
+void AddDiffCommand(CLI::App& app, ChosenCommand& chosen);
+void AddCollectCommand(CLI::App& app, ChosenCommand& chosen);
+void AddExplainCommand(CLI::App& app, ChosenCommand& chosen);
+void AddDemoCommand(CLI::App& app, ChosenCommand& chosen);
 
-struct AttachOptions {
-    std::filesystem::path machine;
-    std::string model;
-    std::string serial;
-    std::string productId; // empty: the model's own
-    bool json = false;
-};
-int RunAttach(const AttachOptions& options);
-
-int RunPorts(const std::filesystem::path& machine, unsigned level, bool json);
-
-struct PrintOptions {
-    std::filesystem::path machine;
-    std::string port;
-    std::filesystem::path file;
-    unsigned chunk = 4096;
-    std::string printer; // the spooler printer's name for StartDocPort; empty: the port's
-    double timeout = 60; // seconds the printer may take nothing before the job ends; 0: no end
-    bool verify = false; // compare what the printer received with the file
-    bool json = false;
-};
-int RunPrint(const PrintOptions& options);
-
-struct DeviceOptions {
-    std::filesystem::path machine;
-    std::string serial;
-    std::optional<std::string> paper; // "out" or "in"
-    bool offline = false, online = false, unplug = false, plug = false;
-    std::optional<std::uint64_t> stall;
-};
-int RunDevice(const DeviceOptions& options);
-
-int RunDetach(const std::filesystem::path& machine, const std::string& serial, bool dryRun,
-              bool json);
-int RunRestart(const std::filesystem::path& machine);
-int RunShow(const std::filesystem::path& machine, const std::string& what, bool json);
-int RunDiff(const std::filesystem::path& machine, bool json);
-
-struct ExplainOptions {
-    std::filesystem::path file;
-    std::string serial; // empty: none
-    bool json = false;
-};
-// explain exits with 0 when it found no problem, 1 when it found some, 2 for bad usage and 3
-// when the file cannot be read.
-int RunExplain(const ExplainOptions& options);
-
-struct CollectOptions {
-    std::filesystem::path machine;
-    std::filesystem::path out; // empty: stdout
-};
-// The field collector run on the machine as a customer runs it; its report on stdout or in out.
-int RunCollect(const CollectOptions& options);
-
-struct DemoOptions {
-    std::filesystem::path machine; // empty: a temporary one, removed at the end
-    sim::WindowsVersion version = sim::WindowsVersion::Win98;
-    bool shell = true;
-    bool force = false;
-};
-int RunDemo(const DemoOptions& options);
+// vtxlab help [COMMAND]: what --help gives; 2 for an unknown command.
+int RunHelp(CLI::App& app, const std::vector<std::string>& args);
 
 } // namespace lab

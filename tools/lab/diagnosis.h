@@ -1,6 +1,6 @@
 // explain's diagnosis: the problems found on a customer's registry, one line each with the key
 // it concerns and what to do. Each check appends to one list; a check of its own file joins
-// the diagnosis with one call in explain.cpp.
+// the diagnosis with one call in commands/explain.cpp.
 #pragma once
 
 #include "tools/lab/machine_view.h"

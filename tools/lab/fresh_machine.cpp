@@ -2,6 +2,7 @@
 #include "tools/lab/interrupt.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_layout.h"
 #include "tools/lab/made_files.h"
 #include "tools/lab/temp_dir.h"
 

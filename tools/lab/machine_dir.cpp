@@ -1,5 +1,7 @@
 #include "tools/lab/machine_dir.h"
 #include "tools/lab/lab_error.h"
+#include "tools/lab/machine_layout.h"
+#include "tools/lab/made_files.h"
 
 #include "platform/sim/control/simctl.h"
 
@@ -18,7 +20,6 @@ namespace fs = std::filesystem;
 namespace lab {
 namespace {
 
-constexpr const char* kMarker = "vtxlab-machine";
 constexpr const char* kMarkerText = "A simulated Windows machine made by vtxlab.\n";
 
 bool waitForBusyMachine = false;
@@ -29,26 +30,13 @@ bool IsEmptyDirectory(const fs::path& dir) {
 }
 
 void WriteMarker(const fs::path& dir) {
-    std::ofstream out(dir / kMarker, std::ios::trunc);
+    std::ofstream out(MarkerFile(dir), std::ios::trunc);
     out << kMarkerText;
     if (!out)
-        throw LabError("cannot write " + (dir / kMarker).string());
+        throw LabError("cannot write " + MarkerFile(dir).string());
 }
 
 } // namespace
-
-fs::path MarkerFile(const fs::path& dir) {
-    return dir / kMarker;
-}
-
-bool IsLabMachine(const fs::path& dir) {
-    std::error_code ec;
-    return fs::is_regular_file(dir / kMarker, ec);
-}
-
-fs::path LabStateDir(const fs::path& dir) {
-    return dir / "vtxlab";
-}
 
 void CheckNewMachineDir(const fs::path& dir, bool force) {
     std::error_code ec;
@@ -84,8 +72,8 @@ void OpenMachine(const fs::path& dir) {
     if (!fs::is_directory(dir, ec))
         throw LabError("no machine directory " + dir.string() + " (make one with vtxlab new)");
     if (!IsLabMachine(dir))
-        throw LabError(dir.string() + " is not a vtxlab machine (it has no " + kMarker +
-                       "; make one with vtxlab new)");
+        throw LabError(dir.string() + " is not a vtxlab machine (it has no " +
+                       MarkerFile(dir).filename().string() + "; make one with vtxlab new)");
     fs::create_directories(LabStateDir(dir), ec);
     vtxsim::UseMachine(dir);
 }

@@ -11,11 +11,6 @@
 
 namespace lab {
 
-bool IsLabMachine(const std::filesystem::path& dir);
-std::filesystem::path MarkerFile(const std::filesystem::path& dir);
-// vtxlab's own files of the machine (lock, the last command's snapshots).
-std::filesystem::path LabStateDir(const std::filesystem::path& dir);
-
 // `new` and the demo: refuses a directory that holds anything but a vtxlab machine, a vtxlab
 // machine unless force, and one that keeps no list of what vtxlab made. Changes nothing.
 void CheckNewMachineDir(const std::filesystem::path& dir, bool force);

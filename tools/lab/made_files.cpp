@@ -1,6 +1,6 @@
 #include "tools/lab/made_files.h"
 #include "tools/lab/lab_error.h"
-#include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_layout.h"
 
 #include "platform/sim/control/files_ctl.h"
 

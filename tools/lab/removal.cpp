@@ -1,13 +1,9 @@
-// vtxlab detach: a printer pulled out and the helper's removal, for real or on a copy.
 #include "tools/lab/removal.h"
 #include "common/product_names.h"
 #include "tools/lab/leftovers.h"
-#include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/interrupt.h"
-#include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
-#include "tools/lab/machine_dir.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/shown_text.h"
 #include "tools/lab/temp_dir.h"
@@ -121,48 +117,6 @@ nlohmann::json StaysJson(const std::vector<Leftover>& stays) {
     for (const Leftover& left : stays)
         list.push_back({{"key", left.key}, {"what", left.what}, {"why", left.why}});
     return list;
-}
-
-int RunDetach(const fs::path& machine, const std::string& serial, bool dryRun, bool json) {
-    OpenMachine(machine);
-    CommandLock lock(machine, dryRun ? "detach --dry-run" : "detach");
-    std::optional<DeviceView> device = DeviceOfSerial(serial);
-    if (!device)
-        throw LabError("no printer with serial " + Shown(serial) + " on " + machine.string() +
-                       " (serials: " + KnownSerials() + ")");
-    std::vector<Leftover> stays;
-    Changes changes;
-    if (dryRun) {
-        if (!json)
-            fmt::print("detach {} --dry-run: what the removal would do (on a copy; this machine "
-                       "stays as it is)\n",
-                       Shown(serial));
-        changes = OnCopy([&] { RemovePrinter(serial); },
-                         [&](const Changes&) { stays = WhatStays(*device); });
-    } else {
-        Snapshot before = TakeSnapshot();
-        if (!json)
-            fmt::print("detach {}: the printer is unplugged and the device installer starts the "
-                       "helper with -action=64\n",
-                       Shown(serial));
-        changes = RemovePrinter(serial);
-        stays = WhatStays(*device);
-        SaveLastCommand(machine, "detach " + serial, before, TakeSnapshot());
-    }
-    if (json) {
-        nlohmann::json doc = JsonDocument("detach");
-        doc["serial"] = device->serial;
-        doc["dryRun"] = dryRun;
-        doc["changes"] = ChangesJson(changes);
-        doc["stays"] = StaysJson(stays);
-        PrintJson(doc);
-        return 0;
-    }
-    ReportRemoval(changes);
-    ReportStays(stays);
-    if (!dryRun)
-        fmt::print("  (vtxlab restart carries out the queued entries)\n");
-    return 0;
 }
 
 } // namespace lab

@@ -1,6 +1,6 @@
 #include "tools/lab/snapshot.h"
 #include "tools/lab/lab_error.h"
-#include "tools/lab/machine_dir.h"
+#include "tools/lab/machine_layout.h"
 #include "tools/lab/machine_view.h"
 #include "tools/lab/printer_words.h"
 

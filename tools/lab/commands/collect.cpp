@@ -2,6 +2,7 @@
 // a customer runs VTXDIAG.EXE, so that its report can be set beside one from Wine or from a
 // real machine. The report is written inside the machine under a name nothing there has, then
 // taken out and removed again.
+#include "tools/lab/command_options.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/helper_process.h"
 #include "tools/lab/lab_error.h"
@@ -12,9 +13,15 @@
 #include <fmt/format.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace lab {
 namespace {
+
+struct CollectOptions {
+    std::filesystem::path machine;
+    std::filesystem::path out; // empty: stdout
+};
 
 const std::string kCollectorPath = "C:\\WINDOWS\\VTXDIAG.EXE";
 
@@ -35,8 +42,6 @@ void WriteOut(const std::filesystem::path& out, const std::string& report) {
         throw LabError("cannot replace " + out.string() + " (" + written.error.message() +
                        "); the report is in " + written.temporary.string());
 }
-
-} // namespace
 
 int RunCollect(const CollectOptions& options) {
     OpenMachine(options.machine);
@@ -60,6 +65,19 @@ int RunCollect(const CollectOptions& options) {
     else
         WriteOut(options.out, *report);
     return 0;
+}
+
+} // namespace
+
+void AddCollectCommand(CLI::App& app, ChosenCommand& chosen) {
+    auto o = std::make_shared<CollectOptions>();
+    CLI::App* c = app.add_subcommand("collect", "run the field collector, vtxdiag, on the machine");
+    AddMachine(c, chosen);
+    AddWait(c, chosen);
+    c->add_option("--out", o->out, "write the report to FILE instead of stdout");
+    c->footer(ExitCodesFooter("0 the report written; 1 not a machine, the collector failed, or the "
+                              "report could not be written"));
+    RunOnMachine(c, chosen, o, RunCollect);
 }
 
 } // namespace lab

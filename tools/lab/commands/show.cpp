@@ -1,5 +1,5 @@
-// vtxlab show and diff: the machine as it is, and what the last command changed.
-#include "tools/lab/attribution.h"
+// vtxlab show: the machine as it is: registry, files, journal or devices.
+#include "tools/lab/command_options.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/json_output.h"
 #include "tools/lab/lab_error.h"
@@ -16,9 +16,16 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 namespace lab {
 namespace {
+
+struct ShowOptions {
+    std::filesystem::path machine;
+    std::string what; // registry, files, journal or devices
+    bool json = false;
+};
 
 // {"version": 1, "command": "show", "what": "registry", "registry": [...]}
 void PrintShown(const std::string& what, const nlohmann::json& list) {
@@ -116,47 +123,31 @@ void ShowDevices(bool json) {
         fmt::print("no printer\n");
 }
 
-} // namespace
-
-int RunShow(const std::filesystem::path& machine, const std::string& what, bool json) {
-    OpenMachine(machine);
-    if (what == "registry")
-        ShowRegistry(json);
-    else if (what == "files")
-        ShowFiles(json);
-    else if (what == "journal")
-        ShowJournal(json);
+int RunShow(const ShowOptions& o) {
+    OpenMachine(o.machine);
+    if (o.what == "registry")
+        ShowRegistry(o.json);
+    else if (o.what == "files")
+        ShowFiles(o.json);
+    else if (o.what == "journal")
+        ShowJournal(o.json);
     else
-        ShowDevices(json);
+        ShowDevices(o.json);
     return 0;
 }
 
-int RunDiff(const std::filesystem::path& machine, bool json) {
-    OpenMachine(machine);
-    std::string command;
-    Snapshot before, after;
-    if (!LoadLastCommand(machine, &command, &before, &after))
-        throw LabError("no command has changed " + machine.string() + " yet");
-    std::vector<CommandRecord> during = CommandsDuringLast(machine);
-    Changes changes = Compare(WithChangesOf(before, during), after);
-    if (json) {
-        nlohmann::json doc = JsonDocument("diff");
-        doc["of"] = command;
-        doc["changes"] = ChangesJson(changes);
-        doc["during"] = nlohmann::json::array();
-        for (const CommandRecord& other : during)
-            doc["during"].push_back({{"of", other.command},
-                                     {"changes", ChangesJson(Compare(other.before, other.after))}});
-        PrintJson(doc);
-        return 0;
-    }
-    fmt::print("what \"vtxlab {}\" changed:\n", command);
-    PrintChanges(changes);
-    for (const CommandRecord& other : during) {
-        fmt::print("while it ran, what \"vtxlab {}\" changed:\n", other.command);
-        PrintChanges(Compare(other.before, other.after));
-    }
-    return 0;
+} // namespace
+
+void AddShowCommand(CLI::App& app, ChosenCommand& chosen) {
+    auto o = std::make_shared<ShowOptions>();
+    CLI::App* c = app.add_subcommand("show", "the machine: registry, files, journal or devices");
+    AddMachine(c, chosen);
+    c->add_option("what", o->what, "registry, files, journal or devices")
+        ->required()
+        ->check(CLI::IsMember({"registry", "files", "journal", "devices"}));
+    c->add_flag("--json", o->json, "as one JSON document");
+    c->footer(ExitCodesFooter("0 shown; 1 not a machine"));
+    RunOnMachine(c, chosen, o, RunShow);
 }
 
 } // namespace lab

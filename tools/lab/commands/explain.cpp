@@ -6,6 +6,7 @@
 #include "common/product_names.h"
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
+#include "tools/lab/command_options.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/diagnosis.h"
 #include "tools/lab/explain_order.h"
@@ -33,12 +34,19 @@
 #include <fmt/format.h>
 
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace lab {
 namespace {
+
+struct ExplainOptions {
+    std::filesystem::path file;
+    std::string serial; // empty: none
+    bool json = false;
+};
 
 const char* const kProbeInstance = "vtxlab probe";
 
@@ -459,8 +467,8 @@ void ExplainReportHeader(const CollectorReport& report, Explanation& e) {
                            "collector did not finish, and what it did not reach reads as absent\n");
 }
 
-} // namespace
-
+// 0 when it found no problem, 1 when it found some, 2 for bad usage and 3 when the file cannot
+// be read.
 int RunExplain(const ExplainOptions& options) {
     ThrowAwayMachine machine;
     std::optional<CollectorReport> report;
@@ -530,6 +538,23 @@ int RunExplain(const ExplainOptions& options) {
         PrintProblems(e.problems, options.file.string());
     }
     return e.problems.Empty() ? 0 : 1;
+}
+
+} // namespace
+
+void AddExplainCommand(CLI::App& app, ChosenCommand& chosen) {
+    auto o = std::make_shared<ExplainOptions>();
+    CLI::App* c = app.add_subcommand("explain", "diagnose a registry exported from a Windows 98 or "
+                                                "ME machine, or the field collector's report");
+    c->add_option("file", o->file, "the REGEDIT4 export or VTXDIAG.TXT")->required();
+    c->add_option("--serial", o->serial, "also what an attach and a removal would do");
+    c->add_flag("--json", o->json, "as one JSON document");
+    c->footer(ExitCodesFooter("0 no problem found, or no Draftaire software installed; 1 problems "
+                              "found; 2 a bad command line or an unknown --serial; 3 the file is "
+                              "no whole registry export or collector's report (cannot be read, "
+                              "empty, not an export, no HKEY_LOCAL_MACHINE, cut short): ask the "
+                              "customer for the whole file"));
+    c->callback([o, &chosen] { chosen.run = [o] { return RunExplain(*o); }; });
 }
 
 } // namespace lab

@@ -3,6 +3,7 @@
 #include "common/product_names.h"
 #include "driver_install/printer_install.h"
 #include "tools/lab/attach.h"
+#include "tools/lab/command_options.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/fresh_machine.h"
 #include "tools/lab/helper_process.h"
@@ -19,12 +20,19 @@
 
 #include <fmt/format.h>
 
+#include <memory>
 #include <optional>
 
 namespace fs = std::filesystem;
 
 namespace lab {
 namespace {
+
+struct DemoOptions {
+    std::filesystem::path machine; // empty: a temporary one, removed at the end
+    WindowsOptions windows;
+    bool force = false;
+};
 
 struct DemoPrinter {
     vtxsim::PrinterSpec spec;
@@ -44,7 +52,8 @@ bool Contains(const std::vector<std::string>& list, const std::string& text) {
 
 class Demo {
   public:
-    Demo(const DemoOptions& options) : options_(options) {
+    Demo(const DemoOptions& options)
+        : version_(VersionOf(options.windows.version)), shell_(!options.windows.noShell) {
         printers_.push_back({vtxsim::DraftaireK9("AB12"), "", "Draftaire K9 on USB"});
         printers_.push_back({vtxsim::DraftaireK9("CD34"), "", "Draftaire K9 on USB (2)"});
         printers_.push_back({vtxsim::DraftaireK7("EF56"), "", "Draftaire K7 on USB"});
@@ -71,13 +80,13 @@ class Demo {
 
   private:
     void Machine() {
-        report_.Step(std::string("A fresh machine: ") + WindowsName(options_.version) +
-                     (options_.shell ? ", the shell running" : ", before the shell starts"));
-        if (!Supported(options_.version))
+        report_.Step(std::string("A fresh machine: ") + WindowsName(version_) +
+                     (shell_ ? ", the shell running" : ", before the shell starts"));
+        if (!Supported(version_))
             report_.Show("the helper supports Windows 98 and ME only: expect it to record error "
                          "120 (the platform is not supported) and go on");
-        vtxsim::SetWindowsVersion(options_.version);
-        vtxsim::SetShellRunning(options_.shell);
+        vtxsim::SetWindowsVersion(version_);
+        vtxsim::SetShellRunning(shell_);
         report_.Show("machine directory: " + vtxsim::MachineDirectory().string());
     }
 
@@ -93,12 +102,12 @@ class Demo {
                       "monitor instance \"" + p.spec.serial + "\" with vtxpmo01.dll");
         std::optional<std::string> cmdLine = vtxsim::StringValue(
             kHklm + SETUP_KEYS + ModelRemainder(p.spec.model) + "\\" + p.spec.serial, "CmdLine");
-        std::string error = Supported(options_.version) ? "0" : "120";
+        std::string error = Supported(version_) ? "0" : "120";
         report_.Check(cmdLine && cmdLine->find(" -v port=" + p.port + " ") != std::string::npos &&
                           cmdLine->find(" -v error=" + error + " ") != std::string::npos,
                       "CmdLine names the port " + p.port + ", error " + error +
                           (error == "0" ? "" : " as expected: the platform is not supported"));
-        if (options_.shell)
+        if (shell_)
             report_.Check(Contains(changes.started, "setup.exe"), "setup.exe started at once");
         else
             report_.Check(vtxsim::StringValue(kRunOnceKey, "RunOnce").has_value(),
@@ -220,7 +229,8 @@ class Demo {
         report_.Show(fmt::format("programs started:   {}", vtxsim::ProcessJournal().size()));
     }
 
-    DemoOptions options_;
+    vtxsim::WindowsVersion version_;
+    bool shell_;
     Report report_;
     std::vector<DemoPrinter> printers_;
     vtxsim::MonitorHost host_;
@@ -228,8 +238,6 @@ class Demo {
     std::size_t removed_ = 0;
     std::vector<std::string> dryRun_;
 };
-
-} // namespace
 
 int RunDemo(const DemoOptions& options) {
     std::optional<TemporaryDir> temporary;
@@ -249,6 +257,22 @@ int RunDemo(const DemoOptions& options) {
         }
     }
     return code;
+}
+
+} // namespace
+
+void AddDemoCommand(CLI::App& app, ChosenCommand& chosen) {
+    auto o = std::make_shared<DemoOptions>();
+    CLI::App* c =
+        app.add_subcommand("demo", "two printers of one model and one of another, narrated");
+    // Its own machine, not the chosen command's: VTXSIM_MACHINE does not give it one.
+    c->add_option("--machine", o->machine, "keep the machine in DIR");
+    AddVersionAndShell(c, o->windows);
+    AddWait(c, chosen);
+    c->add_flag("--force", o->force, "start an existing vtxlab machine anew");
+    c->footer(ExitCodesFooter("0 every step did what it should; 1 a step did not, or refused "
+                              "(--machine)"));
+    c->callback([o, &chosen] { chosen.run = [o] { return RunDemo(*o); }; });
 }
 
 } // namespace lab

@@ -1,4 +1,5 @@
 // vtxlab device: the person at the printer: paper, the online button, the cable.
+#include "tools/lab/command_options.h"
 #include "tools/lab/commands.h"
 #include "tools/lab/lab_error.h"
 #include "tools/lab/machine_dir.h"
@@ -13,9 +14,21 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace lab {
 namespace {
+
+// Exactly one change of the printer.
+struct DeviceOptions {
+    std::filesystem::path machine;
+    std::string serial;
+    std::optional<std::string> paper; // "out" or "in"
+    bool offline = false, online = false, unplug = false, plug = false;
+    std::optional<std::uint64_t> stall;
+};
 
 vtxsim::PrinterState StateOf(const std::string& serial) {
     for (const vtxsim::PrinterState& printer : vtxsim::SimulatedPrinters()) {
@@ -71,8 +84,6 @@ Snapshot OwnChange(const Snapshot& before, const std::string& instance) {
     return after;
 }
 
-} // namespace
-
 // Takes no command lock: it must act while a print job of another vtxlab runs.
 int RunDevice(const DeviceOptions& o) {
     OpenMachine(o.machine);
@@ -104,6 +115,38 @@ int RunDevice(const DeviceOptions& o) {
         fmt::print("  (plugged in again: the device installer would start the helper; "
                    "vtxlab attach does both)\n");
     return 0;
+}
+
+} // namespace
+
+void AddDeviceCommand(CLI::App& app, ChosenCommand& chosen) {
+    auto o = std::make_shared<DeviceOptions>();
+    CLI::App* c = app.add_subcommand("device", "change a printer: paper, online, stall, cable");
+    AddMachine(c, chosen);
+    c->add_option("--serial", o->serial, "the printer's serial number")->required();
+    auto* paper =
+        c->add_option("--paper", o->paper, "out or in")->check(CLI::IsMember({"out", "in"}));
+    auto* offline = c->add_flag("--offline", o->offline, "the printer goes offline");
+    auto* online = c->add_flag("--online", o->online, "the printer is online again");
+    auto* stall =
+        c->add_option("--stall", o->stall, "the printer takes N more bytes, then nothing");
+    auto* unplug = c->add_flag("--unplug", o->unplug, "pull the cable");
+    auto* plug = c->add_flag("--plug", o->plug, "plug the cable in again");
+    std::vector<CLI::Option*> changes = {paper, offline, online, stall, unplug, plug};
+    for (CLI::Option* a : changes)
+        for (CLI::Option* b : changes)
+            if (a != b)
+                a->excludes(b);
+    c->footer(ExitCodesFooter("0 changed; 1 refused (not a machine, no printer of that serial)"));
+    c->callback([o, &chosen, changes] {
+        if (std::none_of(changes.begin(), changes.end(), [](CLI::Option* x) { return x->count(); }))
+            throw CLI::ValidationError("give one of --paper, --offline, --online, --stall, "
+                                       "--unplug, --plug");
+        chosen.run = [o, &chosen] {
+            o->machine = chosen.machine;
+            return RunDevice(*o);
+        };
+    });
 }
 
 } // namespace lab
