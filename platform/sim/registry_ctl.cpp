@@ -64,6 +64,14 @@ std::vector<RegistrySection> ExportRegistrySections() {
     return sim::Regedit4Sections(sim::MachineRegistry().ReadTree());
 }
 
+std::vector<RegistrySection> RegistrySectionsOf(const std::vector<std::string>& texts,
+                                                const std::string& source) {
+    sim::RegTree tree;
+    for (const std::string& text : texts)
+        sim::ApplyRegedit4(tree, text, source);
+    return sim::Regedit4Sections(tree);
+}
+
 bool KeyExists(const std::string& keyPath) {
     sim::MachineLock lock;
     return sim::MachineRegistry().Find(PathFrom(keyPath)).has_value();
