@@ -52,10 +52,10 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 // The keys the product's installation makes and the helper changes or removes, besides the
-// maker's devices below USB_DEVICES_KEY.
+// monitor instances (named by the devices' serial numbers) and the maker's devices.
 const char* const kProductKeys[] = {
-    MAKER_KEY_NAME,         RUN_ONCE_KEY_NAME,        MONITORS_KEY_NAME,       INTERFACES_KEY_NAME,
-    PRINTER_CLASS_KEY_NAME, INTERFACE_CLASS_KEY_NAME, DRIVER_SERVICE_KEY_NAME, VXD_KEY_NAME,
+    MAKER_KEY_NAME,           RUN_ONCE_KEY_NAME,       INTERFACES_KEY_NAME, PRINTER_CLASS_KEY_NAME,
+    INTERFACE_CLASS_KEY_NAME, DRIVER_SERVICE_KEY_NAME, VXD_KEY_NAME,
 };
 
 // The files the product copies, renames or deletes, with those the scenarios give it to delete:
@@ -88,6 +88,9 @@ bool IsProductKey(std::string_view path) {
         if (IsKeyOrBelow(path, key))
             return true;
     }
+    // The instances, not the key that holds them: Wine's spooler keeps its own there.
+    if (vtxsim::StartsWithAscii(path, MONITORS_KEY_NAME "\\"))
+        return true;
     // "Enum\USB\VID_0D7A&PID_<hex digits>" and below.
     constexpr std::string_view device = USB_DEVICES_KEY MAKER_DEVICE_TYPE_PREFIX;
     if (!vtxsim::StartsWithAscii(path, device))
@@ -291,6 +294,7 @@ int Run(const std::vector<std::string>& args) {
     if (command == "keys" && count == 1) {
         Lines keys(std::begin(kProductKeys), std::end(kProductKeys));
         std::string devices = USB_DEVICES_KEY;
+        keys.push_back(MONITORS_KEY_NAME);
         keys.push_back(devices.substr(0, devices.size() - 1));
         return Print(keys);
     }
