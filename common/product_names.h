@@ -33,4 +33,28 @@ extern const GUID InterfaceClassGuid;
 #define MODEL_KEYS MAKER_KEY MODEL_KEYS_NAME "\\"
 #define SETUP_KEYS MAKER_KEY SETUP_KEYS_NAME "\\"
 
+// The keys below HKEY_LOCAL_MACHINE that the driver's installation makes and the helper changes
+// or removes, besides the maker's key and the devices' keys below USB_DEVICES_KEY.
+#define CONTROL_KEY "System\\CurrentControlSet\\Control\\"
+#define SERVICES_KEY "System\\CurrentControlSet\\Services\\"
+#define USB_DEVICES_KEY "Enum\\USB\\"
+#define INTERFACES_KEY_NAME CONTROL_KEY "DeviceClasses\\" INTERFACE_CLASS_GUID_TEXT
+#define PRINTER_CLASS_KEY_NAME SERVICES_KEY "Class\\USB Draftaire"
+#define INTERFACE_CLASS_KEY_NAME SERVICES_KEY "Class\\" INTERFACE_CLASS_GUID_TEXT
+#define DRIVER_SERVICE_KEY_NAME SERVICES_KEY "Vtxiod01"
+#define VXD_KEY_NAME SERVICES_KEY "VxD\\Vtxiod01"
+#define MONITORS_KEY_NAME CONTROL_KEY "Print\\Monitors"
+#define RUN_ONCE_KEY_NAME "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+
+// The driver set's files, the helper's and wininit.ini, which queues their changes for the
+// restart (WININIT keeps the file it ran as wininit.bak).
+#define HELPER_FILE SYSTEM_DIRECTORY "vtxinh01.exe"
+#define MONITOR_FILE SYSTEM_DIRECTORY "vtxpmo01.dll"
+#define CLASS_LIBRARY_FILE SYSTEM_DIRECTORY "vtxcls01.dll"
+#define USB_DRIVER_FILE DRIVERS_DIRECTORY "vtxubd01.sys"
+#define IO_DRIVER_FILE DRIVERS_DIRECTORY "vtxiod01.sys"
+#define VXD_LIBRARY_FILE VMM32_DIRECTORY "vtxvxu01.dll"
+#define WININIT_FILE WINDOWS_DIRECTORY "wininit.ini"
+#define WININIT_BACKUP_FILE WINDOWS_DIRECTORY "wininit.bak"
+
 #endif // VTX_COMMON_PRODUCT_NAMES_H

@@ -12,6 +12,9 @@ namespace sim {
 // around them; empty lines are left out. Comments and lines without '=' are kept: WININIT
 // passes over them, a reader that shows the file does not.
 std::vector<std::string> RenameSectionLines(std::string_view text);
+// The same lines, section by section: a profile function of Windows 98 changes only the first
+// such section.
+std::vector<std::vector<std::string>> RenameSections(std::string_view text);
 
 // text without the spaces, tabs and carriage returns around it.
 std::string_view TrimIniBlanks(std::string_view text);

@@ -45,50 +45,28 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Reads REGEDIT4 text: keys, and values with their data as written (continuation lines joined).
-// The roots themselves are left out; every other parent of a key is added, since an export
-// lists the parents that a fixture leaves implicit.
-Registry ParseRegistry(const std::string& text) {
+// A registry's sections as a map: the roots themselves are left out; every other parent of a
+// key is there, since the reader makes each level a section names.
+Registry RegistryOf(const std::vector<vtxsim::RegistrySection>& sections) {
     Registry registry;
-    std::istringstream in(text);
-    std::string line;
-    std::string key;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        while (!line.empty() && line.back() == '\\' && line.find('=') != std::string::npos) {
-            std::string next;
-            if (!std::getline(in, next))
-                break;
-            line.pop_back();
-            line += next.substr(next.find_first_not_of(' '));
-        }
-        if (line.empty() || line[0] == ';' || line == "REGEDIT4")
+    for (const vtxsim::RegistrySection& section : sections) {
+        if (section.key.find('\\') == std::string::npos)
             continue;
-        if (line.front() == '[') {
-            key = line.substr(1, line.size() - 2);
-            for (size_t slash = key.find('\\'); slash != std::string::npos;
-                 slash = key.find('\\', slash + 1)) {
-                if (key.find('\\') != slash)
-                    registry[key.substr(0, slash)];
-            }
-            if (key.find('\\') != std::string::npos)
-                registry[key];
-            continue;
-        }
-        size_t equals = line.find("\"=");
-        if (equals == std::string::npos)
-            equals = line.find('='); // @=...
-        registry[key][line.substr(0, equals + 1)] = line.substr(equals + 1);
+        std::map<std::string, std::string>& values = registry[section.key];
+        for (const auto& [name, data] : section.values)
+            values[name] = data;
     }
     return registry;
 }
 
+// The fixtures read, in order, as the machine reads a REGEDIT4 file; extra is REGEDIT4 text
+// without its header.
 Registry FixtureRegistry(const std::vector<std::string>& files, const std::string& extra = "") {
-    std::string text;
+    std::vector<std::string> texts;
     for (const std::string& file : files)
-        text += ReadText(kFixtures / file) + "\n";
-    return ParseRegistry(text + extra);
+        texts.push_back(ReadText(kFixtures / file));
+    texts.push_back("REGEDIT4\n\n" + extra);
+    return RegistryOf(vtxsim::RegistrySectionsOf(texts, kFixtures.string()));
 }
 
 // The files (not directories) on the machine, upper case.
@@ -226,7 +204,7 @@ class RemovalScenario : public ::testing::TestWithParam<vtxsim::EnumerationOrder
         buffer[text.size()] = '\0';
     }
 
-    static Registry MachineRegistry() { return ParseRegistry(vtxsim::ExportRegistry()); }
+    static Registry MachineRegistry() { return RegistryOf(vtxsim::ExportRegistrySections()); }
     static Registry Expected(const std::string& fixture, const std::string& extra = "") {
         return FixtureRegistry({"neighbours.reg", fixture}, extra);
     }

@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # The harness of the Wine tier, sourced by wine_tests.sh and random_scenarios.sh: a Windows 98
 # prefix and its copies, the PE32 images run under Wine in Windows 98 or ME mode, the same run
-# on the simulated machine, the comparison of the two (their state, and the problems explain
-# finds in the field collector's report of each), and skip, pass and fail reporting.
+# on the simulated machine, the comparison of the two (their state, which vtxwinestate reads into
+# one form, and the problems explain finds in the field collector's report of each), and skip,
+# pass and fail reporting.
 #
 #   source harness.sh <name>   <name> names the run's default scratch directory
 #
@@ -10,8 +11,8 @@
 # the directory made by tools/wine-qemu.sh; VTX_WINE_TEMPLATE, the prefix to copy;
 # VTX_WINE_WORK, a scratch directory of this test; VTX_HOST_HELPER and VTX_SIM_SPOOLER, the
 # helper and the stand-in built for the simulated machine; VTX_HOST_COLLECTOR, the collector's
-# Linux build, and VTX_LAB, vtxlab; VTXSIM_MONITOR_DIR, the monitor's; VTX_PROJECT_VERSION, the
-# version the images must carry.
+# Linux build, and VTX_LAB, vtxlab; VTX_WINE_STATE, vtxwinestate; VTXSIM_MONITOR_DIR, the
+# monitor's; VTX_PROJECT_VERSION, the version the images must carry.
 # Exit status of a run: 0 passed, 1 failed, 77 skipped (no Wine that can run 32-bit programs, or
 # no images).
 #
@@ -35,6 +36,8 @@ readonly work=${VTX_WINE_WORK:-${TMPDIR:-/tmp}/vtx-wine-$scenario}
 readonly step_timeout=${VTX_WINE_STEP_TIMEOUT:-180}
 readonly prefix=$work/prefix
 readonly sim=$work/sim
+readonly wine_state=${VTX_WINE_STATE:-$here/../../build/host/tests/wine/vtxwinestate}
+readonly differences=$here/platform_differences
 failures=0
 session_open=0
 
@@ -107,8 +110,10 @@ require_wine() {
 }
 
 require_simulator() {
-    [[ -x ${VTX_HOST_HELPER:-} && -x ${VTX_SIM_SPOOLER:-} ]] ||
-        skip "the simulator's helper or stand-in is missing (VTX_HOST_HELPER, VTX_SIM_SPOOLER)"
+    [[ -x ${VTX_HOST_HELPER:-} && -x ${VTX_SIM_SPOOLER:-} && -x $wine_state ]] ||
+        skip "the simulator's helper, stand-in or vtxwinestate is missing (VTX_HOST_HELPER, VTX_SIM_SPOOLER, VTX_WINE_STATE)"
+    # A rule that does not read would leave both machines' lines out alike.
+    "$wine_state" accept "$differences" </dev/null || fail "$differences does not read"
 }
 
 # A wineserver for what follows, unless one runs: the first of a session is a Windows start.
@@ -243,188 +248,60 @@ fixture_with() {
     echo "$out"
 }
 
-# The keys the comparison looks at, read under Wine through the stand-in while a session runs.
-readonly export_keys=(
-    'Software\Kelvara' 'Software\Microsoft\Windows\CurrentVersion\RunOnce'
-    'System\CurrentControlSet\Control\Print\Monitors' 'Enum\USB'
-    'System\CurrentControlSet\Control\DeviceClasses' 'System\CurrentControlSet\Services\Class'
-    'System\CurrentControlSet\Services\Vtxiod01' 'System\CurrentControlSet\Services\VxD')
+# The registry below the product's keys (vtxwinestate keys) under Wine while a session runs,
+# through the stand-in in C:\vtx: ending the session to read the prefix's files would make the
+# next step a Windows start.
+wine_export() {
+    local keys
+    mapfile -t keys < <("$wine_state" keys)
+    timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxspool.exe' export "${keys[@]}" \
+        2>>"$work/wine.log" | tr -d '\r' >"$1"
+}
 
-# The registry under Wine as one line per value (registry_lines.awk): from the prefix's files
-# (saved by its wineserver) once the session has ended; while it runs, through the stand-in in
-# C:\vtx, since ending it to read the files would make the next step a Windows start.
-wine_values() {
+# What vtxwinestate reads of Wine's machine, in the array wine_machine: the prefix, and while a
+# session runs the stand-in's export of it, saved as the file given; else the prefix's files,
+# which its wineserver saved as it ended.
+wine_machine_of() {
+    wine_machine=("$prefix")
     if [[ $session_open == 1 ]]; then
-        timeout --kill-after=10 "$step_timeout" wine 'C:\vtx\vtxspool.exe' export "${export_keys[@]}" \
-            2>>"$work/wine.log" | tr -d '\r' | awk -f "$here/registry_lines.awk"
-        return
+        wine_export "$1"
+        wine_machine+=("$1")
     fi
-    sed -E '/^\[/ { s/\] [0-9]+$/]/; s/\\\\/\\/g; s/^\[/[HKEY_LOCAL_MACHINE\\/ }' "$prefix/system.reg" |
-        grep -v '^#' | LC_ALL=C awk -v wine_escapes=1 -f "$here/registry_lines.awk"
+}
+
+# The registry's values below the product's keys as lines (key <TAB> value <TAB> data, keys and
+# names in lower case), before the platform differences.
+wine_values() {
+    wine_machine_of "$work/values.wine.reg"
+    "$wine_state" values wine "${wine_machine[@]}"
 }
 
 sim_values() {
-    sim_spooler export | awk -f "$here/registry_lines.awk"
-}
-
-# The keys the product touches, in lower case as registry_lines.awk writes them.
-readonly touched='^hkey_local_machine\\(software\\kelvara|software\\microsoft\\windows\\currentversion\\runonce|system\\currentcontrolset\\control\\print\\monitors\\ab12|enum\\usb\\vid_0d7a&pid_[0-9a-f]+|system\\currentcontrolset\\control\\deviceclasses\\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\}|system\\currentcontrolset\\services\\class\\(usb draftaire|\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\})|system\\currentcontrolset\\services\\(vxd\\)?vtxiod01)(\\|'$'\t'')'
-
-# The files the product copies, renames or deletes, present or absent.
-readonly product_files=(
-    'C:\Windows\System\vtxinh01.exe' 'C:\Windows\System\vtxalt01.exe'
-    'C:\Windows\System\vtxcls01.dll' 'C:\Windows\System\vtxpmo01.dll'
-    'C:\Windows\System32\DRIVERS\vtxubd01.sys' 'C:\Windows\System32\DRIVERS\vtxiod01.sys'
-    'C:\Windows\System\VMM32\vtxvxu01.dll' 'C:\Windows\Inf\Other\OEM0.INF'
-    'C:\Windows\Inf\Other\OEM1.INF' 'C:\Windows\Inf\Other\OEM2.INF' 'C:\Windows\wininit.ini'
-    'C:\Windows\wininit.bak')
-
-wine_files() {
-    local path relative found
-    for path in "${product_files[@]}"; do
-        relative=${path#C:\\}
-        found=$(find_nocase "$prefix/drive_c" "${relative//\\//}")
-        if [[ -n $found ]]; then
-            echo "FILE"$'\t'"$path"$'\t'present
-        else
-            echo "FILE"$'\t'"$path"$'\t'absent
-        fi
-    done
-}
-
-sim_files() {
-    local path
-    for path in "${product_files[@]}"; do
-        if sim_spooler file "$path" >/dev/null 2>&1; then
-            echo "FILE"$'\t'"$path"$'\t'present
-        else
-            echo "FILE"$'\t'"$path"$'\t'absent
-        fi
-    done
-}
-
-# A key without values is listed only where it has no subkeys either: Wine's registry files
-# leave out such parents, the simulator's export has them.
-leaves() {
-    awk -F'\t' '{ line[NR] = $0; key[NR] = $1; empty[NR] = ($2 == "" && $3 == "") }
-        END {
-            for (i = 1; i <= NR; i++) {
-                if (empty[i]) {
-                    parent = 0
-                    for (j = 1; j <= NR; j++)
-                        if (index(key[j], key[i] "\\") == 1) { parent = 1; break }
-                    if (parent) continue
-                }
-                print line[i]
-            }
-        }'
+    "$wine_state" values sim "$sim"
 }
 
 # The rules of platform_differences, applied to one machine's lines.
-readonly differences=$here/platform_differences
 accept_differences() {
-    local masks=() omits=() rule argument text=0 interfaces=0
-    while read -r rule argument; do
-        case $rule in
-        mask) masks+=(-e "$argument") ;;
-        omit) omits+=(-e "$argument") ;;
-        unterminated-text) text=1 ;;
-        interface-names) interfaces=1 ;;
-        '' | '#'*) ;;
-        *) echo "FAILED: $differences: unknown rule [$rule]" >&2 ;;
-        esac
-    done <"$differences"
-    if [[ ${#omits[@]} -gt 0 ]]; then grep -v -i -E "${omits[@]}"; else cat; fi |
-        if [[ $interfaces == 1 ]]; then interfaces_by_instance; else cat; fi |
-        if [[ ${#masks[@]} -gt 0 ]]; then sed -E "${masks[@]}"; else cat; fi |
-        if [[ $text == 1 ]]; then unterminated_as_text; else cat; fi
-}
-
-# Each interface key below DeviceClasses named by the device its "DeviceInstance" names
-# ("<usb#vid_0d7a&pid_0042#ab12>", lower case), whatever the machine named the key (a key without
-# one keeps its name), without its "SymbolicLink"; a "DevicePath=" line as its class alone.
-interfaces_by_instance() {
-    awk -F'\t' -v OFS='\t' '
-        function interface_of(key) {
-            return match(key, /^hkey_local_machine\\system\\currentcontrolset\\control\\deviceclasses\\\{[^}\\]*\}\\[^\\]+/) ? substr(key, 1, RLENGTH) : ""
-        }
-        /^DevicePath=/ { sub(/^DevicePath=.*#\{/, "DevicePath=<interface>#{") }
-        $2 == "symboliclink" && $1 == interface_of($1) { next }
-        { line[NR] = $0; key[NR] = $1
-          if ($2 == "deviceinstance" && $1 == interface_of($1) && $3 ~ /^".*"$/) {
-              device = tolower(substr($3, 2, length($3) - 2))
-              gsub(/\\\\/, "#", device)
-              named[$1] = device
-          } }
-        END {
-            for (i = 1; i <= NR; i++) {
-                interface = interface_of(key[i])
-                if (interface in named) {
-                    class_end = match(interface, /\}\\/) + 1
-                    line[i] = substr(interface, 1, class_end) "<" named[interface] ">" \
-                        substr(line[i], length(interface) + 1)
-                }
-                print line[i]
-            }
-        }'
-}
-
-# A REG_SZ written without its terminator (hex(1) data without a 00 byte, nor a line break) as
-# the text it holds, in the form of a terminated one.
-unterminated_as_text() {
-    awk -F'\t' -v OFS='\t' '
-        function digit(c) { return index("0123456789abcdef", c) - 1 }
-        $3 ~ /^hex\(1\):[0-9a-f][0-9a-f](,[0-9a-f][0-9a-f])*$/ && $3 !~ /[:,](00|0a|0d)(,|$)/ {
-            n = split(substr($3, 8), bytes, ",")
-            text = ""
-            for (i = 1; i <= n; i++) {
-                c = sprintf("%c", digit(substr(bytes[i], 1, 1)) * 16 + digit(substr(bytes[i], 2, 1)))
-                text = text (c == "\\" || c == "\"" ? "\\" : "") c
-            }
-            $3 = "\"" text "\""
-        }
-        { print }'
-}
-
-# The RENAME entries of a wininit.ini as compared lines: "RENAME", or "RENAME.later" for an entry
-# of a second or later [RENAME] section.
-rename_lines() {
-    [[ -f ${1:-} ]] || return 0
-    awk '{ sub(/\r$/, "") }
-         /^\[/ { on = tolower($0) ~ /^\[rename\]/; if (on) sections++; next }
-         on && NF > 0 { print (sections > 1 ? "RENAME.later" : "RENAME") "\t" $0 }' "$1"
+    "$wine_state" accept "$differences"
 }
 
 # The RENAME entries of a wininit.ini, in order.
 rename_entries() {
-    rename_lines "${1:-}" | cut -f2-
+    "$wine_state" renames "${1:-}"
 }
 
-# The comparable state: touched keys, RENAME entries and product files, less the accepted
-# platform differences.
-comparable() {
-    local values=$1 wininit=$2 files=$3
-    {
-        grep -i -E "$touched" "$values" | leaves
-        rename_lines "$wininit"
-        cat "$files"
-    } | accept_differences | sort
-}
-
-# Both machines' state now, saved as <stage>.wine and <stage>.sim, and compared.
+# Both machines' state now, saved as <stage>.wine and <stage>.sim: the product's keys, RENAME
+# entries and files, less the accepted platform differences (vtxwinestate says which lines); and
+# the values of the product's keys as they are, as <stage>.wine.values and <stage>.sim.values.
 # Whether the simulator and Wine agree at stage; what differs is left in $work/$stage.diff.
 states_agree() {
-    local stage=$1
-    wine_values >"$work/$stage.wine.values"
-    sim_values >"$work/$stage.sim.values"
-    wine_files >"$work/$stage.wine.files"
-    sim_files >"$work/$stage.sim.files"
-    sim_spooler file 'C:\Windows\wininit.ini' >"$work/$stage.sim.wininit" 2>/dev/null
-    local wininit
-    wininit=$(find_nocase "$prefix/drive_c" windows/wininit.ini)
-    comparable "$work/$stage.wine.values" "$wininit" "$work/$stage.wine.files" >"$work/$stage.wine"
-    comparable "$work/$stage.sim.values" "$work/$stage.sim.wininit" "$work/$stage.sim.files" >"$work/$stage.sim"
-    diff -u "$work/$stage.sim" "$work/$stage.wine" >"$work/$stage.diff"
+    local stage=$1 out=$work/$1 differs=$work/$1.diff
+    wine_machine_of "$out.wine.reg"
+    "$wine_state" values wine "${wine_machine[@]}" >"$out.wine.values" 2>"$differs" &&
+        "$wine_state" values sim "$sim" >"$out.sim.values" 2>"$differs" &&
+        "$wine_state" wine "$differences" "${wine_machine[@]}" >"$out.wine" 2>"$differs" &&
+        "$wine_state" sim "$differences" "$sim" >"$out.sim" 2>"$differs" &&
+        diff -u "$out.sim" "$out.wine" >"$differs"
 }
 
 compare_state() {
@@ -552,7 +429,7 @@ run_helper() {
 restart_both() {
     local wininit bak
     wininit=$(find_nocase "$prefix/drive_c" windows/wininit.ini)
-    [[ -n $wininit && -n $(rename_lines "$wininit") ]] && wininit=
+    [[ -n $wininit && -n $(rename_entries "$wininit") ]] && wininit=
     run wine cmd /c exit || fail "starting Wine again"
     end_session
     if [[ -n $wininit && -f $wininit ]]; then

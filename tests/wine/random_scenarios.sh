@@ -19,6 +19,7 @@ readonly root
 export VTX_HOST_HELPER=${VTX_HOST_HELPER:-$root/build/host/setup_helper/vtxinh01}
 export VTX_SIM_SPOOLER=${VTX_SIM_SPOOLER:-$root/build/host/tests/wine/vtxspool_sim}
 export VTXSIM_MONITOR_DIR=${VTXSIM_MONITOR_DIR:-$root/build/host/port_monitor}
+export VTX_WINE_STATE=${VTX_WINE_STATE:-$root/build/host/tests/wine/vtxwinestate}
 readonly generator=${VTX_SCENARIO_GENERATOR:-$root/build/host/tests/wine/vtxscenario}
 readonly command=${1:-}
 shift
@@ -27,8 +28,6 @@ shift
 source "$root/tests/wine/harness.sh" random
 # shellcheck source=tests/wine/kinds/monitor.sh
 source "$root/tests/wine/kinds/monitor.sh"
-
-readonly interface_class='{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93}'
 
 # The fields of one step line (tab-separated) into the array `fields`.
 split_step() {
@@ -76,32 +75,21 @@ prepare_machines() {
 # prefix's dosdevices its cable.
 wine_device_name() {
     local name=${1//\\/#}
-    echo "${name,,}#$interface_class"
-}
-
-# The fixture's interfaces as key <TAB> device instance.
-fixture_interfaces() {
-    awk '{ sub(/\r$/, "") }
-         /^\[/ { key = substr($0, 2, length($0) - 2); next }
-         key ~ /\\DeviceClasses\\/ && /^"DeviceInstance"="/ {
-             n = split(substr($0, 19, length($0) - 19), parts, /\\\\/)
-             instance = parts[1]
-             for (i = 2; i <= n; i++) instance = instance "\\" parts[i]
-             print key "\t" instance
-         }' "$1"
+    echo "${name,,}#$("$wine_state" interface-class)"
 }
 
 # Wine's SetupDi lists an interface only when its "#" key has a SymbolicLink and its device's key
 # below System\CurrentControlSet\Enum a ClassGUID; a Windows 98 registry has neither. Added under
 # Wine only (platform_differences).
 wine_interfaces() {
-    local out=$work/interfaces.reg key instance
+    local out=$work/interfaces.reg key instance interface_class
+    interface_class=$("$wine_state" interface-class)
     echo REGEDIT4 >"$out"
     while IFS=$'\t' read -r key instance; do
         printf '\n[%s\\#]\n"SymbolicLink"="\\\\\\\\?\\\\%s"\n' "$key" "$(wine_device_name "$instance")"
         printf '\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\%s]\n"ClassGUID"="%s"\n' \
             "$instance" "$interface_class"
-    done < <(fixture_interfaces "$1") >>"$out"
+    done < <("$wine_state" interfaces "$1") >>"$out"
     cp "$out" "$prefix/drive_c/interfaces.reg"
     run wine regedit /S 'C:\interfaces.reg' || fail "regedit /S interfaces.reg"
     rm -f "$prefix/drive_c/interfaces.reg"

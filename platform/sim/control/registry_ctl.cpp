@@ -99,6 +99,14 @@ std::vector<RegistrySection> ExportRegistrySections() {
     return sim::Regedit4Sections(sim::MachineRegistry().ReadTree());
 }
 
+std::vector<RegistrySection> RegistrySectionsOf(const std::vector<std::string>& texts,
+                                                const std::string& source) {
+    sim::RegTree tree;
+    for (const std::string& text : texts)
+        sim::ApplyRegedit4(tree, text, source);
+    return sim::Regedit4Sections(tree);
+}
+
 std::string WithoutForeignRoots(std::string_view text, unsigned* skipped) {
     return sim::WithoutForeignRoots(text, skipped);
 }

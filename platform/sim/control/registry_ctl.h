@@ -70,6 +70,11 @@ std::string ExportRegistry();
 // (hex data on one line), for reading what a machine holds without parsing the text again.
 using RegistrySection = sim::Regedit4Section;
 std::vector<RegistrySection> ExportRegistrySections();
+// What REGEDIT4 or "Version 5.00" texts make when applied in order to an empty registry of their
+// own, in the same sections, the machine's registry untouched: another machine's export or a
+// fixture read as the machine reads it. Errors as those of ImportRegExport, naming source.
+std::vector<RegistrySection> RegistrySectionsOf(const std::vector<std::string>& texts,
+                                                const std::string& source);
 // REGEDIT4 text exported by a Windows 98 machine, without the sections of the roots that the
 // simulated machine does not keep; *skipped counts them.
 std::string WithoutForeignRoots(std::string_view text, unsigned* skipped);

@@ -12,4 +12,8 @@ std::vector<std::string> RenameEntries() {
     return text ? sim::RenameSectionLines(*text) : std::vector<std::string>();
 }
 
+std::vector<std::vector<std::string>> RenameSectionsOf(std::string_view text) {
+    return sim::RenameSections(text);
+}
+
 } // namespace vtxsim
