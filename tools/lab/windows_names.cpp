@@ -11,17 +11,17 @@ struct WindowsWords {
     const char* number; // empty where the name carries it
 };
 
-std::optional<WindowsWords> WordsFor(sim::WindowsVersion version) {
+std::optional<WindowsWords> WordsFor(vtxsim::WindowsVersion version) {
     switch (version) {
-    case sim::WindowsVersion::Win95:
+    case vtxsim::WindowsVersion::Win95:
         return WindowsWords{"Windows 95", "4.0"};
-    case sim::WindowsVersion::Win98:
+    case vtxsim::WindowsVersion::Win98:
         return WindowsWords{"Windows 98", "4.10"};
-    case sim::WindowsVersion::WinMe:
+    case vtxsim::WindowsVersion::WinMe:
         return WindowsWords{"Windows ME", "4.90"};
-    case sim::WindowsVersion::WinNt4:
+    case vtxsim::WindowsVersion::WinNt4:
         return WindowsWords{"Windows NT 4.0", ""};
-    case sim::WindowsVersion::Win2000:
+    case vtxsim::WindowsVersion::Win2000:
         return WindowsWords{"Windows 2000", "5.0"};
     }
     return std::nullopt;
@@ -29,12 +29,12 @@ std::optional<WindowsWords> WordsFor(sim::WindowsVersion version) {
 
 } // namespace
 
-std::string WindowsName(sim::WindowsVersion version) {
+std::string WindowsName(vtxsim::WindowsVersion version) {
     std::optional<WindowsWords> words = WordsFor(version);
     return words ? words->name : "Windows";
 }
 
-std::string WindowsNameAndNumber(sim::WindowsVersion version) {
+std::string WindowsNameAndNumber(vtxsim::WindowsVersion version) {
     std::optional<WindowsWords> words = WordsFor(version);
     if (!words)
         return "?";

@@ -8,9 +8,9 @@
 namespace lab {
 
 // "Windows 98".
-std::string WindowsName(sim::WindowsVersion version);
+std::string WindowsName(vtxsim::WindowsVersion version);
 // "Windows 98 (4.10)": the name with the version number the system reports, where the name
 // does not already carry it.
-std::string WindowsNameAndNumber(sim::WindowsVersion version);
+std::string WindowsNameAndNumber(vtxsim::WindowsVersion version);
 
 } // namespace lab

@@ -41,8 +41,8 @@ struct DemoPrinter {
 };
 
 // The helper supports Windows 98 and ME; elsewhere it records 120 and goes on.
-bool Supported(sim::WindowsVersion version) {
-    return version == sim::WindowsVersion::Win98 || version == sim::WindowsVersion::WinMe;
+bool Supported(vtxsim::WindowsVersion version) {
+    return version == vtxsim::WindowsVersion::Win98 || version == vtxsim::WindowsVersion::WinMe;
 }
 
 bool Contains(const std::vector<std::string>& list, const std::string& text) {

@@ -400,7 +400,7 @@ vtxsim::RegistryPlaces ImportTheExport(const fs::path& file,
     } catch (const LabError& error) {
         throw LabError(error.what(), 3);
     }
-    if (!imported.places.HasRoot(sim::RegRoot::LocalMachine))
+    if (!imported.places.HasRoot(vtxsim::RegRoot::LocalMachine))
         throw LabError(file.string() +
                            ": no HKEY_LOCAL_MACHINE in the export, which cannot then be a whole "
                            "Windows 98 machine; ask the customer for the whole registry as "
