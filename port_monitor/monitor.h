@@ -69,7 +69,6 @@ void ClearPortTable(void);
 // The lookups are called with PortTableLock held.
 PortEntry* FindPortEntry(LPCSTR name);
 LPCSTR FindDevicePath(LPCSTR name);
-BOOL IsWindowsMe(void);
 
 // Device discovery and the rebuild of a stale table (device_discovery.cpp), with PortTableLock
 // held.

@@ -2,6 +2,7 @@
 // I/O, and the operations this monitor does not offer.
 #include "port_monitor/monitor.h"
 #include "common/bounded_text.h"
+#include "common/windows_version.h"
 
 static PortHandle* FindOpenPort(LPCSTR name) {
     for (PortHandle* port = OpenPortList; port != NULL; port = port->next) {
@@ -125,6 +126,10 @@ static BOOL OpenPortDevice(PortHandle* port) {
     }
     LeaveCriticalSection(&PortTableLock);
     return opened;
+}
+
+static BOOL IsWindowsMe(void) {
+    return IsWindows4AtLeast(WINDOWS_ME_MINOR);
 }
 
 BOOL WINAPI StartDocPort(HANDLE hPort, LPSTR pPrinterName, DWORD JobId, DWORD Level,

@@ -1,7 +1,6 @@
 // The port table: its entries and their lookups by name.
 #include "port_monitor/monitor.h"
 #include "common/bounded_text.h"
-#include "common/windows_version.h"
 
 PortEntry* AddPortEntry(LPCSTR name, LPCSTR description, LPCSTR devicePath, DWORD enabled) {
     DWORD nameSize = TextLength(name) + 1;
@@ -52,8 +51,4 @@ PortEntry* FindPortEntry(LPCSTR name) {
 LPCSTR FindDevicePath(LPCSTR name) {
     PortEntry* entry = FindPortEntry(name);
     return entry != NULL ? entry->devicePath : NULL;
-}
-
-BOOL IsWindowsMe(void) {
-    return IsWindows4AtLeast(WINDOWS_ME_MINOR);
 }
