@@ -53,20 +53,21 @@ extern const GUID InterfaceClassGuid;
 #define MONITORS_KEY_NAME CONTROL_KEY "Print\\Monitors"
 #define PRINTERS_KEY_NAME CONTROL_KEY "Print\\Printers"
 #define RUN_ONCE_KEY_NAME "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+// The value below RUN_ONCE_KEY_NAME that the helper queues the setup program in.
+#define RUN_ONCE_VALUE_NAME "RunOnce"
 
 // The driver set's files, the helper's and wininit.ini, which queues their changes for the
-// restart (WININIT keeps the file it ran as wininit.bak): each by its name, as the registry and
-// the spooler name it, and by its path.
+// restart (WININIT keeps the file it ran as wininit.bak): by the bare name the registry, the
+// spooler and the profile calls know it by, and by its path.
 #define HELPER_FILE_NAME "vtxinh01.exe"
 #define MONITOR_FILE_NAME "vtxpmo01.dll"
-#define CLASS_LIBRARY_FILE_NAME "vtxcls01.dll"
 #define USB_DRIVER_FILE_NAME "vtxubd01.sys"
 #define IO_DRIVER_FILE_NAME "vtxiod01.sys"
 #define VXD_LIBRARY_FILE_NAME "vtxvxu01.dll"
 #define WININIT_FILE_NAME "wininit.ini"
 #define HELPER_FILE SYSTEM_DIRECTORY HELPER_FILE_NAME
 #define MONITOR_FILE SYSTEM_DIRECTORY MONITOR_FILE_NAME
-#define CLASS_LIBRARY_FILE SYSTEM_DIRECTORY CLASS_LIBRARY_FILE_NAME
+#define CLASS_LIBRARY_FILE SYSTEM_DIRECTORY "vtxcls01.dll"
 #define USB_DRIVER_FILE DRIVERS_DIRECTORY USB_DRIVER_FILE_NAME
 #define IO_DRIVER_FILE DRIVERS_DIRECTORY IO_DRIVER_FILE_NAME
 #define VXD_LIBRARY_FILE VMM32_DIRECTORY VXD_LIBRARY_FILE_NAME

@@ -64,7 +64,7 @@ static void QueueSetupAtLogon(void) {
         return;
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, RUN_ONCE_KEY_NAME, &key) != ERROR_SUCCESS)
         return;
-    RegSetValueExA(key, "RunOnce", 0, REG_SZ, (const BYTE*)SetupProgramPath,
+    RegSetValueExA(key, RUN_ONCE_VALUE_NAME, 0, REG_SZ, (const BYTE*)SetupProgramPath,
                    (DWORD)lstrlenA(SetupProgramPath) + 1);
     RegCloseKey(key);
 }
