@@ -34,27 +34,44 @@ extern const GUID InterfaceClassGuid;
 #define SETUP_KEYS MAKER_KEY SETUP_KEYS_NAME "\\"
 
 // The keys below HKEY_LOCAL_MACHINE that the driver's installation makes and the helper changes
-// or removes, besides the maker's key and the devices' keys below USB_DEVICES_KEY.
+// or removes, besides the maker's key and the devices' keys below USB_DEVICES_KEY; and the
+// spooler's printers, whose ports the helper reads.
 #define CONTROL_KEY "System\\CurrentControlSet\\Control\\"
 #define SERVICES_KEY "System\\CurrentControlSet\\Services\\"
-#define USB_DEVICES_KEY "Enum\\USB\\"
+#define USB_DEVICES_KEY_NAME "Enum\\USB"
+#define USB_DEVICES_KEY USB_DEVICES_KEY_NAME "\\"
 #define INTERFACES_KEY_NAME CONTROL_KEY "DeviceClasses\\" INTERFACE_CLASS_GUID_TEXT
-#define PRINTER_CLASS_KEY_NAME SERVICES_KEY "Class\\USB Draftaire"
+// The device class of the maker's printers; a device's "driver" value names its instance below
+// the class key as "USB Draftaire\<n>".
+#define PRINTER_CLASS_NAME "USB Draftaire"
+#define PRINTER_CLASS_KEY_NAME SERVICES_KEY "Class\\" PRINTER_CLASS_NAME
 #define INTERFACE_CLASS_KEY_NAME SERVICES_KEY "Class\\" INTERFACE_CLASS_GUID_TEXT
-#define DRIVER_SERVICE_KEY_NAME SERVICES_KEY "Vtxiod01"
-#define VXD_KEY_NAME SERVICES_KEY "VxD\\Vtxiod01"
+// The I/O driver's service, which also names its VxD.
+#define DRIVER_SERVICE_NAME "Vtxiod01"
+#define DRIVER_SERVICE_KEY_NAME SERVICES_KEY DRIVER_SERVICE_NAME
+#define VXD_KEY_NAME SERVICES_KEY "VxD\\" DRIVER_SERVICE_NAME
 #define MONITORS_KEY_NAME CONTROL_KEY "Print\\Monitors"
+#define PRINTERS_KEY_NAME CONTROL_KEY "Print\\Printers"
 #define RUN_ONCE_KEY_NAME "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
+// The value below RUN_ONCE_KEY_NAME that the helper queues the setup program in.
+#define RUN_ONCE_VALUE_NAME "RunOnce"
 
 // The driver set's files, the helper's and wininit.ini, which queues their changes for the
-// restart (WININIT keeps the file it ran as wininit.bak).
-#define HELPER_FILE SYSTEM_DIRECTORY "vtxinh01.exe"
-#define MONITOR_FILE SYSTEM_DIRECTORY "vtxpmo01.dll"
+// restart (WININIT keeps the file it ran as wininit.bak): by the bare name the registry, the
+// spooler and the profile calls know it by, and by its path.
+#define HELPER_FILE_NAME "vtxinh01.exe"
+#define MONITOR_FILE_NAME "vtxpmo01.dll"
+#define USB_DRIVER_FILE_NAME "vtxubd01.sys"
+#define IO_DRIVER_FILE_NAME "vtxiod01.sys"
+#define VXD_LIBRARY_FILE_NAME "vtxvxu01.dll"
+#define WININIT_FILE_NAME "wininit.ini"
+#define HELPER_FILE SYSTEM_DIRECTORY HELPER_FILE_NAME
+#define MONITOR_FILE SYSTEM_DIRECTORY MONITOR_FILE_NAME
 #define CLASS_LIBRARY_FILE SYSTEM_DIRECTORY "vtxcls01.dll"
-#define USB_DRIVER_FILE DRIVERS_DIRECTORY "vtxubd01.sys"
-#define IO_DRIVER_FILE DRIVERS_DIRECTORY "vtxiod01.sys"
-#define VXD_LIBRARY_FILE VMM32_DIRECTORY "vtxvxu01.dll"
-#define WININIT_FILE WINDOWS_DIRECTORY "wininit.ini"
+#define USB_DRIVER_FILE DRIVERS_DIRECTORY USB_DRIVER_FILE_NAME
+#define IO_DRIVER_FILE DRIVERS_DIRECTORY IO_DRIVER_FILE_NAME
+#define VXD_LIBRARY_FILE VMM32_DIRECTORY VXD_LIBRARY_FILE_NAME
+#define WININIT_FILE WINDOWS_DIRECTORY WININIT_FILE_NAME
 #define WININIT_BACKUP_FILE WINDOWS_DIRECTORY "wininit.bak"
 
 #endif // VTX_COMMON_PRODUCT_NAMES_H

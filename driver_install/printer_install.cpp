@@ -12,8 +12,7 @@ namespace vtxsim {
 namespace {
 
 const std::string kMachine = "HKEY_LOCAL_MACHINE\\";
-const std::string kServices = kMachine + "System\\CurrentControlSet\\Services\\";
-const std::string kDriverClass = "USB Draftaire";
+const std::string kDriverClass = PRINTER_CLASS_NAME;
 
 std::string ProductOf(const PrinterSpec& spec) {
     return spec.product.empty() ? spec.model : spec.product;
@@ -35,7 +34,7 @@ std::string ClassInstanceFor(const PrinterSpec& spec) {
     const std::string prefix = kDriverClass + "\\";
     if (driver && driver->starts_with(prefix) && driver->size() > prefix.size())
         return driver->substr(prefix.size());
-    std::string classKey = kServices + "Class\\" + kDriverClass;
+    std::string classKey = kMachine + PRINTER_CLASS_KEY_NAME;
     for (unsigned n = 0;; ++n) {
         if (!KeyExists(classKey + "\\" + FourDigits(n)))
             return FourDigits(n);
@@ -88,28 +87,27 @@ void WriteInterface(const PrinterSpec& spec) {
 }
 
 void WriteDriverKeys(const PrinterSpec& spec, const std::string& classInstance) {
-    std::string classKey = kServices + "Class\\" + kDriverClass;
+    std::string classKey = kMachine + PRINTER_CLASS_KEY_NAME;
     SetStringValue(classKey, "Class", kDriverClass);
     std::string instanceKey = classKey + "\\" + classInstance;
     SetStringValue(instanceKey, "DriverDesc", spec.model);
     SetStringValue(instanceKey, "ProviderName", "Kelvara");
     SetStringValue(instanceKey, "DevLoader", "*ntkern");
-    SetStringValue(instanceKey, "NTMPDriver", "vtxubd01.sys");
+    SetStringValue(instanceKey, "NTMPDriver", USB_DRIVER_FILE_NAME);
     if (!spec.infPath.empty())
         SetStringValue(instanceKey, "InfPath", spec.infPath);
 
-    SetStringValue(kServices + "Class\\" + PrinterInterfaceClassText(), "",
-                   "Draftaire USB printer interface");
+    SetStringValue(kMachine + INTERFACE_CLASS_KEY_NAME, "", "Draftaire USB printer interface");
 
-    std::string service = kServices + "Vtxiod01";
+    std::string service = kMachine + DRIVER_SERVICE_KEY_NAME;
     SetDwordValue(service, "Type", 1);
     SetDwordValue(service, "Start", 3);
     SetDwordValue(service, "ErrorControl", 1);
-    SetStringValue(service, "ImagePath", "System32\\DRIVERS\\vtxiod01.sys");
+    SetStringValue(service, "ImagePath", "System32\\DRIVERS\\" IO_DRIVER_FILE_NAME);
     SetStringValue(service + "\\Parameters\\StaticDeviceConfig\\" + spec.model, "ProductID",
                    spec.productId);
     if (spec.vxdKey)
-        SetStringValue(kServices + "VxD\\Vtxiod01", "StaticVxD", "vtxvxu01.dll");
+        SetStringValue(kMachine + VXD_KEY_NAME, "StaticVxD", VXD_LIBRARY_FILE_NAME);
 }
 
 // "PortName<n>" for the printer: the value that already names its port, else the first
@@ -195,19 +193,14 @@ std::string PortNameOf(const PrinterSpec& spec) {
 
 void InstallDriverFiles(const std::string& infPath) {
     const char* const files[] = {
-        WINDOWS_DIRECTORY "System32\\DRIVERS\\vtxubd01.sys",
-        WINDOWS_DIRECTORY "System32\\DRIVERS\\vtxiod01.sys",
-        SYSTEM_DIRECTORY "vtxcls01.dll",
-        SYSTEM_DIRECTORY "vtxpmo01.dll",
-        SYSTEM_DIRECTORY "vtxinh01.exe",
-        SYSTEM_DIRECTORY "VMM32\\vtxvxu01.dll",
+        USB_DRIVER_FILE, IO_DRIVER_FILE, CLASS_LIBRARY_FILE,
+        MONITOR_FILE,    HELPER_FILE,    VXD_LIBRARY_FILE,
     };
     for (const char* file : files)
         PutFile(file, std::string("simulated ") + file + "\r\n");
     if (!infPath.empty())
-        PutFile(WINDOWS_DIRECTORY "Inf\\Other\\" + infPath,
-                "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=" + kDriverClass +
-                    "\r\nProvider=Kelvara\r\n");
+        PutFile(INF_DIRECTORY + infPath, "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=" +
+                                             kDriverClass + "\r\nProvider=Kelvara\r\n");
 }
 
 void InstallPrinter(const PrinterSpec& spec) {

@@ -139,11 +139,11 @@ static void ReportQueuedCopies(void) {
 
 void CollectFiles(void) {
     ReportSection("files");
-    ReportFile("driver", DRIVERS_DIRECTORY "vtxubd01.sys");
-    ReportFile("driver", DRIVERS_DIRECTORY "vtxiod01.sys");
-    ReportFile("driver", SYSTEM_DIRECTORY "vtxcls01.dll");
-    ReportFile("driver", SYSTEM_DIRECTORY "vtxpmo01.dll");
-    ReportFile("driver", SYSTEM_DIRECTORY "vtxinh01.exe");
-    ReportFile("driver", VMM32_DIRECTORY "vtxvxu01.dll");
+    ReportFile("driver", USB_DRIVER_FILE);
+    ReportFile("driver", IO_DRIVER_FILE);
+    ReportFile("driver", CLASS_LIBRARY_FILE);
+    ReportFile("driver", MONITOR_FILE);
+    ReportFile("driver", HELPER_FILE);
+    ReportFile("driver", VXD_LIBRARY_FILE);
     ReportQueuedCopies();
 }

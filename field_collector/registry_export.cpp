@@ -17,8 +17,6 @@
 #define HEX_LINE_WIDTH 76
 #define NOTES_SIZE 8192
 #define ROOT_NAME "HKEY_LOCAL_MACHINE"
-#define CONTROL_PATH "System\\CurrentControlSet\\Control\\"
-#define SERVICES_PATH "System\\CurrentControlSet\\Services\\"
 
 // What the registry-keys section says, gathered while the export is written.
 static CHAR Notes[NOTES_SIZE];
@@ -220,9 +218,9 @@ static void ExportMakerDevices(void) {
     HKEY usb = NULL;
     DWORD index;
     DWORD prefixLength = TextLength(MAKER_DEVICE_TYPE_PREFIX);
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Enum\\USB", 0, KEY_READ, &usb);
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, USB_DEVICES_KEY_NAME, 0, KEY_READ, &usb);
     if (rc != ERROR_SUCCESS) {
-        Note("Enum\\USB", "not read", (DWORD)rc);
+        Note(USB_DEVICES_KEY_NAME, "not read", (DWORD)rc);
         return;
     }
     for (index = 0;; index++) {
@@ -232,7 +230,7 @@ static void ExportMakerDevices(void) {
         if (rc == ERROR_NO_MORE_ITEMS)
             break;
         if (rc != ERROR_SUCCESS) {
-            Note("Enum\\USB", "a subkey not listed", (DWORD)rc);
+            Note(USB_DEVICES_KEY_NAME, "a subkey not listed", (DWORD)rc);
             break;
         }
         prefix[0] = '\0';
@@ -240,7 +238,7 @@ static void ExportMakerDevices(void) {
         if (!TextEqualAsciiNoCase(prefix, MAKER_DEVICE_TYPE_PREFIX))
             continue;
         path[0] = '\0';
-        if (TextAppend(path, sizeof(path), "Enum\\USB\\") && TextAppend(path, sizeof(path), name))
+        if (TextAppend(path, sizeof(path), USB_DEVICES_KEY) && TextAppend(path, sizeof(path), name))
             ExportKey(path);
     }
     RegCloseKey(usb);
@@ -253,15 +251,15 @@ void CollectRegistry(void) {
     ReportLine("REGEDIT4");
     ReportBytes("\r\n", 2);
     ExportKey(MAKER_KEY_NAME);
-    ExportKey(CONTROL_PATH "DeviceClasses\\" INTERFACE_CLASS_GUID_TEXT);
+    ExportKey(INTERFACES_KEY_NAME);
     ExportMakerDevices();
-    ExportKey(SERVICES_PATH "Class\\USB Draftaire");
-    ExportKey(SERVICES_PATH "Class\\" INTERFACE_CLASS_GUID_TEXT);
-    ExportKey(SERVICES_PATH "Vtxiod01");
-    ExportKey(SERVICES_PATH "VxD\\Vtxiod01");
-    ExportKey(CONTROL_PATH "Print\\Monitors");
-    ExportKey(CONTROL_PATH "Print\\Printers");
-    ExportKey("Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+    ExportKey(PRINTER_CLASS_KEY_NAME);
+    ExportKey(INTERFACE_CLASS_KEY_NAME);
+    ExportKey(DRIVER_SERVICE_KEY_NAME);
+    ExportKey(VXD_KEY_NAME);
+    ExportKey(MONITORS_KEY_NAME);
+    ExportKey(PRINTERS_KEY_NAME);
+    ExportKey(RUN_ONCE_KEY_NAME);
 
     ReportSection("registry-keys");
     ReportText(Notes);

@@ -1,14 +1,13 @@
 // Monitor registration: the spooler's monitor instance named by the device's serial number, and
 // the scan that tells whether a printer already uses a port of this device.
 #include "common/port_serial.h"
+#include "common/product_names.h"
 #include "common/registry_text.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 
-#define PRINTERS_KEY_PATH "System\\CurrentControlSet\\Control\\Print\\Printers\\"
-
 static CHAR MonitorEnvironment[] = "Windows 4.0";
-static CHAR MonitorLibrary[] = "vtxpmo01.dll";
+static CHAR MonitorLibrary[] = MONITOR_FILE_NAME;
 
 // The printer's "Port" value as text (HELPER_TEXT_SIZE bytes), terminated after what the
 // registry returned; one that leaves no room for the terminator does not count.
@@ -30,7 +29,7 @@ DWORD ScanPrinterPorts(void) {
     DWORD result = 1;
     DWORD index;
 
-    LONG rc = OpenKeyPath(PRINTERS_KEY_PATH, &printers, NULL);
+    LONG rc = OpenKeyPath(PRINTERS_KEY_NAME "\\", &printers, NULL);
     if (rc != ERROR_SUCCESS || printers == HKEY_LOCAL_MACHINE)
         return 1;
     for (index = 0; result != 0; index++) {

@@ -2,11 +2,11 @@
 // its one reader and writer. Entries are appended (the helper's copy moved back over it, files in
 // use deleted), and queued deletions taken back.
 #include "common/bounded_text.h"
+#include "common/product_names.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
 
 #define RENAME_SECTION "RENAME"
-#define RENAME_FILE "wininit.ini"
 // The most a Windows 9x profile call returns; a section buffer this size that comes back full
 // is reported as RENAME_OFFERED - 2 characters.
 #define RENAME_OFFERED 32767
@@ -32,7 +32,8 @@ static BOOL IsWholeList(LPCSTR list, DWORD length) {
 // would seem empty), a section cut at the buffer's end, or an empty entry that ends the list.
 static DWORD ReadRenameSection(LPDWORD length) {
     SetLastError(ERROR_SUCCESS);
-    DWORD n = GetPrivateProfileSectionA(RENAME_SECTION, RenameSection, RENAME_OFFERED, RENAME_FILE);
+    DWORD n =
+        GetPrivateProfileSectionA(RENAME_SECTION, RenameSection, RENAME_OFFERED, WININIT_FILE_NAME);
     // Nothing read is an empty section or no file yet, unless the read failed.
     if (n == 0 && GetLastError() != ERROR_SUCCESS && GetLastError() != ERROR_FILE_NOT_FOUND &&
         GetLastError() != ERROR_PATH_NOT_FOUND)
@@ -65,9 +66,9 @@ DWORD AppendRenameEntry(LPCSTR key, LPCSTR value) {
         DWORD length = TextLength(entry);
         MemoryCopy(RenameSection + n, entry, length + 1);
         RenameSection[n + length + 1] = '\0';
-        written = WritePrivateProfileSectionA(RENAME_SECTION, RenameSection, RENAME_FILE);
+        written = WritePrivateProfileSectionA(RENAME_SECTION, RenameSection, WININIT_FILE_NAME);
     } else {
-        written = WritePrivateProfileStringA(RENAME_SECTION, key, value, RENAME_FILE);
+        written = WritePrivateProfileStringA(RENAME_SECTION, key, value, WININIT_FILE_NAME);
     }
     return written ? ERROR_SUCCESS : HELPER_ERROR_RENAME_NOT_SAVED;
 }
@@ -104,7 +105,7 @@ DWORD TakeBackQueuedDeletion(LPCSTR path) {
         return ERROR_SUCCESS;
     RenameSection[kept] = '\0';
     RenameSection[kept + 1] = '\0';
-    if (!WritePrivateProfileSectionA(RENAME_SECTION, RenameSection, RENAME_FILE))
+    if (!WritePrivateProfileSectionA(RENAME_SECTION, RenameSection, WININIT_FILE_NAME))
         return HELPER_ERROR_RENAME_NOT_SAVED;
     return ERROR_SUCCESS;
 }

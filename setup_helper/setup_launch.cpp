@@ -1,10 +1,9 @@
 // Setup launch: "setup.exe" started at once when the shell runs and the setup directory holds
 // "launch.ini", or the setup program queued in RunOnce for the next logon.
 #include "common/bounded_text.h"
+#include "common/product_names.h"
 #include "platform/win32api.h"
 #include "setup_helper/helper.h"
-
-#define RUN_ONCE_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"
 
 // Builds one of the launch texts from pieces. A path or argument that does not fit is refused
 // whole: cut, it would name another file or device.
@@ -63,9 +62,9 @@ static void QueueSetupAtLogon(void) {
     // An empty path means the setup program could not be named in full.
     if (SetupProgramPath[0] == '\0')
         return;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, RUN_ONCE_KEY, &key) != ERROR_SUCCESS)
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, RUN_ONCE_KEY_NAME, &key) != ERROR_SUCCESS)
         return;
-    RegSetValueExA(key, "RunOnce", 0, REG_SZ, (const BYTE*)SetupProgramPath,
+    RegSetValueExA(key, RUN_ONCE_VALUE_NAME, 0, REG_SZ, (const BYTE*)SetupProgramPath,
                    (DWORD)lstrlenA(SetupProgramPath) + 1);
     RegCloseKey(key);
 }

@@ -15,8 +15,6 @@
 #include "platform/win32api.h"
 #include "setup_helper/removal/removal.h"
 
-#define SERVICES_PATH "System\\CurrentControlSet\\Services\\"
-
 // out = first + second + third + fourth (absent pieces left out); FALSE, with out empty, when
 // the whole does not fit HELPER_TEXT_SIZE bytes.
 static BOOL JoinText(LPSTR out, LPCSTR first, LPCSTR second, LPCSTR third, LPCSTR fourth) {
@@ -94,7 +92,7 @@ static LONG RemoveKeyBelow(LPCSTR first, LPCSTR second, LPCSTR third, LPCSTR nam
 static LONG CountOfUnopenedType(LPCSTR typeName) {
     CHAR path[HELPER_TEXT_SIZE];
     HKEY key = NULL;
-    if (!JoinText(path, "Enum\\USB\\", typeName, NULL, NULL))
+    if (!JoinText(path, USB_DEVICES_KEY, typeName, NULL, NULL))
         return 1;
     LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
     if (rc == ERROR_SUCCESS)
@@ -143,38 +141,35 @@ void RemoveDevice(void) {
     typeNameBuilt = JoinText(typeName, MAKER_DEVICE_TYPE_PREFIX, productId, NULL, NULL);
 
     // The driver value names the class instance; it is read before its key goes.
-    if (typeNameBuilt && JoinText(path, "Enum\\USB\\", typeName, "\\", DeviceSerial))
+    if (typeNameBuilt && JoinText(path, USB_DEVICES_KEY, typeName, "\\", DeviceSerial))
         ReadDeviceValue(path, "driver", driverValue);
 
     typeCount = -1;
     if (typeNameBuilt)
         typeCount =
-            RemoveKeyBelow("Enum\\USB\\", typeName, NULL, DeviceSerial, REMOVE_NAMED_SUBKEY);
+            RemoveKeyBelow(USB_DEVICES_KEY, typeName, NULL, DeviceSerial, REMOVE_NAMED_SUBKEY);
     if (typeCount == -1)
         typeCount = typeNameBuilt ? CountOfUnopenedType(typeName) : 0;
 
     if (typeNameBuilt)
-        RemoveRegistryKey(
-            "System\\CurrentControlSet\\Control\\DeviceClasses\\" INTERFACE_CLASS_GUID_TEXT,
-            typeName, REMOVE_MATCHING_INSTANCE);
+        RemoveRegistryKey(INTERFACES_KEY_NAME, typeName, REMOVE_MATCHING_INSTANCE);
 
-    instanceName = driverValue + TextSpan(driverValue, "USB Draftaire\\");
+    instanceName = driverValue + TextSpan(driverValue, PRINTER_CLASS_NAME "\\");
     if (instanceName[0] != '\0')
-        RemoveRegistryKey(SERVICES_PATH "Class\\USB Draftaire\\", instanceName,
-                          REMOVE_CLASS_INSTANCE);
+        RemoveRegistryKey(PRINTER_CLASS_KEY_NAME "\\", instanceName, REMOVE_CLASS_INSTANCE);
 
     if (typeCount != 0)
         return; // other devices of this type still use what is shared
 
-    modelCount = RemoveRegistryKey(SERVICES_PATH "Vtxiod01\\Parameters\\StaticDeviceConfig\\",
+    modelCount = RemoveRegistryKey(DRIVER_SERVICE_KEY_NAME "\\Parameters\\StaticDeviceConfig\\",
                                    DeviceModel, REMOVE_NAMED_SUBKEY);
     if (InfFileName[0] != '\0')
         RemoveModelEntries();
     if (modelCount != 0)
         return; // another model is still configured, or its configuration cannot be seen
 
-    RemoveRegistryKey(SERVICES_PATH "Class\\", INTERFACE_CLASS_GUID_TEXT, REMOVE_NAMED_SUBKEY);
-    RemoveRegistryKey(SERVICES_PATH, "Vtxiod01", REMOVE_NAMED_SUBKEY);
+    RemoveRegistryKey(SERVICES_KEY "Class\\", INTERFACE_CLASS_GUID_TEXT, REMOVE_NAMED_SUBKEY);
+    RemoveRegistryKey(SERVICES_KEY, DRIVER_SERVICE_NAME, REMOVE_NAMED_SUBKEY);
     if (InfFileName[0] == '\0')
         return;
     RemoveRegistryKey(MAKER_KEY, MODEL_KEYS_NAME, REMOVE_NAMED_SUBKEY);
@@ -187,7 +182,7 @@ void RemoveDevice(void) {
     QueueDriverFile(SYSTEM_DIRECTORY, "inh", ".exe");
 
     // The VxD of the I/O driver still registered means the VMM32 library is still needed.
-    if (IsKeyPresent(SERVICES_PATH "VxD\\Vtxiod01"))
+    if (IsKeyPresent(VXD_KEY_NAME))
         return;
     QueueDriverFile(VMM32_DIRECTORY, "vxu", ".dll");
 }

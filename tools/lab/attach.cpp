@@ -152,10 +152,10 @@ void ReportInstall(const std::string& model, const std::string& serial, const Ch
                cmdLine ? "\"" + *cmdLine + "\"" : "(none: the setup settings are missing)", cmdKey);
     for (const std::string& start : changes.started)
         fmt::print("  started at once (the shell runs): {}\n", start);
-    if (std::optional<std::string> runOnce = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+    if (std::optional<std::string> runOnce = vtxsim::StringValue(kRunOnceKey, RUN_ONCE_VALUE_NAME);
         runOnce && changes.started.empty())
         fmt::print("  queued for the next logon: RunOnce = \"{}\"\n", *runOnce);
-    if (changes.started.empty() && !vtxsim::StringValue(kRunOnceKey, "RunOnce"))
+    if (changes.started.empty() && !vtxsim::StringValue(kRunOnceKey, RUN_ONCE_VALUE_NAME))
         fmt::print("  the setup program was neither started nor queued\n");
     for (const std::string& entry : changes.renamesAdded)
         fmt::print("  wininit.ini [RENAME] for the restart: {}\n", entry);

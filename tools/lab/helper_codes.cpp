@@ -1,5 +1,7 @@
 #include "tools/lab/helper_codes.h"
 
+#include "common/product_names.h"
+
 #include <fmt/format.h>
 
 #include <regex>
@@ -27,8 +29,8 @@ HelperCodeWords RegistrationWords(long error) {
         return {"the spooler has a monitor instance of that serial already (3006)",
                 "delete the instance below Control\\Print\\Monitors, " + again};
     case 126:
-        return {"the spooler cannot load vtxpmo01.dll (126, module not found)",
-                "copy vtxpmo01.dll to C:\\Windows\\System, " + again};
+        return {"the spooler cannot load " MONITOR_FILE_NAME " (126, module not found)",
+                "copy " MONITOR_FILE_NAME " to C:\\Windows\\System, " + again};
     case 1805:
         return {"the spooler refused the environment \"Windows 4.0\" (1805)",
                 "check that the spooler is the one of Windows 98 or ME, " + again};
@@ -42,7 +44,7 @@ HelperCodeWords RegistrationWords(long error) {
     case 2:
         return {"the spooler did not find what it needed (2), and the helper started no setup "
                 "program",
-                "copy vtxpmo01.dll to C:\\Windows\\System, " + again};
+                "copy " MONITOR_FILE_NAME " to C:\\Windows\\System, " + again};
     default:
         return {
             fmt::format("the spooler refused to register the monitor instance, error {}", error),

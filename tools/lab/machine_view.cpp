@@ -2,6 +2,7 @@
 #include "tools/lab/shown_text.h"
 #include "tools/lab/windows_names.h"
 
+#include "common/product_names.h"
 #include "platform/sim/control/case_folding_ctl.h"
 #include "platform/sim/control/device_ctl.h"
 #include "platform/sim/control/kernel_ctl.h"
@@ -15,12 +16,12 @@ namespace lab {
 const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
 const std::string kInterfaceClass = kHklm + vtxsim::PrinterInterfaceClassKeyPath();
 const std::string kHelperPath = "C:\\WINDOWS\\SYSTEM\\VTXINH01.EXE";
-const std::string kWininit = "C:\\Windows\\wininit.ini";
-const std::string kRunOnceKey = kHklm + "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const std::string kWininit = WININIT_FILE;
+const std::string kRunOnceKey = kHklm + RUN_ONCE_KEY_NAME;
 
 namespace {
 
-const std::string kUsbEnum = kHklm + "Enum\\USB";
+const std::string kUsbEnum = kHklm + USB_DEVICES_KEY_NAME;
 
 std::string VersionWords(vtxsim::WindowsVersion version) {
     return WindowsNameAndNumber(version) +

@@ -1,6 +1,7 @@
 #include "tools/lab/monitor_checks.h"
 #include "tools/lab/shown_text.h"
 
+#include "common/product_names.h"
 #include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
@@ -16,23 +17,24 @@ void CheckMonitorInstances(const std::vector<InterfaceView>& interfaces,
         std::string key = monitors + "\\" + name;
         std::optional<std::string> driver = vtxsim::StringValue(key, "Driver");
         std::string file = driver ? driver->substr(driver->find_last_of('\\') + 1) : "";
-        if (SameName(file, "vtxpmo01.dll"))
+        if (SameName(file, MONITOR_FILE_NAME))
             continue;
-        problems->Add(ProblemCode::MonitorInstanceWrongDriver, key, driver ? "Driver" : "",
-                      driver ? fmt::format("monitor instance \"{}\" of printer {} names Driver "
-                                           "\"{}\", not vtxpmo01.dll: the spooler loads that "
-                                           "file, or nothing, for it",
-                                           Shown(name), Shown(name), Shown(*driver))
-                             : fmt::format("monitor instance \"{}\" of printer {} has no Driver "
-                                           "value: the spooler loads nothing for it",
-                                           Shown(name), Shown(name)),
-                      "set Driver=\"vtxpmo01.dll\", or detach and attach the printer again");
+        problems->Add(
+            ProblemCode::MonitorInstanceWrongDriver, key, driver ? "Driver" : "",
+            driver ? fmt::format("monitor instance \"{}\" of printer {} names Driver "
+                                 "\"{}\", not {}: the spooler loads that file, or nothing, "
+                                 "for it",
+                                 Shown(name), Shown(name), Shown(*driver), MONITOR_FILE_NAME)
+                   : fmt::format("monitor instance \"{}\" of printer {} has no Driver "
+                                 "value: the spooler loads nothing for it",
+                                 Shown(name), Shown(name)),
+            "set Driver=\"" MONITOR_FILE_NAME "\", or detach and attach the printer again");
     }
     if (ourInstances.empty() && !interfaces.empty())
         problems->Add(ProblemCode::NoMonitorInstance, monitors, "",
-                      fmt::format("no monitor instance names vtxpmo01.dll: the spooler loads no "
-                                  "monitor of ours and lists none of the {} interfaces' ports",
-                                  interfaces.size()),
+                      fmt::format("no monitor instance names {}: the spooler loads no monitor "
+                                  "of ours and lists none of the {} interfaces' ports",
+                                  MONITOR_FILE_NAME, interfaces.size()),
                       "detach and attach one of the printers again, so that the helper registers "
                       "its monitor instance");
 }

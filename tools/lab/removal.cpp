@@ -97,11 +97,10 @@ std::vector<Leftover> WhatStays(const DeviceView& device) {
                 stays.push_back({cmdKeys + "\\" + serial,
                                  "the setup program's CmdLine of printer " + Shown(serial),
                                  CmdLineKeptBecause(remainder)});
-    if (vtxsim::FileExists("C:\\Windows\\System\\vtxpmo01.dll"))
-        stays.push_back(
-            {"C:\\Windows\\System\\vtxpmo01.dll and the keys the maker's printers share",
-             "the driver files, service and class keys",
-             "another printer of the same type or model is still installed"});
+    if (vtxsim::FileExists(MONITOR_FILE))
+        stays.push_back({MONITOR_FILE " and the keys the maker's printers share",
+                         "the driver files, service and class keys",
+                         "another printer of the same type or model is still installed"});
     return stays;
 }
 

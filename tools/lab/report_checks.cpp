@@ -96,7 +96,7 @@ std::string InstalledSerials() {
 }
 
 bool IsVmm32Library(const std::string& path) {
-    return SameName(path, std::string(VMM32_DIRECTORY) + "vtxvxu01.dll");
+    return SameName(path, VXD_LIBRARY_FILE);
 }
 
 // Why the entry stands, where the report says it.
@@ -135,8 +135,8 @@ void CheckPendingDeletions(const CollectorReport& report, const std::vector<Rena
 // The images this release builds carry its version; the driver's other files, its own.
 bool ReleaseImage(const ReportedFile& file) {
     std::string name = file.path.substr(file.path.find_last_of('\\') + 1);
-    return file.kind == "queued-copy" || SameName(name, "vtxpmo01.dll") ||
-           SameName(name, "vtxinh01.exe");
+    return file.kind == "queued-copy" || SameName(name, MONITOR_FILE_NAME) ||
+           SameName(name, HELPER_FILE_NAME);
 }
 
 void CheckDriverFiles(const CollectorReport& report, const std::vector<RenameEntry>& entries,

@@ -134,7 +134,7 @@ void CheckCmdLine(const CmdLineKey& k, Problems* problems) {
 
 // Each attach without the shell writes the one value "RunOnce": only the last one queued runs.
 void CheckRunOnce(const std::vector<CmdLineKey>& keys, Problems* problems) {
-    std::optional<std::string> queued = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+    std::optional<std::string> queued = vtxsim::StringValue(kRunOnceKey, RUN_ONCE_VALUE_NAME);
     std::optional<NamedSerial> named = queued ? SerialOfRunOnce(*queued) : std::nullopt;
     if (!named)
         return;
@@ -142,7 +142,7 @@ void CheckRunOnce(const std::vector<CmdLineKey>& keys, Problems* problems) {
         if (SameName(k.serial, named->serial) || !DeviceOfSerial(k.serial))
             continue;
         problems->Add(
-            ProblemCode::RunOnceOverwritten, kRunOnceKey, "RunOnce",
+            ProblemCode::RunOnceOverwritten, kRunOnceKey, RUN_ONCE_VALUE_NAME,
             fmt::format("RunOnce queues the setup of {} only: the setup of {} (CmdLine in {}) was "
                         "queued in the same value by its attach without the shell and does not "
                         "run if that attach came since the last logon",
@@ -221,9 +221,9 @@ void CheckSerialsInsideOtherPorts(const std::vector<CmdLineKey>& keys, Problems*
                         Shown(serial), device.instance, Shown(serial), Shown(holder->port),
                         holder->name, kHklm + vtxsim::kPrintersKeyPath + "\\" + holder->name),
             fmt::format("with this helper, detach and attach {} again, or run its attach "
-                        "(vtxinh01.exe -action=2 -model={} -serial={}): it takes a printer for "
+                        "({} -action=2 -model={} -serial={}): it takes a printer for "
                         "set up only when a Port's part after the last \"/\" is the whole serial",
-                        Shown(serial), Shown(device.model), Shown(serial)));
+                        Shown(serial), HELPER_FILE_NAME, Shown(device.model), Shown(serial)));
     }
 }
 

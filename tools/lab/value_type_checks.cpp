@@ -100,8 +100,8 @@ void SpoolerTypes(Problems* problems) {
     for (const std::string& name : vtxsim::MonitorNames())
         TextValue(kHklm + vtxsim::kMonitorsKeyPath + "\\" + name, "Driver", "the spooler",
                   " as the monitor's file", problems);
-    TextValue(kRunOnceKey, "RunOnce", "Windows at the next logon", " as the command to run",
-              problems);
+    TextValue(kRunOnceKey, RUN_ONCE_VALUE_NAME, "Windows at the next logon",
+              " as the command to run", problems);
 }
 
 void CmdLineTypes(Problems* problems) {

@@ -64,7 +64,7 @@ std::vector<std::string> WarningsBefore(const vtxsim::PrinterSpec& spec) {
 // The one RunOnce value holds the last printer's setup only.
 std::optional<std::string> RunOnceWarning(const std::optional<std::string>& before,
                                           const std::string& serial) {
-    std::optional<std::string> after = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+    std::optional<std::string> after = vtxsim::StringValue(kRunOnceKey, RUN_ONCE_VALUE_NAME);
     if (!before || before == after)
         return std::nullopt;
     std::optional<NamedSerial> other = SerialOfRunOnce(*before);
@@ -79,7 +79,7 @@ nlohmann::json AttachJson(const vtxsim::PrinterSpec& spec, const std::string& co
                           const Changes& changes, const std::vector<std::string>& warnings) {
     std::string cmdKey = kHklm + SETUP_KEYS + ModelRemainder(spec.model) + "\\" + spec.serial;
     std::optional<std::string> cmdLine = vtxsim::StringValue(cmdKey, "CmdLine");
-    std::optional<std::string> runOnce = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+    std::optional<std::string> runOnce = vtxsim::StringValue(kRunOnceKey, RUN_ONCE_VALUE_NAME);
     auto orNull = [](const std::optional<std::string>& text) {
         return text ? nlohmann::json(*text) : nlohmann::json(nullptr);
     };
@@ -112,7 +112,8 @@ int RunAttach(const AttachOptions& options) {
         throw LabError("serial " + spec.serial + " is a " + Shown(known->model) +
                        " on this machine, not a " + spec.model);
     std::vector<std::string> warnings = WarningsBefore(spec);
-    std::optional<std::string> runOnceBefore = vtxsim::StringValue(kRunOnceKey, "RunOnce");
+    std::optional<std::string> runOnceBefore =
+        vtxsim::StringValue(kRunOnceKey, RUN_ONCE_VALUE_NAME);
     Snapshot before = TakeSnapshot();
     if (!options.json) {
         fmt::print("attach {} {} ({})\n", spec.model, spec.serial, vtxsim::HardwareIdOf(spec));

@@ -98,8 +98,8 @@ class Demo {
         report_.Show(RunHelperAction(2, p.spec.model, p.spec.serial));
         Changes changes = Compare(plugged, TakeSnapshot());
         ReportInstall(p.spec.model, p.spec.serial, changes);
-        report_.Check(vtxsim::MonitorDriver(p.spec.serial) == "vtxpmo01.dll",
-                      "monitor instance \"" + p.spec.serial + "\" with vtxpmo01.dll");
+        report_.Check(vtxsim::MonitorDriver(p.spec.serial) == MONITOR_FILE_NAME,
+                      "monitor instance \"" + p.spec.serial + "\" with " MONITOR_FILE_NAME);
         std::optional<std::string> cmdLine = vtxsim::StringValue(
             kHklm + SETUP_KEYS + ModelRemainder(p.spec.model) + "\\" + p.spec.serial, "CmdLine");
         std::string error = Supported(version_) ? "0" : "120";
@@ -110,9 +110,9 @@ class Demo {
         if (shell_)
             report_.Check(Contains(changes.started, "setup.exe"), "setup.exe started at once");
         else
-            report_.Check(vtxsim::StringValue(kRunOnceKey, "RunOnce").has_value(),
+            report_.Check(vtxsim::StringValue(kRunOnceKey, RUN_ONCE_VALUE_NAME).has_value(),
                           "no shell: the setup queued in RunOnce");
-        report_.Check(Contains(changes.renamesAdded, "vtxinh01.exe="),
+        report_.Check(Contains(changes.renamesAdded, HELPER_FILE_NAME "="),
                       "the helper's copy queued for a rename at the restart");
     }
 
@@ -201,8 +201,7 @@ class Demo {
         if (lastOfModel)
             report_.Check(!vtxsim::KeyExists(modelKey), "the model key is gone");
         else
-            report_.Check(vtxsim::KeyExists(modelKey) &&
-                              vtxsim::FileExists("C:\\Windows\\System32\\DRIVERS\\vtxubd01.sys"),
+            report_.Check(vtxsim::KeyExists(modelKey) && vtxsim::FileExists(USB_DRIVER_FILE),
                           "the model key and the driver files stay for the other printer");
         removed_ += changes.keysDeleted.size();
     }
@@ -211,10 +210,9 @@ class Demo {
         report_.Step("Restart: WININIT carries out the RENAME section, RunOnce runs");
         for (const vtxsim::RestartStep& step : vtxsim::RestartMachine())
             report_.Show(vtxsim::Describe(step));
-        report_.Check(!vtxsim::FileExists("C:\\Windows\\System\\vtxinh01.exe"),
+        report_.Check(!vtxsim::FileExists(HELPER_FILE),
                       "the helper's file is gone: its deletion stands after the renames");
-        report_.Check(!vtxsim::FileExists("C:\\Windows\\System32\\DRIVERS\\vtxubd01.sys") &&
-                          !vtxsim::FileExists("C:\\Windows\\System\\VMM32\\vtxvxu01.dll"),
+        report_.Check(!vtxsim::FileExists(USB_DRIVER_FILE) && !vtxsim::FileExists(VXD_LIBRARY_FILE),
                       "the driver files are gone");
         report_.Check(vtxsim::MonitorNames().empty(), "no monitor instance is left");
     }

@@ -277,8 +277,9 @@ void ExplainMonitorsAndPrinters(const std::vector<std::string>& instances,
                                 const std::vector<PortOutcome>& outcomes, Explanation& e) {
     e.Print("\nMonitor instances ({}{}):\n", kHklm, vtxsim::kMonitorsKeyPath);
     if (instances.empty())
-        e.Print("  none of vtxpmo01.dll: the spooler loads no monitor of ours and lists none of "
-                "the ports above\n");
+        e.Print("  none of {}: the spooler loads no monitor of ours and lists none of the ports "
+                "above\n",
+                MONITOR_FILE_NAME);
     e.json["monitorInstances"] = nlohmann::json::array();
     for (const std::string& name : instances) {
         bool device = DeviceOfSerial(name).has_value();
@@ -317,9 +318,8 @@ void ExplainSerial(const std::string& serial, Explanation& e, bool json) {
     std::string driver =
         vtxsim::StringValue(kHklm + "Enum\\" + device.instance, "driver").value_or("");
     if (!driver.empty())
-        infPath = vtxsim::StringValue(
-                      kHklm + "System\\CurrentControlSet\\Services\\Class\\" + driver, "InfPath")
-                      .value_or("");
+        infPath =
+            vtxsim::StringValue(kHklm + SERVICES_KEY "Class\\" + driver, "InfPath").value_or("");
     vtxsim::InstallDriverFiles(infPath);
     if (std::optional<std::string> setupRoot = vtxsim::StringValue(
             kHklm + MODEL_KEYS + ModelRemainder(device.model), "SetupRootPath")) {
@@ -369,8 +369,8 @@ int ReportNothingOfTheMaker(const ExplainOptions& options, Explanation& e) {
     const std::string finding =
         "no Draftaire software installed: the export has none of the maker's keys (" + kHklm +
         MAKER_KEY + ", a printer of vendor " + vtxsim::kMakerVendorId + " below " + kHklm +
-        "Enum\\USB, a device interface of the printer class, a monitor instance of "
-        "vtxpmo01.dll)";
+        USB_DEVICES_KEY_NAME + ", a device interface of the printer class, a monitor instance of " +
+        MONITOR_FILE_NAME + ")";
     if (options.json) {
         // The document of any other machine, its lists empty.
         for (const char* list : {"interfaces", "ports", "monitorInstances", "printers", "problems"})
@@ -490,7 +490,7 @@ int RunExplain(const ExplainOptions& options) {
     for (const std::string& name : vtxsim::MonitorNames()) {
         if (SameName(vtxsim::MonitorDriver(name).substr(
                          vtxsim::MonitorDriver(name).find_last_of('\\') + 1),
-                     "vtxpmo01.dll"))
+                     MONITOR_FILE_NAME))
             instances.push_back(name);
     }
     if (NothingOfTheMaker(interfaces, instances))
@@ -498,7 +498,7 @@ int RunExplain(const ExplainOptions& options) {
     // Without an instance the spooler would load nothing; one of our own names the ports.
     if (instances.empty())
         vtxsim::SetStringValue(kHklm + vtxsim::kMonitorsKeyPath + "\\" + kProbeInstance, "Driver",
-                               "vtxpmo01.dll");
+                               MONITOR_FILE_NAME);
     vtxsim::EnumPortsResult ports;
     std::vector<InterfaceView> named;
     Discovery found = RunDiscovery(interfaces, &ports, &named);

@@ -7,6 +7,7 @@
 #include "tools/lab/machine_view.h"
 #include "tools/lab/print_job.h"
 
+#include "common/product_names.h"
 #include "platform/sim/control/simctl.h"
 
 #include <fmt/format.h>
@@ -58,8 +59,9 @@ int RunPorts(const PortsOptions& o) {
         return PortsJson(host, o.level);
     fmt::print("{}\n", MachineWords());
     if (host.Instances().empty()) {
-        fmt::print("no instance of vtxpmo01.dll is registered: the spooler loads no monitor, "
-                   "there are no ports\n");
+        fmt::print("no instance of {} is registered: the spooler loads no monitor, there are no "
+                   "ports\n",
+                   MONITOR_FILE_NAME);
         return 0;
     }
     for (const vtxsim::MonitorInstance& instance : host.Instances())
