@@ -6,6 +6,7 @@
 #include "platform/sim/control/device_ctl.h"
 #include "platform/sim/control/kernel_ctl.h"
 #include "platform/sim/control/registry_ctl.h"
+#include "platform/sim/control/spooler_ctl.h"
 
 #include <algorithm>
 #include <cctype>
@@ -99,6 +100,16 @@ std::string KnownSerials() {
     for (const DeviceView& device : MakerDevices())
         list += (list.empty() ? "" : ", ") + Shown(device.serial);
     return list.empty() ? "none" : list;
+}
+
+std::vector<std::string> OurMonitorInstances() {
+    std::vector<std::string> instances;
+    for (const std::string& name : vtxsim::MonitorNames()) {
+        const std::string driver = vtxsim::MonitorDriver(name);
+        if (SameName(driver.substr(driver.find_last_of('\\') + 1), "vtxpmo01.dll"))
+            instances.push_back(name);
+    }
+    return instances;
 }
 
 std::optional<std::string> InstanceOfPort(const std::string& port) {

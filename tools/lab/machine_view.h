@@ -1,5 +1,6 @@
 // The machine's printers as its registry describes them: the device interfaces of the maker's
-// class with their values, and the USB devices of the maker below "Enum\USB".
+// class with their values, the USB devices of the maker below "Enum\USB", and the spooler's
+// instances of the maker's monitor.
 #pragma once
 
 #include "driver_install/printer_install.h"
@@ -37,6 +38,10 @@ std::vector<DeviceView> MakerDevices();
 std::optional<DeviceView> DeviceOfSerial(const std::string& serial);
 // "AB12, CD34" (or "none") for messages naming what is there.
 std::string KnownSerials();
+
+// The spooler's monitor instances whose Driver is vtxpmo01.dll, by any path, in the registry's
+// order.
+std::vector<std::string> OurMonitorInstances();
 
 // The device instance behind a port name, from the interfaces' "PortName" values.
 std::optional<std::string> InstanceOfPort(const std::string& port);
