@@ -120,4 +120,12 @@ std::optional<std::string> InstanceOfPort(const std::string& port) {
     return std::nullopt;
 }
 
+std::optional<std::string> PrinterOnPort(const std::string& port) {
+    for (const std::string& name : vtxsim::PrinterNames()) {
+        if (SameName(vtxsim::PrinterPort(name), port))
+            return name;
+    }
+    return std::nullopt;
+}
+
 } // namespace lab

@@ -45,6 +45,8 @@ std::vector<std::string> OurMonitorInstances();
 
 // The device instance behind a port name, from the interfaces' "PortName" values.
 std::optional<std::string> InstanceOfPort(const std::string& port);
+// The first of the spooler's printers whose Port is port; none when no printer uses it.
+std::optional<std::string> PrinterOnPort(const std::string& port);
 
 // The model remainder, as the helper names the model's keys: "K9" of "Draftaire K9".
 using vtxsim::ModelRemainder;
