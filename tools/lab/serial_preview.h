@@ -9,7 +9,8 @@
 
 namespace lab {
 
-// The serial's device is known to be there. As text on stdout, or into the document with json.
+// The serial's device is on the machine (explain has checked). As text on stdout, or into the
+// document with json.
 void ExplainSerial(const std::string& serial, Explanation& e, bool json);
 
 } // namespace lab
