@@ -7,6 +7,7 @@
 #include "platform/sim/control/device_ctl.h"
 #include "platform/sim/control/kernel_ctl.h"
 #include "platform/sim/control/registry_ctl.h"
+#include "platform/sim/control/spooler_ctl.h"
 
 #include <algorithm>
 #include <cctype>
@@ -102,10 +103,31 @@ std::string KnownSerials() {
     return list.empty() ? "none" : list;
 }
 
+bool NamesOurMonitor(const std::string& driver) {
+    return SameName(driver.substr(driver.find_last_of('\\') + 1), MONITOR_FILE_NAME);
+}
+
+std::vector<std::string> OurMonitorInstances() {
+    std::vector<std::string> instances;
+    for (const std::string& name : vtxsim::MonitorNames()) {
+        if (NamesOurMonitor(vtxsim::MonitorDriver(name)))
+            instances.push_back(name);
+    }
+    return instances;
+}
+
 std::optional<std::string> InstanceOfPort(const std::string& port) {
     for (const InterfaceView& view : PrinterInterfaces()) {
         if (view.portName && SameName(TextOf(*view.portName), port))
             return view.deviceInstance;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> PrinterOnPort(const std::string& port) {
+    for (const std::string& name : vtxsim::PrinterNames()) {
+        if (SameName(vtxsim::PrinterPort(name), port))
+            return name;
     }
     return std::nullopt;
 }

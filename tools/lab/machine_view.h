@@ -1,5 +1,6 @@
 // The machine's printers as its registry describes them: the device interfaces of the maker's
-// class with their values, and the USB devices of the maker below "Enum\USB".
+// class with their values, the USB devices of the maker below "Enum\USB", and the spooler's
+// instances of the maker's monitor.
 #pragma once
 
 #include "driver_install/printer_install.h"
@@ -38,8 +39,16 @@ std::optional<DeviceView> DeviceOfSerial(const std::string& serial);
 // "AB12, CD34" (or "none") for messages naming what is there.
 std::string KnownSerials();
 
+// Whether a monitor instance's Driver value names vtxpmo01.dll, by any path.
+bool NamesOurMonitor(const std::string& driver);
+// The spooler's monitor instances whose Driver is vtxpmo01.dll, by any path, in the registry's
+// order.
+std::vector<std::string> OurMonitorInstances();
+
 // The device instance behind a port name, from the interfaces' "PortName" values.
 std::optional<std::string> InstanceOfPort(const std::string& port);
+// The first of the spooler's printers whose Port is port; none when no printer uses it.
+std::optional<std::string> PrinterOnPort(const std::string& port);
 
 // The model remainder, as the helper names the model's keys: "K9" of "Draftaire K9".
 using vtxsim::ModelRemainder;

@@ -16,8 +16,7 @@ void CheckMonitorInstances(const std::vector<InterfaceView>& interfaces,
             continue;
         std::string key = monitors + "\\" + name;
         std::optional<std::string> driver = vtxsim::StringValue(key, "Driver");
-        std::string file = driver ? driver->substr(driver->find_last_of('\\') + 1) : "";
-        if (SameName(file, MONITOR_FILE_NAME))
+        if (driver && NamesOurMonitor(*driver))
             continue;
         problems->Add(
             ProblemCode::MonitorInstanceWrongDriver, key, driver ? "Driver" : "",

@@ -54,15 +54,6 @@ void CheckPortKnown(vtxsim::MonitorHost& host, const PrintOptions& o) {
         throw LabError("unknown port \"" + o.port + "\" (ports: " + PortList(ports) + ")");
 }
 
-// The spooler printer's name for StartDocPort: the printer on the port, or "vtxlab".
-std::string PrinterOnPort(const std::string& port) {
-    for (const std::string& name : vtxsim::PrinterNames()) {
-        if (SameName(vtxsim::PrinterPort(name), port))
-            return name;
-    }
-    return "vtxlab";
-}
-
 // What the user sees while the job runs: the progress line, and each wait once, as it begins,
 // with the job going on after it; with --json only the progress line. It keeps the waits for
 // the JSON document.
@@ -199,7 +190,8 @@ int RunPrint(const PrintOptions& o) {
     vtxsim::MonitorHost host;
     StartMonitor(host);
     CheckPortKnown(host, o);
-    job.printer = PrinterOnPort(o.port);
+    // The spooler printer's name for StartDocPort, "vtxlab" for a port no printer uses.
+    job.printer = PrinterOnPort(o.port).value_or("vtxlab");
     Snapshot before = TakeSnapshot();
     if (!o.json)
         fmt::print("print {} ({} bytes) to {} for printer \"{}\"\n", o.file.string(),
