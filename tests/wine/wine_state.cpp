@@ -18,6 +18,8 @@
 //   vtxwinestate interfaces <file.reg>       each interface key of a fixture <TAB> the device
 //                                            instance its "DeviceInstance" names
 //   vtxwinestate interface-class             the printer interface class, "{...}"
+//   vtxwinestate driver-files                the files the driver's installation copies, one a
+//                                            line
 //
 // Compared lines: key <TAB> value <TAB> data, with key and value names in lower case (the
 // registry ignores their case), the default value "@", the data as the simulator's REGEDIT4
@@ -274,7 +276,7 @@ int Usage() {
     std::cerr << "usage: vtxwinestate keys | wine <differences> <prefix> [<export.reg>] | sim "
                  "<differences> <machine> | values wine <prefix> [<export.reg>] | values sim "
                  "<machine> | accept <differences> | renames <wininit.ini> | interfaces "
-                 "<file.reg> | interface-class\n";
+                 "<file.reg> | interface-class | driver-files\n";
     return 2;
 }
 
@@ -317,6 +319,9 @@ int Run(const std::vector<std::string>& args) {
     }
     if (command == "interface-class" && count == 1)
         return Print({INTERFACE_CLASS_GUID_TEXT});
+    if (command == "driver-files" && count == 1)
+        return Print({CLASS_LIBRARY_FILE, MONITOR_FILE, USB_DRIVER_FILE, IO_DRIVER_FILE,
+                      VXD_LIBRARY_FILE});
     if (command == "interfaces" && count == 2)
         return Print(FixtureInterfaces(args[1]));
     return Usage();

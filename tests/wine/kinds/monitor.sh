@@ -78,9 +78,11 @@ monitor_scenario() {
     end_session
 
     # The monitor names the ports from Product and SerialNumber and writes the names back.
-    local key='^hkey_local_machine\\system\\currentcontrolset\\control\\deviceclasses\\\{5d2f7a10-3c4b-4e8a-9b61-2f0c8e4d7a93\}\\.*'$'\tportname\t'
-    wine_values | grep -iE "$key" | sed -E 's/.*\t//' | sort >"$work/names.wine"
-    sim_values | grep -iE "$key" | sed -E 's/.*\t//' | sort >"$work/names.sim"
+    local interfaces
+    interfaces="hkey_local_machine\\system\\currentcontrolset\\control\\deviceclasses\\$("$wine_state" interface-class)\\"
+    port_names() { grep -iF "$interfaces" | grep -iF $'\tportname\t' | cut -f3 | sort; }
+    wine_values | port_names >"$work/names.wine"
+    sim_values | port_names >"$work/names.sim"
     printf '"USB/A/1"\n"USB/B/22"\n' >"$work/names.expected"
     diff -u "$work/names.expected" "$work/names.wine" >&2 || fail "PortName written back under Wine"
     diff -u "$work/names.expected" "$work/names.sim" >&2 || fail "PortName written back on the simulator"

@@ -7,11 +7,11 @@ readonly removal_fixtures=$here/../fixtures/removal
 
 # The files the driver's installation copies, on both machines.
 put_removal_files() {
-    local file
-    for file in 'C:\Windows\System\vtxcls01.dll' 'C:\Windows\System\vtxpmo01.dll' \
-        'C:\Windows\System32\DRIVERS\vtxubd01.sys' 'C:\Windows\System32\DRIVERS\vtxiod01.sys' \
-        'C:\Windows\System\VMM32\vtxvxu01.dll' 'C:\Windows\Inf\Other\OEM0.INF' \
-        'C:\Windows\Inf\Other\OEM2.INF'; do
+    local file files
+    mapfile -t files < <("$wine_state" driver-files)
+    ((${#files[@]})) || fail "vtxwinestate driver-files listed nothing"
+    # With the INF files of the fixtures' two models.
+    for file in "${files[@]}" 'C:\Windows\Inf\Other\OEM0.INF' 'C:\Windows\Inf\Other\OEM2.INF'; do
         put_driver_file "$file"
     done
 }
